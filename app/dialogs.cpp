@@ -1,0 +1,63 @@
+#include "dialogs.h"
+
+#include <QDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace kalinda {
+namespace {
+
+class QtDialogs final : public Dialogs {
+public:
+    void message(QWidget* parent, MessageIcon icon, const QString& text,
+                 const QString& title) override {
+        QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& title,
+                                 const QString& defaultText, InputEcho echo) override {
+        QInputDialog box(parent);
+        box.setWindowTitle(title);
+        box.setLabelText(prompt);
+        box.setTextValue(defaultText);
+        box.setTextEchoMode(echo == InputEcho::Password ? QLineEdit::Password : QLineEdit::Normal);
+        if (box.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return box.textValue();
+    }
+
+    int exec(QDialog& dialog) override { return dialog.exec(); }
+
+private:
+    static QMessageBox::Icon toQt(MessageIcon icon) {
+        switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        }
+        return QMessageBox::NoIcon;
+    }
+};
+
+QtDialogs& qtDialogs() {
+    static QtDialogs instance;
+    return instance;
+}
+
+Dialogs* current = nullptr;
+
+} // namespace
+
+Dialogs& dialogs() { return current ? *current : qtDialogs(); }
+
+void setDialogs(Dialogs* replacement) { current = replacement; }
+
+void showMessage(MessageIcon icon, const QString& text, QWidget* parent) {
+    dialogs().message(parent, icon, text, kAppTitle);
+}
+
+} // namespace kalinda

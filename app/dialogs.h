@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QDialog;
+class QWidget;
+
+namespace kalinda {
+
+// The application title shown on every message box.
+inline const QString kAppTitle = QStringLiteral("KalindaApp");
+
+enum class MessageIcon { Information, Warning, Error };
+
+enum class InputEcho { Normal, Password };
+
+// Every dialog the kiosk raises goes through here, so tests can answer them without a person.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    virtual void message(QWidget* parent, MessageIcon icon, const QString& text,
+                         const QString& title) = 0;
+    // nullopt when the box was cancelled; an empty answer is an empty string.
+    virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
+                                         const QString& title, const QString& defaultText,
+                                         InputEcho echo) = 0;
+    // Shows a form modally and returns its result code.
+    virtual int exec(QDialog& dialog) = 0;
+};
+
+// The process-wide seam. Defaults to real Qt dialogs.
+Dialogs& dialogs();
+// Installs another implementation (not owned); nullptr restores the real one.
+void setDialogs(Dialogs* replacement);
+
+// Message box with the application title.
+void showMessage(MessageIcon icon, const QString& text, QWidget* parent = nullptr);
+
+} // namespace kalinda

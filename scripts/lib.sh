@@ -1,0 +1,56 @@
+# Shared by the scripts in this folder: package installation, build and settings.
+# shellcheck shell=bash
+
+KALINDA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+KALINDA_BUILD_DIR="${KALINDA_BUILD_DIR:-$KALINDA_ROOT/build}"
+
+KALINDA_PACKAGES=(
+    cmake ninja-build g++ pkg-config clang-format
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
+    libmariadb-dev mariadb-server mariadb-client
+    libcups2-dev cups cups-bsd
+    googletest libgtest-dev
+    xvfb
+)
+
+log() { printf '==> %s\n' "$*" >&2; }
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        sudo "$@"
+    fi
+}
+
+# Installs whatever of the list is missing; a machine that has everything is left alone.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "${KALINDA_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "Installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    as_root apt-get update -q
+    as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build_kiosk() {
+    log "Building into $KALINDA_BUILD_DIR"
+    cmake -S "$KALINDA_ROOT" -B "$KALINDA_BUILD_DIR" -G Ninja \
+        -DCMAKE_BUILD_TYPE="${KALINDA_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+    cmake --build "$KALINDA_BUILD_DIR"
+}
+
+# A deployment setting as the build has it, or its default when there is no build yet.
+build_setting() {
+    local name="$1" default="$2" value=""
+    if [ -f "$KALINDA_BUILD_DIR/CMakeCache.txt" ]; then
+        value="$(sed -n "s/^$name:[A-Z]*=//p" "$KALINDA_BUILD_DIR/CMakeCache.txt")"
+    fi
+    printf '%s' "${value:-$default}"
+}

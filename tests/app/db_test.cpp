@@ -1,0 +1,204 @@
+#include "support/mariadb_server.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+class DbTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { MariaDbServer::instance().resetDatabase(); }
+    void SetUp() override {
+        admin = adminConnection();
+        admin->execute(Sql("CREATE TABLE IF NOT EXISTS scratch (id INT AUTO_INCREMENT PRIMARY KEY, "
+                           "txt VARCHAR(500), num BIGINT NULL, dec_col DECIMAL(12,2) NULL, "
+                           "bin MEDIUMBLOB NULL) ENGINE=InnoDB"));
+        admin->execute(Sql("TRUNCATE TABLE scratch"));
+        admin->execute(Sql("GRANT SELECT, INSERT, UPDATE ON scratch TO '" KALINDA_TEST_USER "'@'localhost'"));
+        db = kioskConnection();
+    }
+    std::unique_ptr<Connection> admin;
+    std::unique_ptr<Connection> db;
+};
+
+TEST_F(DbTest, RecordsetStepsThroughRowsAndReportsEofAndNull) {
+    admin->execute(Sql("INSERT INTO scratch (txt, num) VALUES ('a', 1), ('b', NULL), ('c', 3)"));
+    Recordset rs = db->open(Sql("SELECT txt, num AS Nomor FROM scratch ORDER BY id"));
+    ASSERT_FALSE(rs.eof());
+    EXPECT_EQ(rs.rowCount(), 3);
+    EXPECT_EQ(rs.value(QStringLiteral("txt")).toString(), QStringLiteral("a"));
+    EXPECT_EQ(rs.value(QStringLiteral("nomor")).toLongLong(), 1); // alias, any case
+    rs.moveNext();
+    EXPECT_TRUE(rs.value(QStringLiteral("Nomor")).isNull());
+    EXPECT_EQ(rs.text(QStringLiteral("Nomor")), QString());
+    rs.moveNext();
+    EXPECT_EQ(rs.text(QStringLiteral("txt")), QStringLiteral("c"));
+    rs.moveNext();
+    EXPECT_TRUE(rs.eof());
+    rs.moveFirst();
+    EXPECT_EQ(rs.text(QStringLiteral("txt")), QStringLiteral("a"));
+    rs.close();
+    EXPECT_TRUE(rs.eof());
+
+    Recordset empty = db->open(Sql("SELECT txt FROM scratch WHERE 1 = 0"));
+    EXPECT_TRUE(empty.eof());
+    EXPECT_THROW(empty.value(QStringLiteral("txt")), DbError);
+}
+
+TEST_F(DbTest, ValuesKeepTheirKind) {
+    admin->execute(Sql("INSERT INTO scratch (txt, num, dec_col, bin) "
+                       "VALUES ('x', 12345678901, 1500.00, X'FFD80001')"));
+    Recordset rs = db->open(Sql("SELECT num, dec_col, bin, txt, MAX(RIGHT(txt, 4)) AS m "
+                                "FROM scratch GROUP BY id"));
+    EXPECT_EQ(rs.value(QStringLiteral("num")).typeId(), QMetaType::LongLong);
+    EXPECT_EQ(rs.value(QStringLiteral("num")).toLongLong(), 12345678901LL);
+    EXPECT_EQ(rs.value(QStringLiteral("dec_col")).toString(), QStringLiteral("1500.00"));
+    EXPECT_EQ(rs.bytes(QStringLiteral("bin")), QByteArray::fromHex("FFD80001"));
+    EXPECT_EQ(rs.value(QStringLiteral("bin")).typeId(), QMetaType::QByteArray);
+    EXPECT_THROW(rs.value(QStringLiteral("missing")), DbError);
+}
+
+TEST_F(DbTest, CallCanBeFollowedByMoreStatementsOnTheSameConnection) {
+    db->execute(Sql("CALL `cashless-adm`.HitungTabSaldoNasabah('010100000001') "));
+    db->execute(Sql("CALL `cashless-adm`.HitungSppMakan('010100000002')"));
+    Recordset rs = db->open(Sql("SELECT tab_saldo_efektif FROM `cashless-adm`.data_tabungan_master "
+                                "WHERE tab_rekening = '010100000001'"));
+    EXPECT_EQ(rs.value(QStringLiteral("tab_saldo_efektif")).toLongLong(), 320000);
+    db->execute(Sql("INSERT INTO scratch SET txt = 'after call'"));
+    EXPECT_EQ(scalar(*db, Sql("SELECT COUNT(*) FROM scratch")), QStringLiteral("1"));
+}
+
+TEST_F(DbTest, RejectedStatementCarriesTheServersMessage) {
+    try {
+        db->execute(Sql("INSERT INTO no_such_table SET x = 1"));
+        FAIL() << "no error";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.code(), 1146u);
+        EXPECT_EQ(e.kind(), DbError::Kind::Rejected);
+        EXPECT_TRUE(e.message().contains(QStringLiteral("no_such_table"))) << e.what();
+    }
+    // The connection stays usable.
+    EXPECT_EQ(scalar(*db, Sql("SELECT 1")), QStringLiteral("1"));
+}
+
+TEST_F(DbTest, KioskUserCannotDeleteOrChangeTheSchema) {
+    try {
+        db->execute(Sql("DELETE FROM log_transaksi"));
+        FAIL() << "DELETE was allowed";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.code(), 1142u);
+    }
+    EXPECT_THROW(db->execute(Sql("CREATE TABLE evil (a INT)")), DbError);
+    EXPECT_THROW(db->execute(Sql("DROP TABLE log_transaksi")), DbError);
+}
+
+TEST_F(DbTest, DuplicateKeyIsAConstraintError) {
+    db->execute(Sql("INSERT INTO data_pengguna_alias SET user_alias = 'dup'"));
+    try {
+        db->execute(Sql("INSERT INTO data_pengguna_alias SET user_alias = 'dup'"));
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isDuplicateKey());
+        EXPECT_EQ(e.kind(), DbError::Kind::Constraint);
+    }
+}
+
+TEST_F(DbTest, RolledBackTransactionLeavesNothing) {
+    {
+        Transaction tx(*db);
+        db->execute(Sql("INSERT INTO scratch SET txt = 'one'"));
+        db->execute(Sql("INSERT INTO scratch SET txt = 'two'"));
+        // No commit: the guard rolls back.
+    }
+    EXPECT_EQ(scalar(*admin, Sql("SELECT COUNT(*) FROM scratch")), QStringLiteral("0"));
+
+    try {
+        Transaction tx(*db);
+        db->execute(Sql("INSERT INTO scratch SET txt = 'three'"));
+        db->execute(Sql("INSERT INTO scratch SET nope = 1"));
+        tx.commit();
+    } catch (const DbError&) {
+    }
+    EXPECT_EQ(scalar(*admin, Sql("SELECT COUNT(*) FROM scratch")), QStringLiteral("0"));
+
+    {
+        Transaction tx(*db);
+        db->execute(Sql("INSERT INTO scratch SET txt = 'kept'"));
+        tx.commit();
+    }
+    EXPECT_EQ(scalar(*admin, Sql("SELECT COUNT(*) FROM scratch")), QStringLiteral("1"));
+}
+
+TEST_F(DbTest, HostileValuesRoundTripByteForByteAndTheTableSurvives) {
+    const QStringList corpus = {
+        QStringLiteral("Ma'ruf"),
+        QStringLiteral("Syafi'i"),
+        QStringLiteral("' OR '1'='1"),
+        QStringLiteral("\\'; DROP TABLE scratch; --"),
+        QStringLiteral("back\\slash\\"),
+        QStringLiteral("\\"),
+        QStringLiteral("''"),
+        QStringLiteral("\"double\" `back`"),
+        QString(QChar(0)) + QStringLiteral("nul") + QChar(0),
+        QStringLiteral("line\nbreak\r\ttab\x1a"),
+        QStringLiteral("Ünïcödé — Ñ 漢字 😀"),
+        QStringLiteral("%_ wildcard"),
+        QStringLiteral("a' AND SLEEP(5) AND 'a'='a"),
+    };
+    for (const QString& hostile : corpus) {
+        Sql insert;
+        insert << "INSERT INTO scratch SET txt = '" << esc(hostile) << "'";
+        db->execute(insert);
+        Sql select;
+        select << "SELECT txt FROM scratch WHERE txt = '" << esc(hostile) << "'";
+        Recordset rs = db->open(select);
+        ASSERT_FALSE(rs.eof()) << hostile.toStdString();
+        EXPECT_EQ(rs.text(QStringLiteral("txt")).toUtf8(), hostile.toUtf8());
+        EXPECT_EQ(rs.rowCount(), 1) << hostile.toStdString();
+    }
+    EXPECT_EQ(scalar(*admin, Sql("SELECT COUNT(*) FROM scratch")),
+              QString::number(corpus.size()));
+    Recordset all = db->open(Sql("SELECT txt FROM scratch ORDER BY id"));
+    for (const QString& hostile : corpus) {
+        ASSERT_FALSE(all.eof());
+        EXPECT_EQ(all.text(QStringLiteral("txt")), hostile);
+        all.moveNext();
+    }
+}
+
+TEST_F(DbTest, OrdinaryValuesReachTheServerAsThePlainJoinShowsThem) {
+    StatementRecorder recorder;
+    Sql s;
+    s << "SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+      << esc(QStringLiteral("010100000001")) << "' AND tab_pin = '" << esc(QStringLiteral("123456"))
+      << "' LIMIT " << 1;
+    Recordset rs = db->open(s);
+    ASSERT_EQ(recorder.statements().size(), 1);
+    EXPECT_EQ(recorder.statements().front(), s.plainText());
+    EXPECT_EQ(s.plainText(), QStringLiteral("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
+                                            "WHERE tab_rekening = '010100000001' AND tab_pin = "
+                                            "'123456' LIMIT 1"));
+    EXPECT_EQ(rs.text(QStringLiteral("tab_rfid")), QStringLiteral("0004417001"));
+}
+
+TEST(DbConnect, FailsFastAndReportsStatus) {
+    Connection c;
+    EXPECT_EQ(c.status(), 1); // never connected
+    ConnectParams p = MariaDbServer::instance().kioskParams();
+    p.password = QStringLiteral("wrong");
+    c.connect(p);
+    EXPECT_EQ(c.status(), 1);
+    EXPECT_FALSE(c.lastError().isEmpty());
+    EXPECT_THROW(c.execute(Sql("SELECT 1")), DbError);
+
+    c.connect(QStringLiteral(""), p.user, p.password, p.database, 0);
+    EXPECT_EQ(c.status(), 1);
+
+    p = MariaDbServer::instance().kioskParams();
+    c.connect(p.host, p.user, p.password, p.database, p.port);
+    EXPECT_EQ(c.status(), 0);
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+#include "mariadb_server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <vector>
+
+namespace kalinda::test {
+namespace {
+
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    const int port = ntohs(addr.sin_port);
+    ::close(fd);
+    return port;
+}
+
+int run(const QString& command) { return std::system(command.toLocal8Bit().constData()); }
+
+QString shellQuote(const QString& s) {
+    QString out = s;
+    out.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + out + QLatin1Char('\'');
+}
+
+void stopAtExit() { MariaDbServer::instance().stop(); }
+
+} // namespace
+
+MariaDbServer& MariaDbServer::instance() {
+    static MariaDbServer* server = [] {
+        auto* s = new MariaDbServer();
+        std::atexit(stopAtExit);
+        return s;
+    }();
+    return *server;
+}
+
+MariaDbServer::MariaDbServer() {
+    QByteArray tmpl = QByteArray("/tmp/kalinda-test-XXXXXX");
+    if (!::mkdtemp(tmpl.data()))
+        throw std::runtime_error("mkdtemp failed");
+    dir_ = QString::fromLocal8Bit(tmpl);
+    start();
+    resetDatabase();
+}
+
+MariaDbServer::~MariaDbServer() { stop(); }
+
+void MariaDbServer::install() {
+    const QString cmd = QStringLiteral("mariadb-install-db --no-defaults --datadir=%1/data "
+                                       "--user=root --skip-test-db "
+                                       "--auth-root-authentication-method=socket >%1/install.log 2>&1")
+                            .arg(dir_);
+    if (run(cmd) != 0)
+        throw std::runtime_error("mariadb-install-db failed, see " + dir_.toStdString());
+    installed_ = true;
+}
+
+bool MariaDbServer::ping() const {
+    return run(QStringLiteral("mariadb-admin --no-defaults --socket=%1 -uroot ping >/dev/null 2>&1")
+                   .arg(socketPath())) == 0;
+}
+
+void MariaDbServer::start() {
+    if (pid_ > 0)
+        return;
+    if (!installed_)
+        install();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (port_ == 0 || attempt > 0)
+            port_ = freePort();
+        const std::vector<std::string> args = {
+            "mariadbd",
+            "--no-defaults",
+            "--datadir=" + dir_.toStdString() + "/data",
+            "--socket=" + socketPath().toStdString(),
+            "--port=" + std::to_string(port_),
+            "--bind-address=127.0.0.1",
+            "--user=root",
+            "--pid-file=" + dir_.toStdString() + "/mysqld.pid",
+            "--log-error=" + dir_.toStdString() + "/mysqld.err",
+            "--skip-log-bin",
+            "--character-set-server=utf8mb4",
+            "--collation-server=utf8mb4_unicode_ci",
+            "--innodb-buffer-pool-size=32M",
+            "--innodb-flush-log-at-trx-commit=0",
+            "--innodb-lock-wait-timeout=20",
+        };
+        const pid_t parent = ::getpid();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            // The server goes down with the test program, whatever way that ends.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent)
+                ::_exit(1);
+            // Its own log file has everything; keep the test output clean.
+            const int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, STDOUT_FILENO);
+            ::dup2(devnull, STDERR_FILENO);
+            std::vector<char*> argv;
+            for (const auto& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execvp("mariadbd", argv.data());
+            ::_exit(127);
+        }
+        pid_ = pid;
+        for (int i = 0; i < 200; ++i) {
+            if (ping())
+                return;
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = 0;
+                break;
+            }
+            QThread::msleep(50);
+        }
+        stop();
+    }
+    throw std::runtime_error("could not start mariadbd in " + dir_.toStdString());
+}
+
+void MariaDbServer::stop() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = 0;
+}
+
+ConnectParams MariaDbServer::kioskParams() const {
+    ConnectParams p;
+    p.host = QStringLiteral("127.0.0.1");
+    p.port = port_;
+    p.user = QStringLiteral(KALINDA_TEST_DB_USER);
+    p.password = QStringLiteral(KALINDA_TEST_DB_PASSWORD);
+    p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
+    return p;
+}
+
+ConnectParams MariaDbServer::adminParams() const {
+    ConnectParams p;
+    p.unixSocket = socketPath();
+    p.user = QStringLiteral("root");
+    p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
+    return p;
+}
+
+void MariaDbServer::runAdminScript(const QString& sql) {
+    const QString file = dir_ + QStringLiteral("/script.sql");
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot write " + file.toStdString());
+    f.write(sql.toUtf8());
+    f.close();
+    const int rc = run(QStringLiteral("mariadb --no-defaults --socket=%1 -uroot <%2 2>%3/script.err")
+                           .arg(socketPath(), shellQuote(file), dir_));
+    if (rc != 0) {
+        QFile err(dir_ + QStringLiteral("/script.err"));
+        err.open(QIODevice::ReadOnly);
+        throw std::runtime_error("SQL script failed: " + err.readAll().toStdString());
+    }
+}
+
+void MariaDbServer::resetDatabase() {
+    start();
+    QFile f(QStringLiteral(KALINDA_TEST_SQL));
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("missing " + std::string(KALINDA_TEST_SQL));
+    QString script = QStringLiteral("DROP DATABASE IF EXISTS `cashless-adm`;\n"
+                                    "DROP DATABASE IF EXISTS `aio-kirna`;\n"
+                                    "DROP DATABASE IF EXISTS `" KALINDA_TEST_DB_NAME "`;\n");
+    script += QString::fromUtf8(f.readAll());
+    runAdminScript(script);
+}
+
+std::unique_ptr<Connection> adminConnection() {
+    auto c = std::make_unique<Connection>();
+    c->connect(MariaDbServer::instance().adminParams());
+    if (c->status() != 0)
+        throw std::runtime_error("admin connection failed: " + c->lastError().toStdString());
+    return c;
+}
+
+std::unique_ptr<Connection> kioskConnection() {
+    auto c = std::make_unique<Connection>();
+    c->connect(MariaDbServer::instance().kioskParams());
+    if (c->status() != 0)
+        throw std::runtime_error("kiosk connection failed: " + c->lastError().toStdString());
+    return c;
+}
+
+QString scalar(Connection& connection, const Sql& query) {
+    Recordset rs = connection.open(query);
+    if (rs.eof())
+        return {};
+    const QVariant v = rs.value(0);
+    if (v.typeId() == QMetaType::QByteArray)
+        return QString::fromUtf8(v.toByteArray());
+    return v.toString();
+}
+
+long long scalarInt(Connection& connection, const Sql& query) {
+    bool ok = false;
+    const long long value = scalar(connection, query).toLongLong(&ok);
+    if (!ok)
+        throw std::runtime_error("not a number");
+    return value;
+}
+
+} // namespace kalinda::test

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/db.h"
+
+#include <QString>
+#include <memory>
+
+namespace kalinda::test {
+
+// A private MariaDB server for one test program: own data folder under /tmp, the unix socket
+// for root and 127.0.0.1 on a free port for the kiosk's user. It is started on first use and
+// stopped when the program ends, also when the program dies (the server follows its parent).
+class MariaDbServer {
+public:
+    static MariaDbServer& instance();
+
+    ~MariaDbServer();
+
+    int port() const { return port_; }
+    QString socketPath() const { return dir_ + QStringLiteral("/mysqld.sock"); }
+    QString dataDir() const { return dir_; }
+
+    // The kiosk's user over TCP, default schema the kiosk's own.
+    ConnectParams kioskParams() const;
+    // root over the unix socket, for setting up and inspecting.
+    ConnectParams adminParams() const;
+
+    // Drops the three schemas and loads them again with the demo data.
+    void resetDatabase();
+    // Runs statements as root through the mariadb client (DELIMITER and all).
+    void runAdminScript(const QString& sql);
+
+    void start();
+    void stop();
+    bool isRunning() const { return pid_ > 0; }
+
+private:
+    MariaDbServer();
+    void install();
+    bool ping() const;
+
+    QString dir_;
+    int port_ = 0;
+    int pid_ = 0;
+    bool installed_ = false;
+};
+
+// A connection as root, for test set-up and checks.
+std::unique_ptr<Connection> adminConnection();
+// A connection as the kiosk's user.
+std::unique_ptr<Connection> kioskConnection();
+
+// The value of the first column of the first row, as text.
+QString scalar(Connection& connection, const Sql& query);
+long long scalarInt(Connection& connection, const Sql& query);
+
+} // namespace kalinda::test

@@ -46,6 +46,22 @@ void stopAtExit() { MariaDbServer::instance().stop(); }
 
 } // namespace
 
+QByteArray testTempRoot() {
+    // scripts/test gives each run a folder of its own, so it can clean up after crashes
+    // without touching another run.
+    const QByteArray root = qgetenv("KALINDA_TEST_TMPDIR");
+    if (!root.isEmpty()) {
+        QDir().mkpath(QString::fromLocal8Bit(root));
+        return root;
+    }
+    return QByteArrayLiteral("/tmp");
+}
+
+namespace {
+
+
+} // namespace
+
 MariaDbServer& MariaDbServer::instance() {
     static MariaDbServer* server = [] {
         auto* s = new MariaDbServer();
@@ -56,7 +72,7 @@ MariaDbServer& MariaDbServer::instance() {
 }
 
 MariaDbServer::MariaDbServer() {
-    QByteArray tmpl = QByteArray("/tmp/kalinda-test-XXXXXX");
+    QByteArray tmpl = testTempRoot() + "/db-XXXXXX";
     if (!::mkdtemp(tmpl.data()))
         throw std::runtime_error("mkdtemp failed");
     dir_ = QString::fromLocal8Bit(tmpl);

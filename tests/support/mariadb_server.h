@@ -45,6 +45,9 @@ private:
     bool installed_ = false;
 };
 
+// Where test programs put their servers' folders: $KALINDA_TEST_TMPDIR or /tmp.
+QByteArray testTempRoot();
+
 // A connection as root, for test set-up and checks.
 std::unique_ptr<Connection> adminConnection();
 // A connection as the kiosk's user.

@@ -1,9 +1,8 @@
 #include "db.h"
 
-#include <mysql.h>
-
 #include <algorithm>
 #include <mutex>
+#include <mysql.h>
 #include <vector>
 
 namespace kalinda {
@@ -58,7 +57,8 @@ DbError::DbError(Kind kind, unsigned code, const QString& message)
 
 // ---------------------------------------------------------------- Recordset
 
-Recordset::Recordset(st_mysql_res* result) : result_(result) {
+Recordset::Recordset(st_mysql_res* result)
+    : result_(result) {
     const unsigned count = mysql_num_fields(result_);
     const MYSQL_FIELD* fields = mysql_fetch_fields(result_);
     columns_.reserve(count);
@@ -69,7 +69,9 @@ Recordset::Recordset(st_mysql_res* result) : result_(result) {
     moveFirst();
 }
 
-Recordset::Recordset(Recordset&& other) noexcept { *this = std::move(other); }
+Recordset::Recordset(Recordset&& other) noexcept {
+    *this = std::move(other);
+}
 
 Recordset& Recordset::operator=(Recordset&& other) noexcept {
     if (this != &other) {
@@ -83,11 +85,17 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept {
     return *this;
 }
 
-Recordset::~Recordset() { close(); }
+Recordset::~Recordset() {
+    close();
+}
 
-bool Recordset::isOpen() const { return result_ != nullptr; }
+bool Recordset::isOpen() const {
+    return result_ != nullptr;
+}
 
-bool Recordset::eof() const { return eof_; }
+bool Recordset::eof() const {
+    return eof_;
+}
 
 int Recordset::rowCount() const {
     return result_ ? static_cast<int>(mysql_num_rows(result_)) : 0;
@@ -148,7 +156,9 @@ int Recordset::columnIndex(const QString& column) const {
                   QStringLiteral("Kolom %1 tidak ada dalam hasil query").arg(column));
 }
 
-QVariant Recordset::value(const QString& column) const { return value(columnIndex(column)); }
+QVariant Recordset::value(const QString& column) const {
+    return value(columnIndex(column));
+}
 
 QVariant Recordset::value(int index) const {
     if (index < 0 || index >= columnCount())
@@ -201,7 +211,10 @@ QByteArray Recordset::bytes(const QString& column) const {
 
 // ---------------------------------------------------------------- Connection
 
-Connection::Connection() : handle_(nullptr, mysql_close) { libraryInit(); }
+Connection::Connection()
+    : handle_(nullptr, mysql_close) {
+    libraryInit();
+}
 
 Connection::~Connection() = default;
 
@@ -253,8 +266,7 @@ void Connection::connect(const ConnectParams& params) {
     MYSQL* ok = mysql_real_connect(
         handle_.get(), params.unixSocket.isEmpty() ? host.constData() : "localhost",
         user.constData(), password.constData(), database.isEmpty() ? nullptr : database.constData(),
-        port, socket.isEmpty() ? nullptr : socket.constData(),
-        CLIENT_MULTI_RESULTS);
+        port, socket.isEmpty() ? nullptr : socket.constData(), CLIENT_MULTI_RESULTS);
     if (!ok) {
         lastError_ = QString::fromUtf8(mysql_error(handle_.get()));
         handle_.reset();
@@ -263,7 +275,9 @@ void Connection::connect(const ConnectParams& params) {
     connected_ = true;
 }
 
-int Connection::status() const { return connected_ ? 0 : 1; }
+int Connection::status() const {
+    return connected_ ? 0 : 1;
+}
 
 QByteArray Connection::escape(const QString& text) const {
     const QByteArray utf8 = text.toUtf8();
@@ -347,15 +361,24 @@ Recordset Connection::open(const Sql& statement) {
     return rs;
 }
 
-void Connection::begin() { execute(Sql("START TRANSACTION")); }
+void Connection::begin() {
+    execute(Sql("START TRANSACTION"));
+}
 
-void Connection::commit() { execute(Sql("COMMIT")); }
+void Connection::commit() {
+    execute(Sql("COMMIT"));
+}
 
-void Connection::rollback() { execute(Sql("ROLLBACK")); }
+void Connection::rollback() {
+    execute(Sql("ROLLBACK"));
+}
 
 // ---------------------------------------------------------------- Transaction
 
-Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.begin(); }
+Transaction::Transaction(Connection& connection)
+    : connection_(connection) {
+    connection_.begin();
+}
 
 Transaction::~Transaction() {
     if (!open_)
@@ -379,7 +402,8 @@ struct StatementRecorder::Impl {
     QStringList statements;
 };
 
-StatementRecorder::StatementRecorder() : impl_(std::make_unique<Impl>()) {
+StatementRecorder::StatementRecorder()
+    : impl_(std::make_unique<Impl>()) {
     std::lock_guard lock(recorderMutex);
     recorders.push_back(this);
 }

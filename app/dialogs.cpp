@@ -52,9 +52,13 @@ Dialogs* current = nullptr;
 
 } // namespace
 
-Dialogs& dialogs() { return current ? *current : qtDialogs(); }
+Dialogs& dialogs() {
+    return current ? *current : qtDialogs();
+}
 
-void setDialogs(Dialogs* replacement) { current = replacement; }
+void setDialogs(Dialogs* replacement) {
+    current = replacement;
+}
 
 void showMessage(MessageIcon icon, const QString& text, QWidget* parent) {
     dialogs().message(parent, icon, text, kAppTitle);

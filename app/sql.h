@@ -11,7 +11,8 @@ namespace kalinda {
 class SqlText {
 public:
     template <std::size_t N>
-    consteval SqlText(const char (&text)[N]) : text_(text) {} // NOLINT: implicit by design
+    consteval SqlText(const char (&text)[N])
+        : text_(text) {} // NOLINT: implicit by design
 
     const char* text() const { return text_; }
 
@@ -24,7 +25,9 @@ struct SqlEscaped {
     QString text;
 };
 
-inline SqlEscaped esc(const QString& text) { return SqlEscaped{text}; }
+inline SqlEscaped esc(const QString& text) {
+    return SqlEscaped{text};
+}
 
 // A statement made of fixed fragments, escaped values and whole numbers, in order.
 class Sql {

@@ -16,7 +16,8 @@ protected:
                            "txt VARCHAR(500), num BIGINT NULL, dec_col DECIMAL(12,2) NULL, "
                            "bin MEDIUMBLOB NULL) ENGINE=InnoDB"));
         admin->execute(Sql("TRUNCATE TABLE scratch"));
-        admin->execute(Sql("GRANT SELECT, INSERT, UPDATE ON scratch TO '" KALINDA_TEST_USER "'@'localhost'"));
+        admin->execute(
+            Sql("GRANT SELECT, INSERT, UPDATE ON scratch TO '" KALINDA_TEST_USER "'@'localhost'"));
         db = kioskConnection();
     }
     std::unique_ptr<Connection> admin;
@@ -158,8 +159,7 @@ TEST_F(DbTest, HostileValuesRoundTripByteForByteAndTheTableSurvives) {
         EXPECT_EQ(rs.text(QStringLiteral("txt")).toUtf8(), hostile.toUtf8());
         EXPECT_EQ(rs.rowCount(), 1) << hostile.toStdString();
     }
-    EXPECT_EQ(scalar(*admin, Sql("SELECT COUNT(*) FROM scratch")),
-              QString::number(corpus.size()));
+    EXPECT_EQ(scalar(*admin, Sql("SELECT COUNT(*) FROM scratch")), QString::number(corpus.size()));
     Recordset all = db->open(Sql("SELECT txt FROM scratch ORDER BY id"));
     for (const QString& hostile : corpus) {
         ASSERT_FALSE(all.eof());
@@ -177,9 +177,10 @@ TEST_F(DbTest, OrdinaryValuesReachTheServerAsThePlainJoinShowsThem) {
     Recordset rs = db->open(s);
     ASSERT_EQ(recorder.statements().size(), 1);
     EXPECT_EQ(recorder.statements().front(), s.plainText());
-    EXPECT_EQ(s.plainText(), QStringLiteral("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
-                                            "WHERE tab_rekening = '010100000001' AND tab_pin = "
-                                            "'123456' LIMIT 1"));
+    EXPECT_EQ(s.plainText(),
+              QStringLiteral("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
+                             "WHERE tab_rekening = '010100000001' AND tab_pin = "
+                             "'123456' LIMIT 1"));
     EXPECT_EQ(rs.text(QStringLiteral("tab_rfid")), QStringLiteral("0004417001"));
 }
 

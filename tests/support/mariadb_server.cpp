@@ -3,18 +3,16 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
-
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <stdexcept>
 #include <vector>
 
 namespace kalinda::test {
@@ -34,7 +32,9 @@ int freePort() {
     return port;
 }
 
-int run(const QString& command) { return std::system(command.toLocal8Bit().constData()); }
+int run(const QString& command) {
+    return std::system(command.toLocal8Bit().constData());
+}
 
 QString shellQuote(const QString& s) {
     QString out = s;
@@ -42,7 +42,9 @@ QString shellQuote(const QString& s) {
     return QLatin1Char('\'') + out + QLatin1Char('\'');
 }
 
-void stopAtExit() { MariaDbServer::instance().stop(); }
+void stopAtExit() {
+    MariaDbServer::instance().stop();
+}
 
 } // namespace
 
@@ -57,10 +59,7 @@ QByteArray testTempRoot() {
     return QByteArrayLiteral("/tmp");
 }
 
-namespace {
-
-
-} // namespace
+namespace {} // namespace
 
 MariaDbServer& MariaDbServer::instance() {
     static MariaDbServer* server = [] {
@@ -80,13 +79,16 @@ MariaDbServer::MariaDbServer() {
     resetDatabase();
 }
 
-MariaDbServer::~MariaDbServer() { stop(); }
+MariaDbServer::~MariaDbServer() {
+    stop();
+}
 
 void MariaDbServer::install() {
-    const QString cmd = QStringLiteral("mariadb-install-db --no-defaults --datadir=%1/data "
-                                       "--user=root --skip-test-db "
-                                       "--auth-root-authentication-method=socket >%1/install.log 2>&1")
-                            .arg(dir_);
+    const QString cmd =
+        QStringLiteral("mariadb-install-db --no-defaults --datadir=%1/data "
+                       "--user=root --skip-test-db "
+                       "--auth-root-authentication-method=socket >%1/install.log 2>&1")
+            .arg(dir_);
     if (run(cmd) != 0)
         throw std::runtime_error("mariadb-install-db failed, see " + dir_.toStdString());
     installed_ = true;
@@ -190,8 +192,9 @@ void MariaDbServer::runAdminScript(const QString& sql) {
         throw std::runtime_error("cannot write " + file.toStdString());
     f.write(sql.toUtf8());
     f.close();
-    const int rc = run(QStringLiteral("mariadb --no-defaults --socket=%1 -uroot <%2 2>%3/script.err")
-                           .arg(socketPath(), shellQuote(file), dir_));
+    const int rc =
+        run(QStringLiteral("mariadb --no-defaults --socket=%1 -uroot <%2 2>%3/script.err")
+                .arg(socketPath(), shellQuote(file), dir_));
     if (rc != 0) {
         QFile err(dir_ + QStringLiteral("/script.err"));
         err.open(QIODevice::ReadOnly);

@@ -6,9 +6,13 @@
 
 namespace kalinda::test {
 
-ScriptedDialogs::ScriptedDialogs() { setDialogs(this); }
+ScriptedDialogs::ScriptedDialogs() {
+    setDialogs(this);
+}
 
-ScriptedDialogs::~ScriptedDialogs() { setDialogs(nullptr); }
+ScriptedDialogs::~ScriptedDialogs() {
+    setDialogs(nullptr);
+}
 
 QStringList ScriptedDialogs::messageTexts() const {
     QStringList out;
@@ -32,9 +36,8 @@ void ScriptedDialogs::message(QWidget*, MessageIcon icon, const QString& text,
         onMessage(messages.back());
 }
 
-std::optional<QString> ScriptedDialogs::input(QWidget*, const QString& prompt,
-                                              const QString& title, const QString& defaultText,
-                                              InputEcho echo) {
+std::optional<QString> ScriptedDialogs::input(QWidget*, const QString& prompt, const QString& title,
+                                              const QString& defaultText, InputEcho echo) {
     inputs.push_back({prompt, title, defaultText, echo});
     if (answers_.empty())
         return std::nullopt;

@@ -2,7 +2,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {

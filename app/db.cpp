@@ -240,6 +240,10 @@ void Connection::connect(const ConnectParams& params) {
     const unsigned timeout = static_cast<unsigned>(std::max(1, params.connectTimeoutSeconds));
     mysql_options(handle_.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     mysql_options(handle_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // A posting re-reads the day's highest id and the payer's balance after waiting for another
+    // kiosk's lock; it must then see what that kiosk committed, not a snapshot from before.
+    mysql_options(handle_.get(), MYSQL_INIT_COMMAND,
+                  "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
     if (!params.unixSocket.isEmpty()) {
         const unsigned protocol = MYSQL_PROTOCOL_SOCKET;
         mysql_options(handle_.get(), MYSQL_OPT_PROTOCOL, &protocol);

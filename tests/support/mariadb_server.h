@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/db.h"
+#include "support/printers.h"
 
 #include <QString>
 #include <memory>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/dialogs.h"
+#include "support/printers.h"
 
 #include <QStringList>
 #include <deque>

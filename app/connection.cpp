@@ -1,0 +1,79 @@
+#include "connection.h"
+
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <memory>
+
+namespace kalinda {
+namespace {
+
+std::unique_ptr<Connection>& mainSlot() {
+    static std::unique_ptr<Connection> slot = std::make_unique<Connection>();
+    return slot;
+}
+
+std::unique_ptr<Connection>& spareSlot() {
+    static std::unique_ptr<Connection> slot = std::make_unique<Connection>();
+    return slot;
+}
+
+class BusyPointer {
+public:
+    BusyPointer() { QApplication::setOverrideCursor(QCursor(Qt::BusyCursor)); }
+    ~BusyPointer() { release(); }
+    void release() {
+        if (active_) {
+            QApplication::restoreOverrideCursor();
+            active_ = false;
+        }
+    }
+
+private:
+    bool active_ = true;
+};
+
+void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
+    BusyPointer pointer;
+    ConnectionSettings& s = connectionSettings();
+    s.DbName = DecodeSetting(stored.database);
+    s.DbUser = DecodeSetting(stored.user);
+    s.DbPassword = DecodeSetting(stored.password);
+    slot = std::make_unique<Connection>();
+    bool portOk = false;
+    const int port = s.ServerPort.trimmed().toInt(&portOk);
+    slot->connect(s.ServerAddress, s.DbUser, s.DbPassword, s.DbName, portOk ? port : 0);
+    slot->setOption(3);
+    pointer.release();
+    if (slot->status() == 1) {
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Ada kesalahan dengan koneksi ke server, periksa apakah "
+                                   "jaringan/server sudah berjalan dengan baik!"));
+    }
+}
+
+} // namespace
+
+ConnectionSettings& connectionSettings() {
+    static ConnectionSettings settings;
+    return settings;
+}
+
+Connection& DbConn() {
+    return *mainSlot();
+}
+
+Connection& DbConnSpare() {
+    return *spareSlot();
+}
+
+void OpenConnection(const EncodedSettings& stored) {
+    open(mainSlot(), stored);
+}
+
+void OpenSpareConnection(const EncodedSettings& stored) {
+    open(spareSlot(), stored);
+}
+
+} // namespace kalinda

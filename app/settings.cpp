@@ -1,0 +1,92 @@
+#include "settings.h"
+
+#include "cp1252.h"
+#include "deployment_settings.h"
+
+namespace kalinda {
+namespace {
+
+int alphabetValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= 'A' && u <= 'Z')
+        return u - 'A';
+    if (u >= 'a' && u <= 'z')
+        return u - 'a' + 26;
+    if (u >= '0' && u <= '9')
+        return u - '0' + 52;
+    if (u == '+')
+        return 62;
+    if (u == '/')
+        return 63;
+    if (u == '=')
+        return 0;
+    return -1;
+}
+
+} // namespace
+
+QString Base64Decode(const QString& encoded) {
+    QString clean;
+    clean.reserve(encoded.size());
+    for (const QChar c : encoded) {
+        if (alphabetValue(c) >= 0)
+            clean += c;
+    }
+    const qsizetype groups = clean.size() / 4;
+    qsizetype length = groups * 3;
+    if (clean.endsWith(QLatin1String("==")))
+        length -= 2;
+    else if (clean.endsWith(QLatin1Char('=')))
+        length -= 1;
+    if (length <= 0)
+        return {};
+
+    QByteArray bytes;
+    bytes.reserve(groups * 3);
+    for (qsizetype g = 0; g < groups; ++g) {
+        quint32 value = 0;
+        for (int k = 0; k < 4; ++k)
+            value = (value << 6) | static_cast<quint32>(alphabetValue(clean.at(g * 4 + k)));
+        bytes += static_cast<char>((value >> 16) & 0xFF);
+        bytes += static_cast<char>((value >> 8) & 0xFF);
+        bytes += static_cast<char>(value & 0xFF);
+    }
+    bytes.truncate(length);
+    return fromCp1252(bytes);
+}
+
+QString DecodeSetting(const QString& encoded) {
+    return Base64Decode(Base64Decode(Base64Decode(encoded)));
+}
+
+const EncodedSettings& builtInSettings() {
+    static const EncodedSettings settings = [] {
+        EncodedSettings s;
+        s.hosts = {QString::fromLatin1(deployment::kHost1), QString::fromLatin1(deployment::kHost2),
+                   QString::fromLatin1(deployment::kHost3),
+                   QString::fromLatin1(deployment::kHost4)};
+        s.portLocal = QString::fromLatin1(deployment::kPortLocal);
+        s.portServer = QString::fromLatin1(deployment::kPortServer);
+        s.user = QString::fromLatin1(deployment::kUser);
+        s.password = QString::fromLatin1(deployment::kPassword);
+        s.database = QString::fromLatin1(deployment::kDatabase);
+        return s;
+    }();
+    return settings;
+}
+
+const std::array<ConnectionProfile, 4>& connectionProfiles() {
+    static const std::array<ConnectionProfile, 4> profiles = {{
+        {QStringLiteral("1"), QStringLiteral("1 : Lokal")},
+        {QStringLiteral("2"), QStringLiteral("2 : Primary")},
+        {QStringLiteral("3"), QStringLiteral("3 : Backup-1")},
+        {QStringLiteral("4"), QStringLiteral("4 : Backup-2")},
+    }};
+    return profiles;
+}
+
+QString schoolName() {
+    return QString::fromUtf8(deployment::kSchoolName);
+}
+
+} // namespace kalinda

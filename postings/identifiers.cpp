@@ -1,0 +1,110 @@
+#include "identifiers.h"
+
+namespace kalinda {
+
+const SequenceFamily kTransactionIds = {"SELECT MAX(RIGHT(trans_id, 4)) as Nomor ",
+                                        "FROM `cashless-adm`.data_tabungan_trans ",
+                                        "WHERE LEFT(trans_id, 11) = '",
+                                        "KLD",
+                                        "yyyyMMdd",
+                                        4};
+
+const SequenceFamily kOrderCodes = {"SELECT MAX(RIGHT(order_kode, 3)) as Nomor ",
+                                    "FROM `aio-kirna`.data_barang_order ",
+                                    "WHERE LEFT(order_kode, 9) = '",
+                                    "ODR",
+                                    "yyMMdd",
+                                    3};
+
+const SequenceFamily kSessionIds = {"SELECT MAX(RIGHT(user_session, 4)) as Nomor ",
+                                    "FROM data_pengguna_alias ",
+                                    "WHERE LEFT(user_session, 9) = '",
+                                    "SES",
+                                    "yyMMdd",
+                                    4};
+
+namespace {
+
+constexpr int kMaxAttempts = 20;
+
+int capacity(const SequenceFamily& family) {
+    int max = 1;
+    for (int i = 0; i < family.digits; ++i)
+        max *= 10;
+    return max - 1;
+}
+
+} // namespace
+
+IdCapacityError::IdCapacityError(const QString& message)
+    : std::runtime_error(message.toStdString())
+    , message_(message) {}
+
+QString sequencePrefix(const SequenceFamily& family, const QDate& today) {
+    return QString::fromLatin1(family.prefix) +
+           today.toString(QString::fromLatin1(family.datePattern));
+}
+
+int GenerateCD(Connection& db, const SequenceFamily& family, const QDate& today) {
+    Sql s;
+    s << family.selectMax << family.from << family.whereLeft << esc(sequencePrefix(family, today))
+      << "' ";
+    Recordset rs = db.open(s);
+    if (rs.eof() || rs.value(QStringLiteral("Nomor")).isNull())
+        return 1;
+    bool ok = false;
+    const int highest = rs.text(QStringLiteral("Nomor")).toInt(&ok);
+    return ok ? highest + 1 : 1;
+}
+
+QString IdReg(Connection& db, const SequenceFamily& family, const QDate& today) {
+    const int number = GenerateCD(db, family, today);
+    if (number > capacity(family)) {
+        throw IdCapacityError(
+            QStringLiteral("Nomor transaksi hari ini sudah habis (%1 nomor). Transaksi tidak "
+                           "dapat diproses, silakan hubungi Bag. Administrasi!")
+                .arg(capacity(family)));
+    }
+    return sequencePrefix(family, today) +
+           QStringLiteral("%1").arg(number, family.digits, 10, QLatin1Char('0'));
+}
+
+QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
+                             const std::function<void(const QString& id)>& insert,
+                             const QDate& today) {
+    for (int attempt = 1;; ++attempt) {
+        const QString id = IdReg(db, family, today);
+        try {
+            insert(id);
+            return id;
+        } catch (const DbError& e) {
+            if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
+                throw;
+        }
+    }
+}
+
+QString drawRandomNumber(Connection& db) {
+    Recordset rs = db.open(Sql("SELECT FLOOR((RAND() * (999999-100000+1))+100000) as Number "));
+    return rs.text(QStringLiteral("Number"));
+}
+
+QString randomPostingId(Connection& db, const QDate& today, const RandomNumberSource& draw) {
+    return QStringLiteral("KLD") + today.toString(QStringLiteral("yyMMdd")) + draw(db);
+}
+
+QString insertWithRandomId(Connection& db, const std::function<void(const QString& id)>& insert,
+                           const QDate& today, const RandomNumberSource& draw) {
+    for (int attempt = 1;; ++attempt) {
+        const QString id = randomPostingId(db, today, draw);
+        try {
+            insert(id);
+            return id;
+        } catch (const DbError& e) {
+            if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
+                throw;
+        }
+    }
+}
+
+} // namespace kalinda

@@ -1,0 +1,169 @@
+#include "app/connection.h"
+#include "app/frm_koneksi.h"
+#include "support/mariadb_server.h"
+#include "support/scripted_dialogs.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+QString encode3(const QString& plain) {
+    QByteArray b = plain.toLatin1();
+    for (int i = 0; i < 3; ++i)
+        b = b.toBase64();
+    return QString::fromLatin1(b);
+}
+
+const QString kWarning = QStringLiteral(
+    "Ada kesalahan dengan koneksi ke server, periksa apakah jaringan/server sudah berjalan "
+    "dengan baik!");
+
+// Profile 1 points at this test program's server; 2 to 4 at names that never resolve.
+EncodedSettings testSettings() {
+    EncodedSettings s = builtInSettings();
+    s.hosts = {encode3(QStringLiteral("127.0.0.1")),
+               encode3(QStringLiteral("primary.kalinda.invalid")),
+               encode3(QStringLiteral("backup1.kalinda.invalid")),
+               encode3(QStringLiteral("backup2.kalinda.invalid"))};
+    s.portLocal = encode3(QString::number(MariaDbServer::instance().port()));
+    s.portServer = encode3(QStringLiteral("3306"));
+    return s;
+}
+
+class FrmKoneksiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MariaDbServer::instance().start();
+        connectionSettings() = ConnectionSettings{};
+        form = new frmKoneksi([this] { ++continued; }, testSettings());
+        form->show();
+    }
+    void TearDown() override {
+        delete form.data();
+        MariaDbServer::instance().start();
+    }
+
+    // Picks a list entry with the keyboard, as the operator would.
+    void choose(int index) {
+        form->cboKoneksi->setFocus();
+        {
+            const QSignalBlocker quiet(form->cboKoneksi);
+            form->cboKoneksi->setCurrentIndex(index - 1);
+        }
+        QTest::keyClick(form->cboKoneksi, Qt::Key_Down);
+        ASSERT_EQ(form->cboKoneksi->currentIndex(), index);
+    }
+
+    ScriptedDialogs dialogs;
+    QPointer<frmKoneksi> form;
+    int continued = 0;
+};
+
+TEST_F(FrmKoneksiTest, StartsWithTheFourProfilesAndOkDisabled) {
+    EXPECT_FALSE(form->cmdLanjut->isEnabled());
+    ASSERT_EQ(form->cboKoneksi->count(), 4);
+    EXPECT_EQ(form->cboKoneksi->itemText(0), QStringLiteral("1 : Lokal"));
+    EXPECT_EQ(form->cboKoneksi->itemText(3), QStringLiteral("4 : Backup-2"));
+    EXPECT_EQ(form->cboKoneksi->currentIndex(), -1);
+    EXPECT_EQ(form->cmdLanjut->text(), QStringLiteral("OK"));
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("KONEKSI KALINDA APP"));
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("Pilih Jenis Koneksi!"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FrmKoneksiTest, ChoosingLokalFillsTheCodeAndConnects) {
+    choose(0);
+    EXPECT_EQ(form->txtKdKoneksi->text(), QStringLiteral("1"));
+    EXPECT_TRUE(form->cmdLanjut->isEnabled());
+    EXPECT_EQ(DbConn().status(), 0);
+    EXPECT_EQ(DbConnSpare().status(), 0);
+    EXPECT_EQ(connectionSettings().ServerAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(connectionSettings().DbUser, QStringLiteral(KALINDA_TEST_USER));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(scalar(DbConn(), Sql("SELECT DATABASE()")), QStringLiteral(KALINDA_TEST_DBNAME));
+}
+
+TEST_F(FrmKoneksiTest, TypingACodeSelectsItsProfileAndUsesItsServer) {
+    QTest::keyClicks(form->txtKdKoneksi, QStringLiteral("2"));
+    EXPECT_EQ(form->cboKoneksi->currentText(), QStringLiteral("2 : Primary"));
+    EXPECT_EQ(connectionSettings().ServerAddress, QStringLiteral("primary.kalinda.invalid"));
+    EXPECT_EQ(connectionSettings().ServerPort, QStringLiteral("3306"));
+    EXPECT_FALSE(form->cmdLanjut->isEnabled());
+    EXPECT_EQ(dialogs.messageTexts(), (QStringList{kWarning, kWarning}));
+
+    dialogs.clear();
+    choose(2);
+    EXPECT_EQ(form->txtKdKoneksi->text(), QStringLiteral("3"));
+    EXPECT_EQ(connectionSettings().ServerAddress, QStringLiteral("backup1.kalinda.invalid"));
+    EXPECT_EQ(connectionSettings().ServerPort, QStringLiteral("3306"));
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+}
+
+TEST_F(FrmKoneksiTest, ServerDownGivesTwoWarningsPerChoiceQuickly) {
+    MariaDbServer::instance().stop();
+    QElapsedTimer timer;
+    timer.start();
+    choose(0);
+    EXPECT_LT(timer.elapsed(), 5000);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    for (const auto& m : dialogs.messages) {
+        EXPECT_EQ(m.text, kWarning);
+        EXPECT_EQ(m.icon, MessageIcon::Warning);
+        EXPECT_EQ(m.title, QStringLiteral("KalindaApp"));
+    }
+    EXPECT_FALSE(form->cmdLanjut->isEnabled());
+    choose(0); // the same choice again: the code does not change, so nothing new is tried
+    form->txtKdKoneksi->clear();
+    QTest::keyClicks(form->txtKdKoneksi, QStringLiteral("1"));
+    EXPECT_EQ(dialogs.messages.size(), 6u); // empty code tries with the old settings, then "1"
+    EXPECT_FALSE(form->cmdLanjut->isEnabled());
+}
+
+TEST_F(FrmKoneksiTest, AFailureAfterASuccessDisablesOkAgain) {
+    choose(0);
+    ASSERT_TRUE(form->cmdLanjut->isEnabled());
+    choose(1);
+    EXPECT_EQ(form->txtKdKoneksi->text(), QStringLiteral("2"));
+    EXPECT_FALSE(form->cmdLanjut->isEnabled());
+    EXPECT_EQ(DbConn().status(), 1);
+}
+
+TEST_F(FrmKoneksiTest, OkWithoutACodeAsksForOne) {
+    form->cmdLanjut->setEnabled(true); // a connected choice whose code was then emptied
+    QTest::mouseClick(form->cmdLanjut, Qt::LeftButton);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("Pilih Koneksi!")});
+    EXPECT_EQ(dialogs.messages.front().icon, MessageIcon::Warning);
+    EXPECT_EQ(continued, 0);
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(FrmKoneksiTest, OkGoesOnAndClosesTheForm) {
+    choose(0);
+    QTest::mouseClick(form->cmdLanjut, Qt::LeftButton);
+    EXPECT_EQ(continued, 1);
+    QTRY_VERIFY(form.isNull()); // closed and deleted
+    EXPECT_EQ(DbConn().status(), 0);
+}
+
+TEST_F(FrmKoneksiTest, AnUnknownCodeKeepsThePreviousServer) {
+    choose(0);
+    dialogs.clear();
+    form->txtKdKoneksi->setText(QStringLiteral("7"));
+    EXPECT_EQ(form->cboKoneksi->currentIndex(), -1);
+    EXPECT_EQ(connectionSettings().ServerAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_TRUE(form->cmdLanjut->isEnabled());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+} // namespace

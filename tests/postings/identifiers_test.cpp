@@ -1,0 +1,150 @@
+#include "postings/identifiers.h"
+#include "support/mariadb_server.h"
+
+#include <QSet>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+class IdentifiersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MariaDbServer::instance().resetDatabase();
+        admin = adminConnection();
+        db = kioskConnection();
+    }
+
+    // A ledger row as a sequence posting writes it (only what the id logic needs).
+    static void insertLedgerRow(Connection& c, const QString& id) {
+        Sql s;
+        s << "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '" << esc(id)
+          << "', trans_tanggal = NOW(), trans_kode = '14', trans_rekening = '010100000001'";
+        c.execute(s);
+    }
+
+    std::unique_ptr<Connection> admin;
+    std::unique_ptr<Connection> db;
+    const QDate today = QDate(2026, 12, 7);
+};
+
+TEST_F(IdentifiersTest, DailySequenceStartsAtOneAndCounts) {
+    EXPECT_EQ(IdReg(*db, kTransactionIds, today), QStringLiteral("KLD202612070001"));
+    for (int i = 1; i <= 11; ++i)
+        insertLedgerRow(*admin, IdReg(*db, kTransactionIds, today));
+    EXPECT_EQ(IdReg(*db, kTransactionIds, today), QStringLiteral("KLD202612070012"));
+}
+
+TEST_F(IdentifiersTest, YesterdayAndRandomIdsDoNotMoveTodaysNumber) {
+    insertLedgerRow(*admin, QStringLiteral("KLD202612069998"));
+    // Random ids of today and of the payments' derived rows.
+    insertLedgerRow(*admin, QStringLiteral("KLD261207987654"));
+    insertLedgerRow(*admin, QStringLiteral("KLD261207987654##"));
+    insertLedgerRow(*admin, QStringLiteral("KLD261207202612"));
+    EXPECT_EQ(IdReg(*db, kTransactionIds, today), QStringLiteral("KLD202612070001"));
+    EXPECT_EQ(IdReg(*db, kTransactionIds, today.addDays(-1)), QStringLiteral("KLD202612069999"));
+}
+
+TEST_F(IdentifiersTest, StatementIsTheDailySequenceQuery) {
+    StatementRecorder recorder;
+    IdReg(*db, kTransactionIds, today);
+    IdReg(*db, kOrderCodes, today);
+    IdReg(*db, kSessionIds, today);
+    EXPECT_EQ(recorder.statements(),
+              (QStringList{
+                  QStringLiteral("SELECT MAX(RIGHT(trans_id, 4)) as Nomor FROM `cashless-adm`."
+                                 "data_tabungan_trans WHERE LEFT(trans_id, 11) = 'KLD20261207' "),
+                  QStringLiteral("SELECT MAX(RIGHT(order_kode, 3)) as Nomor FROM `aio-kirna`."
+                                 "data_barang_order WHERE LEFT(order_kode, 9) = 'ODR261207' "),
+                  QStringLiteral("SELECT MAX(RIGHT(user_session, 4)) as Nomor FROM "
+                                 "data_pengguna_alias WHERE LEFT(user_session, 9) = 'SES261207' "),
+              }));
+}
+
+TEST_F(IdentifiersTest, OrderAndSessionFamiliesHaveTheirOwnWidth) {
+    EXPECT_EQ(IdReg(*db, kOrderCodes, today), QStringLiteral("ODR261207001"));
+    admin->execute(Sql("UPDATE data_pengguna_alias SET user_session = 'SES2612070041'"));
+    EXPECT_EQ(IdReg(*db, kSessionIds, today), QStringLiteral("SES2612070042"));
+    EXPECT_EQ(IdReg(*db, kSessionIds, today).size(), 13);
+}
+
+TEST_F(IdentifiersTest, PastTheDaysCapacityThePostingIsRefused) {
+    insertLedgerRow(*admin, QStringLiteral("KLD202612079999"));
+    EXPECT_THROW(IdReg(*db, kTransactionIds, today), IdCapacityError);
+    admin->execute(Sql("INSERT INTO `aio-kirna`.data_barang_order SET order_kode = 'ODR261207999', "
+                       "order_tanggal = NOW(), order_rekening = 'x'"));
+    try {
+        IdReg(*db, kOrderCodes, today);
+        FAIL() << "no refusal";
+    } catch (const IdCapacityError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("999"))) << e.what();
+    }
+}
+
+TEST_F(IdentifiersTest, RandomIdHasTheDateAndSixDigits) {
+    StatementRecorder recorder;
+    const QString id = randomPostingId(*db, today);
+    EXPECT_TRUE(id.startsWith(QStringLiteral("KLD261207")));
+    ASSERT_EQ(id.size(), 15);
+    const int number = id.mid(9).toInt();
+    EXPECT_GE(number, 100000);
+    EXPECT_LE(number, 999999);
+    EXPECT_EQ(recorder.statements(),
+              QStringList{
+                  QStringLiteral("SELECT FLOOR((RAND() * (999999-100000+1))+100000) as Number ")});
+}
+
+TEST_F(IdentifiersTest, ARandomIdThatExistsIsDrawnAgain) {
+    insertLedgerRow(*admin, QStringLiteral("KLD261207111111"));
+    QStringList draws = {QStringLiteral("111111"), QStringLiteral("222222")};
+    const QString id = insertWithRandomId(
+        *db, [&](const QString& candidate) { insertLedgerRow(*db, candidate); }, today,
+        [&](Connection&) { return draws.takeFirst(); });
+    EXPECT_EQ(id, QStringLiteral("KLD261207222222"));
+    EXPECT_TRUE(draws.isEmpty());
+    EXPECT_EQ(scalarInt(*admin, Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans "
+                                    "WHERE trans_id LIKE 'KLD261207%'")),
+              2);
+}
+
+TEST_F(IdentifiersTest, TwoKiosksRacingNeverShareASequenceNumber) {
+    constexpr int kPerKiosk = 40;
+    std::atomic<int> failures{0};
+    QStringList ids[2];
+    auto kiosk = [&](int k) {
+        auto c = kioskConnection();
+        for (int i = 0; i < kPerKiosk; ++i) {
+            try {
+                Transaction tx(*c);
+                ids[k] << insertWithSequenceId(
+                    *c, kTransactionIds, [&](const QString& id) { insertLedgerRow(*c, id); },
+                    today);
+                // Keep the number taken but not committed for a moment, as a posting does.
+                c->execute(Sql("DO SLEEP(0.002)"));
+                tx.commit();
+            } catch (const std::exception& e) {
+                if (++failures == 1)
+                    ADD_FAILURE() << e.what();
+            }
+        }
+    };
+    std::thread a(kiosk, 0);
+    std::thread b(kiosk, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ(failures.load(), 0);
+    QSet<QString> all;
+    for (const auto& list : ids)
+        for (const QString& id : list)
+            all.insert(id);
+    EXPECT_EQ(all.size(), 2 * kPerKiosk);
+    EXPECT_EQ(scalar(*admin, Sql("SELECT MAX(trans_id) FROM `cashless-adm`.data_tabungan_trans "
+                                 "WHERE trans_id LIKE 'KLD20261207%'")),
+              QStringLiteral("KLD202612070080"));
+}
+
+} // namespace

@@ -1,5 +1,7 @@
 #include "dialogs.h"
 
+#include "db.h"
+
 #include <QDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -62,6 +64,25 @@ void setDialogs(Dialogs* replacement) {
 
 void showMessage(MessageIcon icon, const QString& text, QWidget* parent) {
     dialogs().message(parent, icon, text, kAppTitle);
+}
+
+void showDatabaseError(const QString& what, const DbError& error, QWidget* parent) {
+    QString advice;
+    switch (error.kind()) {
+    case DbError::Kind::Connection:
+        advice = QStringLiteral("Koneksi ke server terputus. Periksa jaringan/server, lalu coba lagi.");
+        break;
+    case DbError::Kind::Conflict:
+        advice = QStringLiteral("Server sedang sibuk. Silakan coba lagi.");
+        break;
+    default:
+        advice = QStringLiteral("Server menolak perintah. Hubungi petugas bila berulang.");
+        break;
+    }
+    showMessage(MessageIcon::Warning,
+                what + QStringLiteral("\n") + advice + QStringLiteral("\n\n(") + error.message() +
+                    QLatin1Char(')'),
+                parent);
 }
 
 } // namespace kalinda

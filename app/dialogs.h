@@ -38,4 +38,9 @@ void setDialogs(Dialogs* replacement);
 // Message box with the application title.
 void showMessage(MessageIcon icon, const QString& text, QWidget* parent = nullptr);
 
+class DbError;
+// Tells the user, in plain words, that `what` could not be done because the database refused
+// or could not be reached, with the server's own message below.
+void showDatabaseError(const QString& what, const DbError& error, QWidget* parent = nullptr);
+
 } // namespace kalinda

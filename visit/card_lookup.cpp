@@ -1,0 +1,60 @@
+#include "card_lookup.h"
+
+#include <cmath>
+
+namespace kalinda {
+
+Rupiah moneyValue(const Recordset& rs, const QString& column) {
+    const QVariant v = rs.value(column);
+    if (v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::ULongLong)
+        return v.toLongLong();
+    if (v.typeId() == QMetaType::Double)
+        return std::llround(v.toDouble());
+    // Exact decimals come as text with "." as the decimal point.
+    return parseRupiah(v.toString(), QLocale::c()).value_or(0);
+}
+
+std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin) {
+    Sql s;
+    s << "SELECT `cashless-adm`.GetNasabahNama(tab_nasabah) as Nama, "
+      << "`cashless-adm`.GetNasabahAlamat(tab_nasabah) as Alamat, "
+      << "`cashless-adm`.GetNasabahKelas(tab_nasabah) as Kelas, "
+      << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif, "
+      << "`cashless-adm`.GetTabJajanLimit(tab_rekening, CURDATE()) as LimitJajan, "
+      << "`cashless-adm`.GetJajanKuotaSisa(tab_rekening) as KuotaSisa, "
+      << "`cashless-adm`.GetTabTransferLimit(tab_rekening, CURDATE()) as LimitTransfer, "
+      << "tab_rekening, tab_saldo_efektif, tab_nasabah, tab_rfid "
+      << "FROM `cashless-adm`.data_tabungan_master " << "WHERE tab_rfid = '" << esc(rfid)
+      << "' AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
+    Recordset rs = db.open(s);
+    if (rs.eof())
+        return std::nullopt;
+    CardAccount a;
+    a.Nama = rs.text(QStringLiteral("Nama"));
+    a.Alamat = rs.text(QStringLiteral("Alamat"));
+    a.Kelas = rs.text(QStringLiteral("Kelas"));
+    a.SaldoAktif = moneyValue(rs, QStringLiteral("SaldoAktif"));
+    a.LimitJajan = moneyValue(rs, QStringLiteral("LimitJajan"));
+    a.KuotaSisa = moneyValue(rs, QStringLiteral("KuotaSisa"));
+    a.LimitTransfer = moneyValue(rs, QStringLiteral("LimitTransfer"));
+    a.tab_rekening = rs.text(QStringLiteral("tab_rekening"));
+    a.tab_saldo_efektif = moneyValue(rs, QStringLiteral("tab_saldo_efektif"));
+    a.tab_nasabah = rs.text(QStringLiteral("tab_nasabah"));
+    a.tab_rfid = rs.text(QStringLiteral("tab_rfid"));
+    return a;
+}
+
+std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin) {
+    Sql s;
+    s << "SELECT tab_rfid,  " << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
+      << "FROM `cashless-adm`.data_tabungan_master " << "WHERE tab_rekening = '" << esc(rekening)
+      << "' " << "AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
+    Recordset rs = db.open(s);
+    if (rs.eof())
+        return std::nullopt;
+    return moneyValue(rs, QStringLiteral("SaldoAktif"));
+}
+
+} // namespace kalinda

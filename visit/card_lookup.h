@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/db.h"
+#include "app/money.h"
+
+#include <QString>
+#include <optional>
+
+namespace kalinda {
+
+// The account a card and PIN open, with what the main screen shows of it.
+struct CardAccount {
+    QString Nama;
+    QString Alamat;
+    QString Kelas;
+    Rupiah SaldoAktif = 0;
+    Rupiah LimitJajan = 0;
+    Rupiah KuotaSisa = 0;
+    Rupiah LimitTransfer = 0;
+    QString tab_rekening;
+    Rupiah tab_saldo_efektif = 0;
+    QString tab_nasabah;
+    QString tab_rfid;
+};
+
+// The active account with this card and PIN; nullopt for an unknown card, a wrong PIN or an
+// account that is not active.
+std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin);
+
+// The active balance of the visit's account when the PIN is right and the account still
+// active; nullopt otherwise.
+std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin);
+
+// A money column read as whole rupiah (exact decimals and text included); 0 for NULL.
+Rupiah moneyValue(const Recordset& rs, const QString& column);
+
+} // namespace kalinda

@@ -1,0 +1,161 @@
+#include "frm_input_pin.h"
+
+#include "app/dialogs.h"
+#include "app/money.h"
+#include "card_lookup.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kalinda {
+
+frmInputPin::frmInputPin(KioskScreen& screen, Connection& db, QWidget* parent)
+    : QDialog(parent)
+    , screen_(screen)
+    , db_(db) {
+    setObjectName(QStringLiteral("frmInputPin"));
+    setWindowTitle(kAppTitle);
+
+    lblInfo = new QLabel(QStringLiteral("TEMPELKAN ID CARD ANDA!"), this);
+    lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    lblInfo->setAlignment(Qt::AlignCenter);
+    QFont f = lblInfo->font();
+    f.setBold(true);
+    f.setPointSize(f.pointSize() + 6);
+    lblInfo->setFont(f);
+
+    txtRfid = new QLineEdit(this);
+    txtRfid->setObjectName(QStringLiteral("txtRfid"));
+    txtRfid->setEchoMode(QLineEdit::Password);
+    txtRfid->setAlignment(Qt::AlignCenter);
+    txtRfid->setFont(f);
+    lblInfo->setBuddy(txtRfid);
+
+    // The buttons never take the keyboard focus: the card reader types into whatever has it.
+    cmdReset = new QPushButton(QStringLiteral("<>"), this);
+    cmdReset->setObjectName(QStringLiteral("cmdReset"));
+    cmdReset->setFocusPolicy(Qt::NoFocus);
+    cmdKeluar = new QPushButton(QStringLiteral("KELUAR"), this);
+    cmdKeluar->setObjectName(QStringLiteral("cmdKeluar"));
+    cmdKeluar->setFocusPolicy(Qt::NoFocus);
+    cmdKeluar->setAutoDefault(false);
+    cmdReset->setAutoDefault(false);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    auto* entry = new QHBoxLayout;
+    entry->addWidget(txtRfid, 1);
+    entry->addWidget(cmdReset);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblInfo);
+    layout->addLayout(entry);
+    layout->addWidget(cmdKeluar, 0, Qt::AlignRight);
+    setMinimumWidth(480);
+
+    connect(txtRfid, &QLineEdit::textChanged, this, [this] { txtRfid_Change(); });
+    connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
+    connect(cmdKeluar, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void frmInputPin::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    focusEntry();
+}
+
+void frmInputPin::focusEntry() {
+    activateWindow();
+    txtRfid->setFocus(Qt::OtherFocusReason);
+}
+
+void frmInputPin::cmdReset_Click() {
+    txtRfid->clear();
+    focusEntry();
+}
+
+void frmInputPin::txtRfid_Change() {
+    if (view == QLatin1String("Start"))
+        CekKartu();
+    else if (view == QLatin1String("Bayar"))
+        CekPinBayar();
+}
+
+void frmInputPin::CekKartu() {
+    if (txtRfid->text().size() != 10)
+        return;
+    const QString card = txtRfid->text();
+    const auto pin = dialogs().input(this, QStringLiteral("Masukkan PIN!"),
+                                     QStringLiteral("Input password"), QStringLiteral("0"),
+                                     InputEcho::Password);
+    if (!pin || pin->isEmpty()) {
+        focusEntry();
+        return;
+    }
+    std::optional<CardAccount> account;
+    try {
+        account = lookupCard(db_, card, *pin);
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("Data kartu tidak dapat dibaca."), e, this);
+        focusEntry();
+        return;
+    }
+    if (!account) {
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF"), this);
+        focusEntry();
+        return;
+    }
+    // The main screen reacts to each box as it is filled (photo, menu), so the order matters.
+    VisitState& v = screen_.visit();
+    v.set(VisitState::NoCif, account->tab_nasabah);
+    v.set(VisitState::txtCif, account->tab_nasabah);
+    v.set(VisitState::Rfid, account->tab_rfid);
+    v.set(VisitState::NoRekening, account->tab_rekening);
+    v.set(VisitState::txtNorek, v[VisitState::NoRekening]);
+    v.set(VisitState::txtRfid, v[VisitState::Rfid]);
+    v.set(VisitState::txtNama, account->Nama);
+    v.set(VisitState::txtAlamat, account->Alamat);
+    v.set(VisitState::txtKelas, account->Kelas);
+    v.set(VisitState::txtSaldo, formatRupiah(account->tab_saldo_efektif));
+    v.set(VisitState::txtQuota1, formatRupiah(account->KuotaSisa));
+    v.set(VisitState::txtQuota2, formatRupiah(account->LimitTransfer));
+    screen_.MenuEnable();
+    screen_.cekLimitTransfer();
+    accept();
+}
+
+void frmInputPin::CekPinBayar() {
+    if (txtRfid->text().size() != 6)
+        return;
+    VisitState& v = screen_.visit();
+    try {
+        const auto active = checkPaymentPin(db_, v[VisitState::txtNorek], txtRfid->text());
+        if (!active) {
+            lblInfo->setText(QStringLiteral("PIN TIDAK SESUAI!"));
+            const Rupiah amount = parseRupiah(v[VisitState::txtNominal]).value_or(0);
+            Sql log = logTransaksiHead(v);
+            log << "', log_transaksi = '" << esc(v[VisitState::cboJenis]) << "', log_nominal = '"
+                << esc(plainDigits(amount)) << "', log_keterangan = '" << esc(lblInfo->text())
+                << "'";
+            db_.execute(log);
+            focusEntry();
+            return;
+        }
+        SaldoAwal = formatRupiah(*active);
+        v.set(VisitState::txtSaldo, SaldoAwal);
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("PIN tidak dapat diperiksa."), e, this);
+        focusEntry();
+        return;
+    }
+    if (ValidasiTransaksi)
+        ValidasiTransaksi(*this);
+    if (isVisible())
+        focusEntry();
+}
+
+} // namespace kalinda

@@ -1,0 +1,126 @@
+#pragma once
+
+#include "app/db.h"
+#include "app/visit_state.h"
+
+#include <QWidget>
+#include <functional>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace kalinda {
+
+class frmInputPin;
+class PhotoBox;
+
+// What the menu buttons open. An action that is not set opens nothing.
+struct KioskActions {
+    std::function<void(KioskScreen&)> openBlock;     // BLOCK ACCOUNT
+    std::function<void(KioskScreen&)> openGantiPin;  // CHANGE PIN
+    std::function<void(KioskScreen&)> openMutasi;    // SAVING MUTATION
+    std::function<void(KioskScreen&)> openTunggakan; // MONTHLY CHARGE INFORMATION
+    std::function<void(KioskScreen&)> openTransfer;  // TRANSFER TO MY FRIENDS
+    std::function<void(KioskScreen&)> openKirna;     // KIRNA ORDER
+    // INFAQ, SCHOOL PAYMENT, WAQF: "INFAQ", "SPP" or "WAKAF".
+    std::function<void(KioskScreen&, const QString& view)> openFee;
+    // PAY: the product payment after a correct PIN on the PIN form.
+    std::function<void(KioskScreen&, frmInputPin&)> payProduct;
+    // Prints the receipt of the last posting.
+    std::function<void(KioskScreen&)> printReceipt;
+};
+
+// The kiosk's main screen: the account in visit, the menu, the running text and the exit.
+class frmTransaksi final : public QWidget, public KioskScreen {
+    Q_OBJECT
+public:
+    explicit frmTransaksi(Connection& db, KioskActions actions = {}, QWidget* parent = nullptr);
+    ~frmTransaksi() override;
+
+    // KioskScreen
+    VisitState& visit() override { return visit_; }
+    QWidget* screenWidget() override { return this; }
+    void MenuEnable() override;
+    void MenuDisable() override;
+    void Bersih() override;
+    void CekSaldoReal() override;
+    void cekLimitTransfer() override;
+    void CetakNota() override;
+
+    void CekProduk();
+    void TampilFoto();
+    QString sessionId() const { return sessionId_; }
+
+    QPushButton* cmdStart;
+    QPushButton* cmdFinish;
+    QPushButton* cmdBlock;
+    QPushButton* cmdKeluar;
+    QPushButton* cmdBayar;
+    QPushButton* cmdInfaq;
+    QPushButton* cmdSchool;
+    QPushButton* cmdWaqf;
+    QPushButton* cmdVoucher;
+    QPushButton* cmdKirna;
+    QPushButton* cmdMutasi;
+    QPushButton* cmdTunggakan;
+    QPushButton* cmdGantiPin;
+    QPushButton* cmdReset;
+    QComboBox* cboJenis;
+    QLineEdit* txtNominal;
+    QLineEdit* txtNorek;
+    QLineEdit* txtNama;
+    QLineEdit* txtAlamat;
+    QLineEdit* txtKelas;
+    QLineEdit* txtSaldo;
+    QLineEdit* txtQuota1;
+    QLineEdit* txtQuota2;
+    QLineEdit* txtRfid;
+    QLineEdit* txtCif;
+    QLineEdit* txtRekTujuan;
+    PhotoBox* picFoto;
+    QLabel* lblJudul;
+    QLabel* lblRunningText;
+    QTimer* Timer3;
+    QFrame* Shape1;
+    QFrame* Shape2;
+    QFrame* Shape3;
+
+    // The shop's delivery fee text, reset when the screen loads.
+    QString JasaKirim;
+
+signals:
+    void closed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void bind(VisitState::Field field, QLineEdit* box);
+    void Form_Load();
+    void Timer3_Timer();
+    void visitChanged(VisitState::Field field);
+
+    void cmdStart_Click();
+    void cmdFinish_Click();
+    void cmdReset_Click();
+    void cmdBayar_Click();
+    void cmdKeluar_Click();
+    void openWithFreshBalance(const std::function<void(KioskScreen&)>& open);
+
+    int twips(int value) const;
+
+    Connection& db_;
+    KioskActions actions_;
+    VisitState visit_;
+    QString sessionId_;
+    int runningLeftTwips_ = 0;
+    bool closingAllowed_ = false;
+};
+
+} // namespace kalinda

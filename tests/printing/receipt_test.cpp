@@ -1,7 +1,9 @@
+#include "printing/raw_printer.h"
 #include "printing/receipt.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 using namespace kalinda;
 
@@ -150,4 +152,48 @@ TEST(ReceiptLayout, MistypedHugeWidthOrMarginStaysPrintable) {
     ASSERT_EQ(lines.size(), kReceiptLines);
     for (const QString& line : lines)
         EXPECT_LE(line.size(), 2100);
+}
+
+TEST(ReceiptBytes, WrapsTheTextInCrLfAndEndsWithTheFullCut) {
+    const QString text = receipt(layout("32", "2", "ABC"));
+    const QByteArray bytes = receiptBytes(text);
+    EXPECT_TRUE(bytes.startsWith("\r\n  "));
+    EXPECT_EQ(bytes.size(), text.size() + 7);
+    // Line 26, then the closing CR LF, then GS 'V' '0'.
+    const char end[] = {'.', '\r', '\n', '\r', '\n', 29, 86, 48};
+    EXPECT_TRUE(bytes.endsWith(QByteArray(end, sizeof end)));
+}
+
+TEST(ReceiptBytes, EncodesEveryCharacterAsTheSystemWindows1252TableDoes) {
+    // glibc's own table is the reference: a character it cannot encode must become '?'.
+    iconv_t cd = iconv_open("CP1252", "UTF-32LE");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    int mismatches = 0;
+    for (char32_t c = 1; c < 0x10000; ++c) {
+        // Surrogates are not characters; iconv takes U+FEFF for a byte order mark.
+        if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFEFF)
+            continue;
+        char in[4] = {char(c & 0xFF), char((c >> 8) & 0xFF), 0, 0};
+        char out[8] = {};
+        char* inPtr = in;
+        char* outPtr = out;
+        size_t inLeft = sizeof in;
+        size_t outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const bool mapped =
+            iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != size_t(-1) && outPtr - out == 1;
+        const char expected = mapped ? out[0] : '?';
+        const QByteArray got = receiptBytes(QString::fromUcs4(&c, 1));
+        if (got.size() != 8 || got[2] != expected) {
+            if (++mismatches <= 5)
+                ADD_FAILURE() << "U+" << std::hex << unsigned(c);
+        }
+    }
+    iconv_close(cd);
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(ReceiptBytes, OneQuestionMarkPerCharacterOutsideTheCodePage) {
+    const QString text = QStringLiteral("Zoë ← 中 \U0001F600 €");
+    EXPECT_EQ(receiptBytes(text), QByteArray("\r\nZo\xEB ? ? ? \x80\r\n\x1dV0"));
 }

@@ -10,8 +10,6 @@ class QWidget;
 
 namespace kalinda {
 
-class Connection;
-
 // Sends `dataPrint` raw to the default printer as the document `namaFile`, followed by the
 // paper cut. When there is no printer to open it says "Printer tidak dikenali!" and returns
 // false; it returns whether the job was sent.

@@ -166,21 +166,7 @@ void CupsServer::writeConfiguration() {
                              "*ModelName: \"Kalinda test receipt\"\n"
                              "*ShortNickName: \"Kalinda test receipt\"\n"
                              "*NickName: \"Kalinda test receipt\"\n"
-                             "*PSVersion: \"(3010.000) 0\"\n"
-                             "*LanguageLevel: \"3\"\n"
-                             "*ColorDevice: False\n"
-                             "*DefaultColorSpace: Gray\n"
-                             "*FileSystem: False\n"
-                             "*Throughput: \"1\"\n"
-                             "*cupsFilter: \"application/vnd.cups-raw 0 %1/passthru\"\n"
-                             "*OpenUI *PageSize: PickOne\n"
-                             "*DefaultPageSize: Receipt\n"
-                             "*PageSize Receipt/Receipt: \"\"\n"
-                             "*CloseUI: *PageSize\n"
-                             "*DefaultImageableArea: Receipt\n"
-                             "*ImageableArea Receipt/Receipt: \"0 0 226 800\"\n"
-                             "*DefaultPaperDimension: Receipt\n"
-                             "*PaperDimension Receipt/Receipt: \"226 800\"\n")
+                             "*cupsFilter: \"application/vnd.cups-raw 0 %1/passthru\"\n")
                   .arg(d),
               kReadable);
 }

@@ -8,7 +8,7 @@ KALINDA_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libmariadb-dev mariadb-server mariadb-client
-    libcups2-dev cups cups-bsd
+    libcups2-dev cups cups-client cups-bsd
     googletest libgtest-dev
     xvfb
 )

@@ -1,6 +1,7 @@
 #include "raw_printer.h"
 
-#include <QList>
+#include "app/cp1252.h"
+
 #include <cups/cups.h>
 #include <memory>
 
@@ -18,25 +19,6 @@ CupsRawPrinter& cupsPrinter() {
 }
 
 RawPrinter* current = nullptr;
-
-// Unicode code points of the bytes 0x80 to 0x9F; 0 marks the five bytes the code page leaves
-// undefined.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-// One character in Windows-1252, '?' when it has no place there.
-char toWindows1252(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
-        return static_cast<char>(codePoint);
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == codePoint)
-            return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
 
 } // namespace
 
@@ -72,8 +54,7 @@ void setReceiptPrinter(RawPrinter* replacement) {
 
 QByteArray receiptBytes(const QString& dataPrint) {
     QByteArray out("\r\n");
-    for (const char32_t codePoint : dataPrint.toUcs4())
-        out += toWindows1252(codePoint);
+    out += toCp1252(dataPrint);
     out += "\r\n";
     out += "\x1d"
            "V0";

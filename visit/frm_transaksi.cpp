@@ -10,6 +10,7 @@
 #include "frm_input_pin.h"
 #include "login_log.h"
 #include "photo.h"
+#include "printing/print.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -388,8 +389,17 @@ void frmTransaksi::cekLimitTransfer() {
 }
 
 void frmTransaksi::CetakNota() {
-    if (actions_.printReceipt)
-        actions_.printReceipt(*this);
+    ReceiptValues values;
+    values.account = visit_[VisitState::txtNorek];
+    values.name = visit_[VisitState::txtNama];
+    values.kelas = visit_[VisitState::txtKelas];
+    values.kind = visit_[VisitState::JenisTrans];
+    values.target = visit_[VisitState::RekTujuan];
+    values.amount = visit_[VisitState::Nominal];
+    values.transId = visit_[VisitState::TransID];
+    values.operatorAlias = operatorAlias();
+    values.operatorName = operatorName();
+    kalinda::CetakNota(db_, values, this);
 }
 
 void frmTransaksi::CekProduk() {

@@ -30,8 +30,6 @@ struct KioskActions {
     std::function<void(KioskScreen&, const QString& view)> openFee;
     // PAY: the product payment after a correct PIN on the PIN form.
     std::function<void(KioskScreen&, frmInputPin&)> payProduct;
-    // Prints the receipt of the last posting.
-    std::function<void(KioskScreen&)> printReceipt;
 };
 
 // The kiosk's main screen: the account in visit, the menu, the running text and the exit.

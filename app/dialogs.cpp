@@ -70,7 +70,8 @@ void showDatabaseError(const QString& what, const DbError& error, QWidget* paren
     QString advice;
     switch (error.kind()) {
     case DbError::Kind::Connection:
-        advice = QStringLiteral("Koneksi ke server terputus. Periksa jaringan/server, lalu coba lagi.");
+        advice =
+            QStringLiteral("Koneksi ke server terputus. Periksa jaringan/server, lalu coba lagi.");
         break;
     case DbError::Kind::Conflict:
         advice = QStringLiteral("Server sedang sibuk. Silakan coba lagi.");

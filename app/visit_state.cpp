@@ -2,7 +2,8 @@
 
 namespace kalinda {
 
-VisitState::VisitState(QObject* parent) : QObject(parent) {}
+VisitState::VisitState(QObject* parent)
+    : QObject(parent) {}
 
 void VisitState::set(Field field, const QString& value) {
     if (values_[field] == value)

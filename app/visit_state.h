@@ -11,8 +11,12 @@ class QWidget;
 namespace kalinda {
 
 // The kiosk has no operator sign-in: the operator alias and name are always empty.
-inline QString operatorAlias() { return {}; }
-inline QString operatorName() { return {}; }
+inline QString operatorAlias() {
+    return {};
+}
+inline QString operatorName() {
+    return {};
+}
 
 // The account in visit and the values of the last posting, as the main screen shows them.
 // Forms bind their controls to it; postings read and write it without a window.

@@ -26,8 +26,9 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
       << "`cashless-adm`.GetJajanKuotaSisa(tab_rekening) as KuotaSisa, "
       << "`cashless-adm`.GetTabTransferLimit(tab_rekening, CURDATE()) as LimitTransfer, "
       << "tab_rekening, tab_saldo_efektif, tab_nasabah, tab_rfid "
-      << "FROM `cashless-adm`.data_tabungan_master " << "WHERE tab_rfid = '" << esc(rfid)
-      << "' AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
+      << "FROM `cashless-adm`.data_tabungan_master "
+      << "WHERE tab_rfid = '" << esc(rfid) << "' AND tab_pin = '" << esc(pin)
+      << "' AND tab_status=1 ";
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;
@@ -48,9 +49,11 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
 
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin) {
     Sql s;
-    s << "SELECT tab_rfid,  " << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
-      << "FROM `cashless-adm`.data_tabungan_master " << "WHERE tab_rekening = '" << esc(rekening)
-      << "' " << "AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
+    s << "SELECT tab_rfid,  "
+      << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
+      << "FROM `cashless-adm`.data_tabungan_master "
+      << "WHERE tab_rekening = '" << esc(rekening) << "' "
+      << "AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;

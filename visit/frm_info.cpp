@@ -8,7 +8,8 @@
 
 namespace kalinda {
 
-frmInfo::frmInfo(QWidget* parent) : QDialog(parent) {
+frmInfo::frmInfo(QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("frmInfo"));
     setWindowTitle(kAppTitle);
     lblInfo = new QLabel(QStringLiteral("TEMPELKAN KARTU CASHLESS"), this);

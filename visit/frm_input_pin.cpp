@@ -88,9 +88,9 @@ void frmInputPin::CekKartu() {
     if (txtRfid->text().size() != 10)
         return;
     const QString card = txtRfid->text();
-    const auto pin = dialogs().input(this, QStringLiteral("Masukkan PIN!"),
-                                     QStringLiteral("Input password"), QStringLiteral("0"),
-                                     InputEcho::Password);
+    const auto pin =
+        dialogs().input(this, QStringLiteral("Masukkan PIN!"), QStringLiteral("Input password"),
+                        QStringLiteral("0"), InputEcho::Password);
     if (!pin || pin->isEmpty()) {
         focusEntry();
         return;

@@ -141,8 +141,8 @@ void frmTransaksi::buildControls() {
 
     auto* account = new QFormLayout;
     const std::pair<const char*, QLineEdit*> rows[] = {
-        {"Account", txtNorek},   {"Name", txtNama},       {"Address", txtAlamat},
-        {"Class", txtKelas},     {"Saldo Rp.", txtSaldo}, {"Quota-1", txtQuota1},
+        {"Account", txtNorek},  {"Name", txtNama},       {"Address", txtAlamat},
+        {"Class", txtKelas},    {"Saldo Rp.", txtSaldo}, {"Quota-1", txtQuota1},
         {"Quota-2", txtQuota2},
     };
     for (const auto& [caption, edit] : rows) {
@@ -190,13 +190,14 @@ void frmTransaksi::buildControls() {
     cmdWaqf = menuButton(content, "cmdWaqf", QStringLiteral("WAQF"));
     cmdKirna = menuButton(content, "cmdKirna", QStringLiteral("KIRNA ORDER"));
     cmdMutasi = menuButton(content, "cmdMutasi", QStringLiteral("SAVING MUTATION"));
-    cmdTunggakan = menuButton(content, "cmdTunggakan", QStringLiteral("MONTHLY CHARGE INFORMATION"));
+    cmdTunggakan =
+        menuButton(content, "cmdTunggakan", QStringLiteral("MONTHLY CHARGE INFORMATION"));
     cmdGantiPin = menuButton(content, "cmdGantiPin", QStringLiteral("CHANGE PIN"));
     cmdBlock = menuButton(content, "cmdBlock", QStringLiteral("BLOCK ACCOUNT"));
 
     auto* menu = new QGridLayout;
-    QPushButton* order[] = {cmdStart,  cmdFinish,  cmdVoucher, cmdInfaq,     cmdSchool, cmdWaqf,
-                            cmdKirna,  cmdMutasi,  cmdTunggakan, cmdGantiPin, cmdBlock};
+    QPushButton* order[] = {cmdStart, cmdFinish, cmdVoucher,   cmdInfaq,    cmdSchool, cmdWaqf,
+                            cmdKirna, cmdMutasi, cmdTunggakan, cmdGantiPin, cmdBlock};
     for (int i = 0; i < static_cast<int>(std::size(order)); ++i)
         menu->addWidget(order[i], i / 2, i % 2);
 
@@ -247,7 +248,8 @@ void frmTransaksi::buildControls() {
             action(*this);
     };
     connect(cmdBlock, &QPushButton::clicked, this, [this, open] { open(actions_.openBlock); });
-    connect(cmdGantiPin, &QPushButton::clicked, this, [this, open] { open(actions_.openGantiPin); });
+    connect(cmdGantiPin, &QPushButton::clicked, this,
+            [this, open] { open(actions_.openGantiPin); });
     connect(cmdMutasi, &QPushButton::clicked, this, [this, open] { open(actions_.openMutasi); });
     connect(cmdTunggakan, &QPushButton::clicked, this,
             [this, open] { open(actions_.openTunggakan); });
@@ -407,8 +409,8 @@ void frmTransaksi::CekProduk() {
     try {
         Sql s;
         s << "SELECT kalinda_nominal, kalinda_otomatis, kalinda_rekening "
-          << "FROM `cashless-adm`.data_kalinda_produk " << "WHERE kalinda_kode = '" << esc(code)
-          << "'";
+          << "FROM `cashless-adm`.data_kalinda_produk "
+          << "WHERE kalinda_kode = '" << esc(code) << "'";
         Recordset rs = db_.open(s);
         if (rs.eof())
             return;
@@ -536,7 +538,8 @@ void frmTransaksi::resizeEvent(QResizeEvent* event) {
     const int labelWidth = lblRunningText->width() * 1440 / dpi;
     runningLeftTwips_ = W - labelWidth;
     lblRunningText->move(twips(runningLeftTwips_), twips(H - 500));
-    if (QWidget* content = findChild<QWidget*>(QStringLiteral("content"), Qt::FindDirectChildrenOnly))
+    if (QWidget* content =
+            findChild<QWidget*>(QStringLiteral("content"), Qt::FindDirectChildrenOnly))
         content->setGeometry(0, twips(kTopBandTwips), width(),
                              std::max(0, height() - twips(kTopBandTwips + kBottomBandTwips)));
     Shape1->lower();

@@ -43,16 +43,17 @@ QString LogLogin(Connection& db, const MachineIdentity& machine, const QString& 
                  const QDate& today) {
     const QString session = IdReg(db, kSessionIds, today);
     Sql insert;
-    insert << "INSERT INTO log_login SET " << " log_alias = '" << esc(operatorAlias())
+    insert << "INSERT INTO log_login SET "
+           << " log_alias = '" << esc(operatorAlias())
            << "', log_tanggal = now(), log_ipaddress = '" << esc(machine.ipAddress)
            << "', log_hostname = '" << esc(machine.hostName) << "', log_macaddress = '"
            << esc(machine.macAddress) << "', log_version = '" << esc(version)
            << "', log_session = '" << esc(session) << "' ";
     db.execute(insert);
     Sql update;
-    update << "UPDATE data_pengguna_alias SET " << "user_session = '" << esc(session)
-           << "', user_last_login = NOW() " << "WHERE user_alias = '" << esc(operatorAlias())
-           << "' ";
+    update << "UPDATE data_pengguna_alias SET "
+           << "user_session = '" << esc(session) << "', user_last_login = NOW() "
+           << "WHERE user_alias = '" << esc(operatorAlias()) << "' ";
     db.execute(update);
     return session;
 }

@@ -7,8 +7,8 @@ namespace kalinda {
 QImage loadHolderPhoto(Connection& db, const QString& holderId) {
     try {
         Sql s;
-        s << "SELECT foto_file FROM `cashless-adm`.data_nasabah_foto " << "WHERE foto_kode = '"
-          << esc(holderId) << "'";
+        s << "SELECT foto_file FROM `cashless-adm`.data_nasabah_foto "
+          << "WHERE foto_kode = '" << esc(holderId) << "'";
         Recordset rs = db.open(s);
         if (rs.eof())
             return {};
@@ -19,7 +19,8 @@ QImage loadHolderPhoto(Connection& db, const QString& holderId) {
     }
 }
 
-PhotoBox::PhotoBox(QWidget* parent) : QWidget(parent) {
+PhotoBox::PhotoBox(QWidget* parent)
+    : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 
 namespace kalinda::test {
@@ -56,6 +57,9 @@ int ScriptedDialogs::exec(QDialog& dialog) {
     handlers_.pop_front();
     QPointer<QDialog> guard(&dialog);
     QTimer::singleShot(0, &dialog, [guard, handler] {
+        // As on a real screen, the form is driven once it is the active window.
+        if (guard)
+            (void)QTest::qWaitForWindowActive(guard.data(), 2000);
         if (guard)
             handler(*guard);
     });

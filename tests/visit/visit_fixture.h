@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/parameters.h"
+#include "support/mariadb_server.h"
+#include "support/scripted_dialogs.h"
+#include "visit/frm_input_pin.h"
+#include "visit/frm_transaksi.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace kalinda::test {
+
+// A fresh demo database, the kiosk's connection and its main screen, shown.
+class VisitFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MariaDbServer::instance().resetDatabase();
+        admin = adminConnection();
+        db = kioskConnection();
+        parameters() = Parameters{};
+    }
+
+    void TearDown() override { screen.reset(); }
+
+    frmTransaksi& openScreen(KioskActions actions = {}) {
+        screen = std::make_unique<frmTransaksi>(*db, std::move(actions));
+        screen->resize(1280, 800);
+        screen->show();
+        return *screen;
+    }
+
+    // Types text one character at a time into whatever holds the keyboard focus, as the card
+    // reader does.
+    static void typeAsKeyboard(const QString& text) {
+        for (const QChar c : text) {
+            QWidget* target = QApplication::focusWidget();
+            ASSERT_NE(target, nullptr);
+            QTest::keyClick(target, c.toLatin1());
+        }
+    }
+
+    // START TRANSACTION, the card typed by the reader, the PIN answered.
+    void tapCard(const QString& card, const std::optional<QString>& pin) {
+        dialogs.queueInput(pin);
+        dialogs.onNextModal([card](QDialog& form) {
+            typeAsKeyboard(card);
+            if (form.isVisible())
+                form.reject();
+        });
+        QTest::mouseClick(screen->cmdStart, Qt::LeftButton);
+    }
+
+    long long count(const Sql& query) { return scalarInt(*admin, query); }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<Connection> admin;
+    std::unique_ptr<Connection> db;
+    std::unique_ptr<frmTransaksi> screen;
+};
+
+} // namespace kalinda::test

@@ -1,5 +1,6 @@
 #include "money.h"
 
+#include <cmath>
 #include <limits>
 
 namespace kalinda {
@@ -66,6 +67,22 @@ std::optional<Rupiah> parseRupiah(const QString& text, const QLocale& locale) {
     }
     const Rupiah value = whole + (roundUp ? 1 : 0);
     return negative ? -value : value;
+}
+
+Rupiah toRupiah(const QVariant& value) {
+    if (value.isNull())
+        return 0;
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Int:
+        return value.toLongLong();
+    case QMetaType::Double:
+        return std::llround(value.toDouble());
+    default:
+        // Exact decimals arrive as text with "." as the decimal point.
+        return parseRupiah(value.toString(), QLocale::c()).value_or(0);
+    }
 }
 
 } // namespace kalinda

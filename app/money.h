@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 namespace kalinda {
@@ -16,6 +17,10 @@ QString formatRupiah(Rupiah amount, const QLocale& locale = QLocale());
 // fraction is rounded half away from zero to whole rupiah. nullopt for text that is not a
 // number (empty text included).
 std::optional<Rupiah> parseRupiah(const QString& text, const QLocale& locale = QLocale());
+
+// A money value as the server returns it (whole number, exact decimal text or floating
+// point), rounded to whole rupiah; 0 for NULL or anything else.
+Rupiah toRupiah(const QVariant& value);
 
 // Amounts in SQL text: plain digits, no grouping.
 inline QString plainDigits(Rupiah amount) {

@@ -1,20 +1,6 @@
 #include "card_lookup.h"
 
-#include <cmath>
-
 namespace kalinda {
-
-Rupiah moneyValue(const Recordset& rs, const QString& column) {
-    const QVariant v = rs.value(column);
-    if (v.isNull())
-        return 0;
-    if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::ULongLong)
-        return v.toLongLong();
-    if (v.typeId() == QMetaType::Double)
-        return std::llround(v.toDouble());
-    // Exact decimals come as text with "." as the decimal point.
-    return parseRupiah(v.toString(), QLocale::c()).value_or(0);
-}
 
 std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin) {
     Sql s;
@@ -36,12 +22,12 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
     a.Nama = rs.text(QStringLiteral("Nama"));
     a.Alamat = rs.text(QStringLiteral("Alamat"));
     a.Kelas = rs.text(QStringLiteral("Kelas"));
-    a.SaldoAktif = moneyValue(rs, QStringLiteral("SaldoAktif"));
-    a.LimitJajan = moneyValue(rs, QStringLiteral("LimitJajan"));
-    a.KuotaSisa = moneyValue(rs, QStringLiteral("KuotaSisa"));
-    a.LimitTransfer = moneyValue(rs, QStringLiteral("LimitTransfer"));
+    a.SaldoAktif = toRupiah(rs.value(QStringLiteral("SaldoAktif")));
+    a.LimitJajan = toRupiah(rs.value(QStringLiteral("LimitJajan")));
+    a.KuotaSisa = toRupiah(rs.value(QStringLiteral("KuotaSisa")));
+    a.LimitTransfer = toRupiah(rs.value(QStringLiteral("LimitTransfer")));
     a.tab_rekening = rs.text(QStringLiteral("tab_rekening"));
-    a.tab_saldo_efektif = moneyValue(rs, QStringLiteral("tab_saldo_efektif"));
+    a.tab_saldo_efektif = toRupiah(rs.value(QStringLiteral("tab_saldo_efektif")));
     a.tab_nasabah = rs.text(QStringLiteral("tab_nasabah"));
     a.tab_rfid = rs.text(QStringLiteral("tab_rfid"));
     return a;
@@ -57,7 +43,7 @@ std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, c
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;
-    return moneyValue(rs, QStringLiteral("SaldoAktif"));
+    return toRupiah(rs.value(QStringLiteral("SaldoAktif")));
 }
 
 } // namespace kalinda

@@ -31,7 +31,4 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
 // active; nullopt otherwise.
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin);
 
-// A money column read as whole rupiah (exact decimals and text included); 0 for NULL.
-Rupiah moneyValue(const Recordset& rs, const QString& column);
-
 } // namespace kalinda

@@ -2,7 +2,9 @@
 
 #include "app/dialogs.h"
 #include "app/money.h"
+#include "app/parameters.h"
 #include "card_lookup.h"
+#include "postings/product_payment.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -136,12 +138,10 @@ void frmInputPin::CekPinBayar() {
         const auto active = checkPaymentPin(db_, v[VisitState::txtNorek], txtRfid->text());
         if (!active) {
             lblInfo->setText(QStringLiteral("PIN TIDAK SESUAI!"));
-            const Rupiah amount = parseRupiah(v[VisitState::txtNominal]).value_or(0);
-            Sql log = logTransaksiHead(v);
-            log << "', log_transaksi = '" << esc(v[VisitState::cboJenis]) << "', log_nominal = '"
-                << esc(plainDigits(amount)) << "', log_keterangan = '" << esc(lblInfo->text())
-                << "'";
-            db_.execute(log);
+            db_.execute(productPaymentLog(
+                v[VisitState::txtNorek], v[VisitState::txtRfid], v[VisitState::txtNama],
+                v[VisitState::txtKelas], v[VisitState::cboJenis],
+                parseRupiah(v[VisitState::txtNominal]).value_or(0), lblInfo->text()));
             focusEntry();
             return;
         }
@@ -156,6 +156,52 @@ void frmInputPin::CekPinBayar() {
         ValidasiTransaksi(*this);
     if (isVisible())
         focusEntry();
+}
+
+void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
+    VisitState& v = screen.visit();
+    ProductPaymentInput in;
+    in.NoRekening = v[VisitState::NoRekening];
+    in.NoCif = v[VisitState::NoCif];
+    in.Rfid = v[VisitState::Rfid];
+    in.txtNorek = v[VisitState::txtNorek];
+    in.txtRfid = v[VisitState::txtRfid];
+    in.txtNama = v[VisitState::txtNama];
+    in.txtKelas = v[VisitState::txtKelas];
+    in.cboJenis = v[VisitState::cboJenis];
+    in.txtRekTujuan = v[VisitState::txtRekTujuan];
+    in.channel = parameters().AppParam.Channel;
+    in.amount = parseRupiah(v[VisitState::txtNominal]).value_or(0);
+    in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
+
+    ProductPaymentResult result;
+    try {
+        result = postProductPayment(db, in);
+    } catch (const IdCapacityError& e) {
+        form.lblInfo->setText(QStringLiteral("TRANSAKSI GAGAL"));
+        showMessage(MessageIcon::Warning, e.message(), &form);
+        return;
+    } catch (const DbError& e) {
+        form.lblInfo->setText(QStringLiteral("TRANSAKSI GAGAL"));
+        showDatabaseError(QStringLiteral("Transaksi gagal, tidak ada yang dibukukan."), e, &form);
+        return;
+    }
+    if (result.outcome != ProductPaymentResult::Outcome::Posted) {
+        form.lblInfo->setText(kSaldoTidakMencukupi);
+        return;
+    }
+    form.lblInfo->setText(kTransaksiBerhasil);
+    v.set(VisitState::TransID, result.transId);
+    v.set(VisitState::Nominal, v[VisitState::txtNominal]);
+    v.set(VisitState::RekTujuan, v[VisitState::txtRekTujuan]);
+    form.txtRfid->hide();
+    v.set(VisitState::txtNominal, QStringLiteral("0"));
+    v.set(VisitState::txtSaldo, formatRupiah(result.balanceAfter));
+    v.set(VisitState::JenisTrans, v[VisitState::cboJenis]);
+    // The posting is stored: printing problems are reported by the printer code and end here.
+    screen.CetakNota();
+    showMessage(MessageIcon::Information, QStringLiteral("Transaksi Sukses"), &form);
+    form.accept();
 }
 
 } // namespace kalinda

@@ -48,4 +48,8 @@ private:
     Connection& db_;
 };
 
+// The product payment after a correct PIN: posts it, shows the outcome on the form, and on
+// success updates the main screen, prints the receipt and closes the form.
+void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db);
+
 } // namespace kalinda

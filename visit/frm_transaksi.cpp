@@ -374,7 +374,7 @@ void frmTransaksi::CekSaldoReal() {
       << "', CURDATE()) as Saldo";
     Recordset rs = db_.open(s);
     if (!rs.eof())
-        visit_.set(VisitState::txtSaldo, formatRupiah(moneyValue(rs, QStringLiteral("Saldo"))));
+        visit_.set(VisitState::txtSaldo, formatRupiah(toRupiah(rs.value(QStringLiteral("Saldo")))));
 }
 
 void frmTransaksi::cekLimitTransfer() {
@@ -467,8 +467,12 @@ void frmTransaksi::cmdBayar_Click() {
     form.view = QStringLiteral("Bayar");
     form.txtRfid->setMaxLength(6);
     form.lblInfo->setText(QStringLiteral("Masukkan PIN ANDA!"));
-    if (actions_.payProduct)
-        form.ValidasiTransaksi = [this](frmInputPin& pin) { actions_.payProduct(*this, pin); };
+    form.ValidasiTransaksi = [this](frmInputPin& pin) {
+        if (actions_.payProduct)
+            actions_.payProduct(*this, pin);
+        else
+            payProduct(*this, pin, db_);
+    };
     dialogs().exec(form);
 }
 

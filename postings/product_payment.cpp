@@ -1,0 +1,94 @@
+#include "product_payment.h"
+
+#include "app/helpers.h"
+#include "app/visit_state.h"
+#include "ledger.h"
+#include "posting.h"
+
+namespace kalinda {
+
+QString productDescription(const ProductPaymentInput& input) {
+    return GetToken(input.cboJenis, QStringLiteral(":"), 2) + QStringLiteral(" dari ") +
+           input.NoRekening + QStringLiteral(" a.n ") + input.txtNama;
+}
+
+Sql productPaymentLog(const QString& txtNorek, const QString& txtRfid, const QString& txtNama,
+                      const QString& txtKelas, const QString& jenis, Rupiah amount,
+                      const QString& keterangan, const QString& transId) {
+    Sql s = logTransaksiHead(txtNorek, txtRfid, txtNama, txtKelas);
+    s << "', log_transaksi = '" << esc(jenis) << "', log_nominal = '" << esc(plainDigits(amount))
+      << "', log_keterangan = '" << esc(keterangan);
+    if (transId.isEmpty())
+        s << "'";
+    else
+        s << "', log_transid = '" << esc(transId) << "' ";
+    return s;
+}
+
+namespace {
+
+ProductPaymentResult refuse(Connection& db, const ProductPaymentInput& in, Rupiah balance) {
+    db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.cboJenis,
+                                 in.amount, kSaldoTidakMencukupi));
+    ProductPaymentResult r;
+    r.outcome = ProductPaymentResult::Outcome::InsufficientBalance;
+    r.balanceBefore = balance;
+    r.balanceAfter = balance;
+    return r;
+}
+
+} // namespace
+
+ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInput& in,
+                                        const QDate& today, const RandomNumberSource& draw) {
+    // A payment must leave more than 0 on the account.
+    if (in.balance - in.amount <= 0)
+        return refuse(db, in, in.balance);
+
+    LedgerMove move;
+    move.payerAccount = in.NoRekening;
+    move.payerHolder = in.NoCif;
+    move.payerCard = in.Rfid;
+    move.targetAccount = in.txtRekTujuan;
+    move.channel = in.channel;
+    move.description = productDescription(in);
+    move.amount = in.amount;
+
+    std::optional<Rupiah> refusedAt;
+    const ProductPaymentResult posted = retryOnConflict<ProductPaymentResult>([&] {
+        refusedAt.reset();
+        PostingTransaction posting(db, in.NoRekening);
+        // The balance shown a moment ago may be gone: another kiosk can have posted since.
+        const Rupiah before = posting.spendableBalance();
+        const Rupiah after = before - in.amount;
+        if (after <= 0) {
+            refusedAt = before;
+            return ProductPaymentResult{};
+        }
+        ProductPaymentResult r;
+        r.outcome = ProductPaymentResult::Outcome::Posted;
+        r.balanceBefore = before;
+        r.balanceAfter = after;
+        r.transId = insertWithRandomId(
+            db, [&](const QString& id) { db.execute(debitRow(move, id, after)); }, today, draw);
+        KioskCopy copy;
+        copy.id = r.transId + QStringLiteral("#");
+        copy.payerName = in.txtNama;
+        copy.payerClass = in.txtKelas;
+        copy.balanceBefore = before;
+        copy.balanceAfter = after;
+        db.execute(kioskCopyRow(move, copy));
+        db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.cboJenis,
+                                     in.amount, kTransaksiBerhasil, r.transId));
+        db.execute(creditRow(move, r.transId + QStringLiteral("##")));
+        db.execute(recomputeBalance(in.NoRekening));
+        db.execute(recomputeBalance(in.txtRekTujuan));
+        posting.commit();
+        return r;
+    });
+    if (refusedAt)
+        return refuse(db, in, *refusedAt);
+    return posted;
+}
+
+} // namespace kalinda

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/db.h"
+#include "app/money.h"
+#include "identifiers.h"
+
+#include <QDate>
+#include <QString>
+
+namespace kalinda {
+
+// What a product payment needs from the main screen and the PIN form.
+struct ProductPaymentInput {
+    QString NoRekening; // the payer, as the visit holds it
+    QString NoCif;
+    QString Rfid;
+    QString txtNorek; // the payer as shown (log rows)
+    QString txtRfid;
+    QString txtNama;
+    QString txtKelas;
+    QString cboJenis;     // the product entry, "code : name"
+    QString txtRekTujuan; // the product's receiving account
+    QString channel;
+    Rupiah amount = 0;
+    Rupiah balance = 0; // the active balance the PIN check just read
+};
+
+struct ProductPaymentResult {
+    enum class Outcome { Posted, InsufficientBalance };
+    Outcome outcome = Outcome::InsufficientBalance;
+    QString transId;
+    Rupiah balanceBefore = 0;
+    Rupiah balanceAfter = 0;
+};
+
+inline const QString kSaldoTidakMencukupi = QStringLiteral("Saldo tidak mencukupi!");
+inline const QString kTransaksiBerhasil = QStringLiteral("TRANSAKSI BERHASIL");
+
+// "Uang Makan dari 77 a.n Siti": the product's name, the payer's account and name.
+QString productDescription(const ProductPaymentInput& input);
+
+// A log row of the product payment's PIN form: the product entry, the amount, the outcome and,
+// for a posting, its id.
+Sql productPaymentLog(const QString& txtNorek, const QString& txtRfid, const QString& txtNama,
+                      const QString& txtKelas, const QString& jenis, Rupiah amount,
+                      const QString& keterangan, const QString& transId = QString());
+
+// Pays a product from the visit's account: debit row, the kiosk's copy, the log row, the credit
+// row and both balance recomputations, in one database transaction. A payment that would not
+// leave more than 0 is refused and logged, also when another kiosk spent the money a moment
+// ago. A failure undoes everything and reaches the caller as DbError (or IdCapacityError).
+ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInput& input,
+                                        const QDate& today = QDate::currentDate(),
+                                        const RandomNumberSource& draw = drawRandomNumber);
+
+} // namespace kalinda

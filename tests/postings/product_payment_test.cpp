@@ -1,0 +1,299 @@
+#include "postings/product_payment.h"
+#include "support/mariadb_server.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <latch>
+#include <thread>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+const QDate kToday(2026, 12, 7);
+
+// Siti Aminah (150.000) pays the canteen.
+ProductPaymentInput sitiPays(Rupiah amount) {
+    ProductPaymentInput in;
+    in.NoRekening = in.txtNorek = QStringLiteral("010100000002");
+    in.NoCif = QStringLiteral("240100002");
+    in.Rfid = in.txtRfid = QStringLiteral("0004417002");
+    in.txtNama = QStringLiteral("Siti Aminah");
+    in.txtKelas = QStringLiteral("7A");
+    in.cboJenis = QStringLiteral("003 : Jajan Kantin");
+    in.txtRekTujuan = QStringLiteral("020100000003");
+    in.channel = QStringLiteral("KLD01");
+    in.amount = amount;
+    in.balance = 150000;
+    return in;
+}
+
+RandomNumberSource fixedDraw(const QString& number) {
+    return [number](Connection&) { return number; };
+}
+
+class ProductPaymentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MariaDbServer::instance().resetDatabase();
+        admin = adminConnection();
+        db = kioskConnection();
+    }
+    long long count(const Sql& q) { return scalarInt(*admin, q); }
+    long long ledgerRows() {
+        return count(Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans"));
+    }
+    long long stored(const char* account) {
+        Sql s;
+        s << "SELECT tab_saldo_efektif FROM `cashless-adm`.data_tabungan_master WHERE "
+             "tab_rekening = '"
+          << esc(QString::fromLatin1(account)) << "'";
+        return scalarInt(*admin, s);
+    }
+
+    std::unique_ptr<Connection> admin;
+    std::unique_ptr<Connection> db;
+};
+
+TEST_F(ProductPaymentTest, AmountEqualToTheActiveBalanceIsRefusedWithOneLogRow) {
+    const auto before = ledgerRows();
+    const auto r = postProductPayment(*db, sitiPays(150000), kToday);
+    EXPECT_EQ(r.outcome, ProductPaymentResult::Outcome::InsufficientBalance);
+    EXPECT_EQ(ledgerRows(), before);
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 0);
+    Recordset log = admin->open(Sql("SELECT * FROM log_transaksi"));
+    ASSERT_EQ(log.rowCount(), 1);
+    EXPECT_EQ(log.text(QStringLiteral("log_keterangan")), QStringLiteral("Saldo tidak mencukupi!"));
+    EXPECT_EQ(log.value(QStringLiteral("log_nominal")).toLongLong(), 150000);
+    EXPECT_TRUE(log.value(QStringLiteral("log_transid")).isNull());
+}
+
+TEST_F(ProductPaymentTest, OneRupiahLessIsPostedAndLeavesOne) {
+    const auto r = postProductPayment(*db, sitiPays(149999), kToday);
+    ASSERT_EQ(r.outcome, ProductPaymentResult::Outcome::Posted);
+    EXPECT_EQ(r.balanceBefore, 150000);
+    EXPECT_EQ(r.balanceAfter, 1);
+    EXPECT_EQ(stored("010100000002"), 1);
+    EXPECT_EQ(
+        scalarInt(*db, Sql("SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE())")),
+        1);
+    EXPECT_EQ(stored("020100000003"), 1000000 + 50000 + 149999);
+}
+
+TEST_F(ProductPaymentTest, RowsCarryTheIdsAndCrossReferences) {
+    const auto r =
+        postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("654321")));
+    ASSERT_EQ(r.transId, QStringLiteral("KLD261207654321"));
+
+    Recordset debit = admin->open(Sql("SELECT * FROM `cashless-adm`.data_tabungan_trans "
+                                      "WHERE trans_id = 'KLD261207654321'"));
+    ASSERT_FALSE(debit.eof());
+    EXPECT_EQ(debit.text(QStringLiteral("trans_kode")), QStringLiteral("14"));
+    EXPECT_EQ(debit.text(QStringLiteral("trans_rekening")), QStringLiteral("010100000002"));
+    EXPECT_EQ(debit.value(QStringLiteral("trans_jumlah_keluar")).toLongLong(), 12500);
+    EXPECT_EQ(debit.value(QStringLiteral("trans_saldo_akhir")).toLongLong(), 137500);
+    EXPECT_EQ(debit.text(QStringLiteral("trans_ob_rekening")), QStringLiteral("020100000003"));
+    EXPECT_EQ(debit.text(QStringLiteral("trans_uraian")),
+              QStringLiteral("Jajan Kantin dari 010100000002 a.n Siti Aminah"));
+    EXPECT_EQ(debit.text(QStringLiteral("trans_reg_alias")), QStringLiteral("KLD|"));
+    EXPECT_EQ(debit.value(QStringLiteral("trans_status")).toLongLong(), 0);
+
+    Recordset credit = admin->open(Sql("SELECT * FROM `cashless-adm`.data_tabungan_trans "
+                                       "WHERE trans_id = 'KLD261207654321##'"));
+    ASSERT_FALSE(credit.eof());
+    EXPECT_EQ(credit.text(QStringLiteral("trans_kode")), QStringLiteral("15"));
+    EXPECT_EQ(credit.text(QStringLiteral("trans_rekening")), QStringLiteral("020100000003"));
+    EXPECT_EQ(credit.text(QStringLiteral("trans_nasabah")), QStringLiteral("240100002"));
+    EXPECT_EQ(credit.text(QStringLiteral("trans_rfid")), QStringLiteral("0004417002"));
+    EXPECT_EQ(credit.value(QStringLiteral("trans_jumlah_masuk")).toLongLong(), 12500);
+    EXPECT_EQ(credit.text(QStringLiteral("trans_ob_rekening")), QStringLiteral("010100000002"));
+    EXPECT_TRUE(credit.value(QStringLiteral("trans_saldo_akhir")).isNull());
+
+    Recordset copy = admin->open(Sql("SELECT * FROM data_transaksi"));
+    ASSERT_EQ(copy.rowCount(), 1);
+    EXPECT_EQ(copy.text(QStringLiteral("trans_id")), QStringLiteral("KLD261207654321#"));
+    EXPECT_EQ(copy.value(QStringLiteral("trans_saldo_awal")).toLongLong(), 150000);
+    EXPECT_EQ(copy.value(QStringLiteral("trans_saldo_akhir")).toLongLong(), 137500);
+    EXPECT_EQ(copy.text(QStringLiteral("trans_nasabah_nama")), QStringLiteral("Siti Aminah"));
+
+    Recordset log = admin->open(Sql("SELECT * FROM log_transaksi"));
+    ASSERT_EQ(log.rowCount(), 1);
+    EXPECT_EQ(log.text(QStringLiteral("log_transid")), QStringLiteral("KLD261207654321"));
+    EXPECT_EQ(log.text(QStringLiteral("log_keterangan")), QStringLiteral("TRANSAKSI BERHASIL"));
+    EXPECT_EQ(log.text(QStringLiteral("log_transaksi")), QStringLiteral("003 : Jajan Kantin"));
+}
+
+TEST_F(ProductPaymentTest, DescriptionNamesProductAccountAndHolder) {
+    ProductPaymentInput in;
+    in.cboJenis = QStringLiteral("ABC : Uang Makan");
+    in.NoRekening = QStringLiteral("77");
+    in.txtNama = QStringLiteral("Siti");
+    EXPECT_EQ(productDescription(in), QStringLiteral("Uang Makan dari 77 a.n Siti"));
+    in.cboJenis = QStringLiteral("Tanpa titik dua");
+    EXPECT_EQ(productDescription(in), QStringLiteral("Tanpa titik dua dari 77 a.n Siti"));
+}
+
+TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
+    StatementRecorder recorder;
+    postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("654321")));
+    const QString id = QStringLiteral("KLD261207654321");
+    const QStringList expected = {
+        QStringLiteral("START TRANSACTION"),
+        QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
+                       "tab_rekening = '010100000002' FOR UPDATE"),
+        QStringLiteral(
+            "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as SaldoAktif"),
+        QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '") + id +
+            QStringLiteral(
+                "', trans_tanggal = NOW(), trans_kode = '14', trans_kantor = '01',  "
+                "trans_rekening = '010100000002', trans_nasabah = '240100002', "
+                "trans_channel = 'KLD01', trans_rfid = '0004417002', "
+                "trans_jumlah_keluar = '12500', trans_saldo_akhir = '137500', "
+                "trans_ob_jenis = 1, trans_ob_rekening = '020100000003', trans_uraian = "
+                "'Jajan Kantin dari 010100000002 a.n Siti Aminah', trans_status = 0, "
+                "trans_reg_date = NOW(), trans_reg_time = NOW(),  trans_reg_alias = 'KLD|'"),
+        QStringLiteral("INSERT INTO data_transaksi SET trans_id = '") + id +
+            QStringLiteral("#', trans_tanggal = NOW(), trans_kode = '14', trans_kantor = '01',  "
+                           "trans_rekening = '010100000002', trans_nasabah = '240100002', "
+                           "trans_nasabah_nama = 'Siti Aminah', trans_nasabah_kelas = '7A', "
+                           "trans_channel = 'KLD01', trans_rfid = '0004417002', trans_jumlah = "
+                           "'12500', trans_saldo_awal = '150000', trans_saldo_akhir = '137500', "
+                           "trans_uraian = 'Jajan Kantin dari 010100000002 a.n Siti Aminah', "
+                           "trans_status = 0, trans_reg_date = NOW(), trans_reg_time = NOW(),  "
+                           "trans_reg_alias = ''"),
+        QStringLiteral("INSERT INTO log_transaksi SET log_tanggal = NOW(), log_time = NOW(), "
+                       "log_user = '', log_rekening = '010100000002', log_rfid = '0004417002', "
+                       "log_nama = 'Siti Aminah', log_kelas = '7A', log_transaksi = '003 : Jajan "
+                       "Kantin', log_nominal = '12500', log_keterangan = 'TRANSAKSI BERHASIL', "
+                       "log_transid = '") +
+            id + QStringLiteral("' "),
+        QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '") + id +
+            QStringLiteral("##', trans_tanggal = NOW(), trans_kode = '15', trans_kantor = '01',  "
+                           "trans_rekening = '020100000003', trans_nasabah = '240100002', "
+                           "trans_channel = 'KLD01', trans_rfid = '0004417002', "
+                           "trans_jumlah_masuk = '12500', trans_ob_jenis = 1, trans_ob_rekening = "
+                           "'010100000002', trans_uraian = 'Jajan Kantin dari 010100000002 a.n "
+                           "Siti Aminah', trans_status = 0, trans_reg_date = NOW(), "
+                           "trans_reg_time = NOW(),  trans_reg_alias = 'KLD|'"),
+        QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('010100000002') "),
+        QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('020100000003') "),
+        QStringLiteral("COMMIT"),
+    };
+    EXPECT_EQ(recorder.statements(), expected);
+}
+
+TEST_F(ProductPaymentTest, AnExistingRandomIdIsDrawnAgain) {
+    admin->execute(Sql("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = "
+                       "'KLD261207111111', trans_tanggal = CURDATE(), trans_kode = '15', "
+                       "trans_rekening = '020100000001'"));
+    QStringList draws = {QStringLiteral("111111"), QStringLiteral("222222")};
+    const auto r = postProductPayment(*db, sitiPays(1000), kToday,
+                                      [&](Connection&) { return draws.takeFirst(); });
+    EXPECT_EQ(r.transId, QStringLiteral("KLD261207222222"));
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi WHERE trans_id = 'KLD261207222222#'")),
+              1);
+}
+
+TEST_F(ProductPaymentTest, HolderNamesWithQuotesArePostedAsTheyAre) {
+    ProductPaymentInput in = sitiPays(5000);
+    in.NoRekening = in.txtNorek = QStringLiteral("010100000003");
+    in.NoCif = QStringLiteral("240100003");
+    in.txtNama = QStringLiteral("Muhammad Ma'ruf");
+    in.balance = 115000;
+    const auto r = postProductPayment(*db, in, kToday);
+    ASSERT_EQ(r.outcome, ProductPaymentResult::Outcome::Posted);
+    Sql q;
+    q << "SELECT trans_uraian FROM `cashless-adm`.data_tabungan_trans WHERE trans_id = '"
+      << esc(r.transId) << "'";
+    EXPECT_EQ(scalar(*admin, q),
+              QStringLiteral("Jajan Kantin dari 010100000003 a.n Muhammad Ma'ruf"));
+}
+
+TEST_F(ProductPaymentTest, AFailingCreditRowLeavesNothingOfThePosting) {
+    admin->execute(Sql("CREATE TRIGGER `cashless-adm`.refuse_credit BEFORE INSERT ON "
+                       "`cashless-adm`.data_tabungan_trans FOR EACH ROW "
+                       "IF NEW.trans_id LIKE '%##' THEN SIGNAL SQLSTATE '45000' "
+                       "SET MESSAGE_TEXT = 'credit refused'; END IF"));
+    const auto ledger = ledgerRows();
+    try {
+        postProductPayment(*db, sitiPays(12500), kToday);
+        FAIL() << "the posting went through";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("credit refused")));
+    }
+    EXPECT_EQ(ledgerRows(), ledger);
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 0);
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi")), 0);
+    EXPECT_EQ(stored("010100000002"), 150000);
+    // The connection is usable for the next posting.
+    admin->execute(Sql("DROP TRIGGER `cashless-adm`.refuse_credit"));
+    EXPECT_EQ(postProductPayment(*db, sitiPays(12500), kToday).outcome,
+              ProductPaymentResult::Outcome::Posted);
+}
+
+TEST_F(ProductPaymentTest, BalanceSpentByAnotherKioskIsCheckedAgainUnderTheLock) {
+    // The screen still shows 150.000, but another kiosk spent 145.000 since.
+    auto other = kioskConnection();
+    ASSERT_EQ(postProductPayment(*other, sitiPays(145000), kToday).outcome,
+              ProductPaymentResult::Outcome::Posted);
+    const auto r = postProductPayment(*db, sitiPays(10000), kToday);
+    EXPECT_EQ(r.outcome, ProductPaymentResult::Outcome::InsufficientBalance);
+    EXPECT_EQ(stored("010100000002"), 5000);
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_keterangan = "
+                        "'Saldo tidak mencukupi!'")),
+              1);
+}
+
+TEST_F(ProductPaymentTest, TwoKiosksRacingForTheSameMoneyNeverOverdraw) {
+    constexpr int kRounds = 40;
+    int postings = 0;
+    int refusals = 0;
+    auto a = kioskConnection();
+    auto b = kioskConnection();
+    for (int round = 0; round < kRounds; ++round) {
+        // 15.000 on the account; each kiosk pays 10.000.
+        admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 9 "
+                           "WHERE trans_rekening = '010100000005'"));
+        Sql deposit;
+        deposit << "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = 'RACE" << round
+                << "', trans_tanggal = CURDATE(), trans_kode = '15', trans_rekening = "
+                   "'010100000005', trans_jumlah_masuk = 15000, trans_status = 1";
+        admin->execute(deposit);
+        ProductPaymentInput in = sitiPays(10000);
+        in.NoRekening = in.txtNorek = QStringLiteral("010100000005");
+        in.balance = 15000; // both screens show the full balance
+        std::latch start(2);
+        std::atomic<int> posted{0};
+        std::atomic<int> refused{0};
+        std::atomic<int> failed{0};
+        auto kiosk = [&](Connection* c) {
+            start.arrive_and_wait();
+            try {
+                const auto r = postProductPayment(*c, in, kToday);
+                (r.outcome == ProductPaymentResult::Outcome::Posted ? posted : refused)++;
+            } catch (const std::exception&) {
+                ++failed;
+            }
+        };
+        std::thread ta(kiosk, a.get());
+        std::thread tb(kiosk, b.get());
+        ta.join();
+        tb.join();
+        ASSERT_EQ(failed.load(), 0);
+        ASSERT_EQ(posted.load(), 1) << "round " << round;
+        ASSERT_EQ(refused.load(), 1) << "round " << round;
+        postings += posted;
+        refusals += refused;
+        const auto balance = scalarInt(
+            *admin, Sql("SELECT `cashless-adm`.GetTabSaldoBuku('010100000005', CURDATE())"));
+        ASSERT_EQ(balance, 5000);
+        ASSERT_EQ(stored("010100000005"), 5000);
+    }
+    std::cout << "[ race     ] attempts " << 2 * kRounds << ", postings " << postings
+              << ", refusals " << refusals << ", final balance 5000 each round\n";
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+#include "printing/raw_printer.h"
+#include "printing/receipt.h"
+#include "support/cups_server.h"
+#include "visit/frm_info.h"
+#include "visit_fixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+class RecordingPrinter final : public RawPrinter {
+public:
+    RawPrintResult send(const QString& name, const QByteArray& data) override {
+        jobs.push_back({name, data});
+        return RawPrintResult::Sent;
+    }
+    std::vector<std::pair<QString, QByteArray>> jobs;
+};
+
+// The road of a product payment on the real forms: card, PIN, product, PAY, PIN.
+class ProductPaymentFormTest : public VisitFixture {
+protected:
+    void SetUp() override {
+        VisitFixture::SetUp();
+        setReceiptPrinter(&printer);
+        openScreen();
+        tapCard(QStringLiteral("0004417002"), QStringLiteral("234567")); // Siti, 150.000
+        ASSERT_EQ(screen->txtNama->text(), QStringLiteral("Siti Aminah"));
+    }
+    void TearDown() override {
+        setReceiptPrinter(nullptr);
+        VisitFixture::TearDown();
+    }
+
+    void chooseProduct(const QString& entry) {
+        const int index = screen->cboJenis->findText(entry);
+        ASSERT_GE(index, 0) << entry.toStdString();
+        screen->cboJenis->setCurrentIndex(index);
+        emit screen->cboJenis->activated(index);
+    }
+
+    // PAY, then the PIN typed digit by digit; returns what the PIN form showed at the end.
+    QString payWithPin(const QString& pin, bool expectClosed = true) {
+        QString label;
+        bool closed = false;
+        dialogs.onNextModal([&](QDialog& d) {
+            auto& form = static_cast<frmInputPin&>(d);
+            typeAsKeyboard(pin);
+            label = form.lblInfo->text();
+            closed = !form.isVisible();
+            if (!closed)
+                form.reject();
+        });
+        QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);
+        EXPECT_EQ(closed, expectClosed);
+        return label;
+    }
+
+    RecordingPrinter printer;
+};
+
+TEST_F(ProductPaymentFormTest, FixedAmountProductsLockTheAmountAndFreeOnesUnlockIt) {
+    chooseProduct(QStringLiteral("004 : Laundry Bulanan"));
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("75.000"));
+    EXPECT_TRUE(screen->txtNominal->isReadOnly());
+    EXPECT_TRUE(screen->cmdReset->isHidden());
+    EXPECT_EQ(screen->txtRekTujuan->text(), QStringLiteral("020100000004"));
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("0"));
+    EXPECT_FALSE(screen->txtNominal->isReadOnly());
+    EXPECT_FALSE(screen->cmdReset->isHidden());
+    EXPECT_EQ(screen->txtRekTujuan->text(), QStringLiteral("020100000003"));
+    // The empty entry is no product: nothing changes.
+    screen->txtNominal->setText(QStringLiteral("5000"));
+    chooseProduct(QString());
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("5.000"));
+    EXPECT_EQ(screen->txtRekTujuan->text(), QStringLiteral("020100000003"));
+}
+
+TEST_F(ProductPaymentFormTest, APaymentPostsPrintsThenSaysSuccessAndKeepsTheVisit) {
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    QTest::keyClicks(screen->txtNominal, QStringLiteral("12500"));
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("12.500"));
+    std::size_t printedAtSuccess = 99;
+    dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
+        if (m.text == QLatin1String("Transaksi Sukses"))
+            printedAtSuccess = printer.jobs.size();
+    };
+    EXPECT_EQ(payWithPin(QStringLiteral("234567")), QStringLiteral("TRANSAKSI BERHASIL"));
+    EXPECT_EQ(printedAtSuccess, 1u); // the receipt came before the message
+    ASSERT_EQ(dialogs.messages.back().icon, MessageIcon::Information);
+
+    const VisitState& v = screen->visit();
+    EXPECT_TRUE(v[VisitState::TransID].startsWith(QStringLiteral("KLD")));
+    EXPECT_EQ(v[VisitState::Nominal], QStringLiteral("12.500"));
+    EXPECT_EQ(v[VisitState::RekTujuan], QStringLiteral("020100000003"));
+    EXPECT_EQ(v[VisitState::JenisTrans], QStringLiteral("003 : Jajan Kantin"));
+    EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("137.500"));
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("0"));
+    EXPECT_TRUE(screen->cmdBayar->isEnabled()); // the visit stays open
+    EXPECT_EQ(screen->cboJenis->currentText(), QStringLiteral("003 : Jajan Kantin"));
+
+    ASSERT_EQ(printer.jobs.size(), 1u);
+    EXPECT_EQ(printer.jobs[0].first, QStringLiteral("Struk"));
+    const QString receipt = QString::fromLatin1(printer.jobs[0].second);
+    EXPECT_TRUE(receipt.contains(QStringLiteral("Nominal   : Rp. 12.500\r\n")));
+    EXPECT_TRUE(receipt.contains(QStringLiteral("TransID   : ") + v[VisitState::TransID] +
+                                 QStringLiteral("\r\n")));
+    EXPECT_TRUE(receipt.contains(QStringLiteral("Nama      : Siti Aminah\r\n")));
+    EXPECT_TRUE(receipt.endsWith(QStringLiteral("\x1dV0")));
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE "
+                        "trans_id LIKE 'KLD%' AND trans_reg_date = CURDATE()")),
+              2);
+}
+
+TEST_F(ProductPaymentFormTest, AfterAFixedAmountProductASecondPayWaitsForTheProductAgain) {
+    chooseProduct(QStringLiteral("005 : Potong Rambut"));
+    payWithPin(QStringLiteral("234567"));
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("0"));
+    EXPECT_TRUE(screen->txtNominal->isReadOnly());
+    QString info;
+    dialogs.onNextModal([&](QDialog& d) {
+        info = static_cast<frmInfo&>(d).lblInfo->text();
+        d.accept();
+    });
+    QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);
+    EXPECT_EQ(info, QStringLiteral("Nominal tidak valid!"));
+    chooseProduct(QStringLiteral("005 : Potong Rambut"));
+    EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("10.000"));
+    payWithPin(QStringLiteral("234567"));
+    EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("130.000"));
+}
+
+TEST_F(ProductPaymentFormTest, NotEnoughMoneyKeepsThePinFormOpenWithTheReason) {
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("150000"));
+    EXPECT_EQ(payWithPin(QStringLiteral("234567"), false),
+              QStringLiteral("Saldo tidak mencukupi!"));
+    EXPECT_TRUE(printer.jobs.empty());
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_keterangan = "
+                        "'Saldo tidak mencukupi!' AND log_transid IS NULL")),
+              1);
+    EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("150.000"));
+}
+
+TEST_F(ProductPaymentFormTest, ADatabaseFailureBooksNothingAndSaysSo) {
+    admin->execute(Sql("CREATE TRIGGER `cashless-adm`.refuse_credit BEFORE INSERT ON "
+                       "`cashless-adm`.data_tabungan_trans FOR EACH ROW "
+                       "IF NEW.trans_id LIKE '%##' THEN SIGNAL SQLSTATE '45000' "
+                       "SET MESSAGE_TEXT = 'credit refused'; END IF"));
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("1000"));
+    EXPECT_EQ(payWithPin(QStringLiteral("234567"), false), QStringLiteral("TRANSAKSI GAGAL"));
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.back().text.startsWith(
+        QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.")));
+    EXPECT_TRUE(dialogs.messages.back().text.contains(QStringLiteral("credit refused")));
+    EXPECT_TRUE(printer.jobs.empty());
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 0);
+    EXPECT_EQ(screen->visit()[VisitState::TransID], QString());
+    // The kiosk carries on: once the cause is gone the same payment goes through.
+    admin->execute(Sql("DROP TRIGGER `cashless-adm`.refuse_credit"));
+    EXPECT_EQ(payWithPin(QStringLiteral("234567")), QStringLiteral("TRANSAKSI BERHASIL"));
+}
+
+TEST_F(ProductPaymentFormTest, TheReceiptArrivesByteForByteInTheRawQueue) {
+    CupsServer& cups = CupsServer::instance();
+    cups.reset();
+    setReceiptPrinter(nullptr); // the real CUPS default destination
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("2500"));
+    const QDateTime before = QDateTime::currentDateTime();
+    payWithPin(QStringLiteral("234567"));
+    const QDateTime after = QDateTime::currentDateTime();
+    const auto jobs = cups.waitForFinishedJobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].title, QStringLiteral("Struk"));
+
+    ReceiptValues values;
+    values.account = QStringLiteral("010100000002");
+    values.name = QStringLiteral("Siti Aminah");
+    values.kelas = QStringLiteral("7A");
+    values.kind = QStringLiteral("003 : Jajan Kantin");
+    values.target = QStringLiteral("020100000003");
+    values.amount = QStringLiteral("2.500");
+    values.transId = screen->visit()[VisitState::TransID];
+    const ReceiptSettings settings = readReceiptSettings(*db);
+    // The clock moved on while printing: one of the seconds in between is the printed one.
+    bool matched = false;
+    for (QDateTime t = before.addMSecs(-before.time().msec()); t <= after && !matched;
+         t = t.addSecs(1))
+        matched = cups.output() == receiptBytes(buildReceipt(settings, values, t, t, t));
+    EXPECT_TRUE(matched) << cups.output().toStdString();
+}
+
+} // namespace

@@ -34,6 +34,22 @@ int capacity(const SequenceFamily& family) {
     return max - 1;
 }
 
+// Another kiosk may have stored the same id first; its unique key refuses ours and the next id
+// is tried. Inside a transaction the refused statement alone is undone.
+QString insertRetryingDuplicates(const std::function<QString()>& nextId,
+                                 const std::function<void(const QString& id)>& insert) {
+    for (int attempt = 1;; ++attempt) {
+        const QString id = nextId();
+        try {
+            insert(id);
+            return id;
+        } catch (const DbError& e) {
+            if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
+                throw;
+        }
+    }
+}
+
 } // namespace
 
 IdCapacityError::IdCapacityError(const QString& message)
@@ -72,16 +88,7 @@ QString IdReg(Connection& db, const SequenceFamily& family, const QDate& today) 
 QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
                              const std::function<void(const QString& id)>& insert,
                              const QDate& today) {
-    for (int attempt = 1;; ++attempt) {
-        const QString id = IdReg(db, family, today);
-        try {
-            insert(id);
-            return id;
-        } catch (const DbError& e) {
-            if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
-                throw;
-        }
-    }
+    return insertRetryingDuplicates([&] { return IdReg(db, family, today); }, insert);
 }
 
 QString drawRandomNumber(Connection& db) {
@@ -95,16 +102,7 @@ QString randomPostingId(Connection& db, const QDate& today, const RandomNumberSo
 
 QString insertWithRandomId(Connection& db, const std::function<void(const QString& id)>& insert,
                            const QDate& today, const RandomNumberSource& draw) {
-    for (int attempt = 1;; ++attempt) {
-        const QString id = randomPostingId(db, today, draw);
-        try {
-            insert(id);
-            return id;
-        } catch (const DbError& e) {
-            if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
-                throw;
-        }
-    }
+    return insertRetryingDuplicates([&] { return randomPostingId(db, today, draw); }, insert);
 }
 
 } // namespace kalinda

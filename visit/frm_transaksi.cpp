@@ -331,19 +331,18 @@ void frmTransaksi::Form_Load() {
 }
 
 void frmTransaksi::MenuEnable() {
-    for (QPushButton* b : findChildren<QPushButton*>()) {
-        // Only this screen's own buttons, not those of forms shown on top of it.
-        if (b->window() == this && b->objectName().startsWith(QLatin1String("cmd")))
-            b->setEnabled(true);
-    }
-    for (QPushButton* b : {cmdStart, cmdFinish, cmdBlock, cmdKeluar})
-        b->setEnabled(true);
+    setMenu(true);
 }
 
 void frmTransaksi::MenuDisable() {
+    setMenu(false);
+}
+
+void frmTransaksi::setMenu(bool enabled) {
     for (QPushButton* b : findChildren<QPushButton*>()) {
+        // Only this screen's own buttons, not those of forms shown on top of it.
         if (b->window() == this && b->objectName().startsWith(QLatin1String("cmd")))
-            b->setEnabled(false);
+            b->setEnabled(enabled);
     }
     for (QPushButton* b : {cmdStart, cmdFinish, cmdBlock, cmdKeluar})
         b->setEnabled(true);

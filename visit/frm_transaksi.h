@@ -99,6 +99,7 @@ protected:
 
 private:
     void buildControls();
+    void setMenu(bool enabled);
     void bind(VisitState::Field field, QLineEdit* box);
     void Form_Load();
     void Timer3_Timer();

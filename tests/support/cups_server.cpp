@@ -1,5 +1,6 @@
 #include "cups_server.h"
 
+#include "child_process.h"
 #include "mariadb_server.h"
 
 #include <QDeadlineTimer>
@@ -9,16 +10,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cups/cups.h>
-#include <fcntl.h>
 #include <memory>
-#include <signal.h>
 #include <stdexcept>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kalinda::test {
@@ -177,29 +174,15 @@ void CupsServer::start() {
     const std::string conf = (dir_ + QStringLiteral("/cupsd.conf")).toStdString();
     const std::string files = (dir_ + QStringLiteral("/cups-files.conf")).toStdString();
     const std::string log = (dir_ + QStringLiteral("/cupsd.out")).toStdString();
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // The scheduler goes down with the test program, whatever way that ends.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent)
-            ::_exit(1);
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(out, STDERR_FILENO);
-        ::execlp("cupsd", "cupsd", "-f", "-c", conf.c_str(), "-s", files.c_str(), nullptr);
-        ::_exit(127);
-    }
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
+    // The scheduler goes down with the test program, whatever way that ends.
+    const pid_t pid = startChild({"cupsd", "-f", "-c", conf, "-s", files}, log);
     pid_ = pid;
     writeFile(dir_ + QStringLiteral("/cupsd.pid"), QString::number(pid_) + QLatin1Char('\n'),
               kReadable);
 
     const QDeadlineTimer deadline(10000);
     while (!acceptsConnections(socketPath())) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        if (childExited(pid_)) {
             pid_ = 0;
             throw std::runtime_error("cupsd exited, see " + dir_.toStdString());
         }
@@ -214,10 +197,7 @@ void CupsServer::start() {
 void CupsServer::stop() {
     if (pid_ <= 0)
         return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = 0;
+    stopChild(pid_);
     QFile::remove(dir_ + QStringLiteral("/cupsd.pid"));
 }
 

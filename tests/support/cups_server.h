@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/types.h>
 #include <vector>
 
 namespace kalinda::test {
@@ -52,7 +53,7 @@ private:
     void runAdmin(const QString& command) const;
 
     QString dir_;
-    int pid_ = 0;
+    pid_t pid_ = 0;
 };
 
 } // namespace kalinda::test

@@ -1,17 +1,15 @@
 #include "mariadb_server.h"
 
+#include "child_process.h"
+
 #include <QDir>
 #include <QFile>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cstdlib>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <stdexcept>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -124,30 +122,13 @@ void MariaDbServer::start() {
             "--innodb-flush-log-at-trx-commit=0",
             "--innodb-lock-wait-timeout=20",
         };
-        const pid_t parent = ::getpid();
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            // The server goes down with the test program, whatever way that ends.
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent)
-                ::_exit(1);
-            // Its own log file has everything; keep the test output clean.
-            const int devnull = ::open("/dev/null", O_WRONLY);
-            ::dup2(devnull, STDOUT_FILENO);
-            ::dup2(devnull, STDERR_FILENO);
-            std::vector<char*> argv;
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execvp("mariadbd", argv.data());
-            ::_exit(127);
-        }
+        // The server goes down with the test program, whatever way that ends.
+        const pid_t pid = startChild(args, dir_.toStdString() + "/mysqld.out");
         pid_ = pid;
         for (int i = 0; i < 200; ++i) {
             if (ping())
                 return;
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            if (childExited(pid_)) {
                 pid_ = 0;
                 break;
             }
@@ -159,12 +140,7 @@ void MariaDbServer::start() {
 }
 
 void MariaDbServer::stop() {
-    if (pid_ <= 0)
-        return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = 0;
+    stopChild(pid_);
 }
 
 ConnectParams MariaDbServer::kioskParams() const {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <memory>
+#include <sys/types.h>
 
 namespace kalinda::test {
 
@@ -42,7 +43,7 @@ private:
 
     QString dir_;
     int port_ = 0;
-    int pid_ = 0;
+    pid_t pid_ = 0;
     bool installed_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 namespace kalinda::test {
 
@@ -64,9 +65,11 @@ int ScriptedDialogs::exec(QDialog& dialog) {
             handler(*guard);
     });
     // A form the test forgot to close must not hang the run.
-    QTimer::singleShot(30000, &dialog, [guard] {
-        if (guard && guard->isVisible())
+    QTimer::singleShot(10000, &dialog, [guard] {
+        if (guard && guard->isVisible()) {
+            ADD_FAILURE() << "form " << guard->objectName().toStdString() << " left open";
             guard->reject();
+        }
     });
     return dialog.exec();
 }

@@ -223,6 +223,7 @@ TEST_F(PaymentPinTest, SixthDigitChecksThePinAndEachWrongPinIsLoggedOnce) {
         QTest::mouseClick(form.cmdReset, Qt::LeftButton);
         typeAsKeyboard(QStringLiteral("234567"));
         EXPECT_EQ(payments, 1);
+        form.reject();
     });
     StatementRecorder recorder;
     QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);

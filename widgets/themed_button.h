@@ -30,7 +30,9 @@ enum class VisualState { Normal = 1, Hot = 2, Pressed = 3, Disabled = 4 };
 // Its properties are saved into and loaded from a PropertyBag with the form that holds it.
 //
 // Style 6 falls back to NonThemeStyle (Style is changed) when the theme cannot draw it; by
-// default that is when the widget style is the classic "windows" one.
+// default that is when the widget style is the classic "windows" one. Colours are OleColor
+// values; ole_color.h tells which palette role each system colour is read from. A click is
+// reported by Click only: QAbstractButton's own clicked(), pressed() and toggled() stay silent.
 class ThemedButton final : public QAbstractButton {
     Q_OBJECT
     Q_PROPERTY(int Style READ buttonStyle WRITE setButtonStyle)

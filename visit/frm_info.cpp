@@ -1,9 +1,10 @@
 #include "frm_info.h"
 
 #include "app/dialogs.h"
+#include "widgets/info_ok_button.h"
+#include "widgets/themed_button.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kalinda {
@@ -21,11 +22,10 @@ frmInfo::frmInfo(QWidget* parent)
     f.setPointSize(f.pointSize() + 6);
     lblInfo->setFont(f);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("cmdOK"));
-    ok->setDefault(true);
+    ThemedButton* ok = makeInfoOkButton(*this);
+    ok->setMinimumSize(120, 40);
     cmdOK = ok;
-    connect(cmdOK, &QAbstractButton::clicked, this, &QDialog::accept);
+    connect(ok, &ThemedButton::Click, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblInfo, 1);

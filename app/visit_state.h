@@ -6,8 +6,6 @@
 #include <QString>
 #include <array>
 
-class QWidget;
-
 namespace kalinda {
 
 // The kiosk has no operator sign-in: the operator alias and name are always empty.
@@ -68,7 +66,6 @@ class KioskScreen {
 public:
     virtual ~KioskScreen() = default;
     virtual VisitState& visit() = 0;
-    virtual QWidget* screenWidget() = 0;
     virtual void MenuEnable() = 0;
     virtual void MenuDisable() = 0;
     virtual void Bersih() = 0;

@@ -124,6 +124,7 @@ void frmTransaksi::buildControls() {
 
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("content"));
+    content_ = content;
 
     picFoto = new PhotoBox(content);
     picFoto->setObjectName(QStringLiteral("picFoto"));
@@ -541,10 +542,8 @@ void frmTransaksi::resizeEvent(QResizeEvent* event) {
     const int labelWidth = lblRunningText->width() * 1440 / dpi;
     runningLeftTwips_ = W - labelWidth;
     lblRunningText->move(twips(runningLeftTwips_), twips(H - 500));
-    if (QWidget* content =
-            findChild<QWidget*>(QStringLiteral("content"), Qt::FindDirectChildrenOnly))
-        content->setGeometry(0, twips(kTopBandTwips), width(),
-                             std::max(0, height() - twips(kTopBandTwips + kBottomBandTwips)));
+    content_->setGeometry(0, twips(kTopBandTwips), width(),
+                          std::max(0, height() - twips(kTopBandTwips + kBottomBandTwips)));
     Shape1->lower();
     Shape2->lower();
     Shape3->lower();

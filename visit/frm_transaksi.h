@@ -41,7 +41,6 @@ public:
 
     // KioskScreen
     VisitState& visit() override { return visit_; }
-    QWidget* screenWidget() override { return this; }
     void MenuEnable() override;
     void MenuDisable() override;
     void Bersih() override;
@@ -117,6 +116,7 @@ private:
     Connection& db_;
     KioskActions actions_;
     VisitState visit_;
+    QWidget* content_ = nullptr; // everything between the two bands
     QString sessionId_;
     int runningLeftTwips_ = 0;
     bool closingAllowed_ = false;

@@ -152,7 +152,7 @@ TEST_F(FrmKoneksiTest, OkGoesOnAndClosesTheForm) {
     choose(0);
     QTest::mouseClick(form->cmdLanjut, Qt::LeftButton);
     EXPECT_EQ(continued, 1);
-    QTRY_VERIFY(form.isNull()); // closed and deleted
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.isNull(); })); // closed and deleted
     EXPECT_EQ(DbConn().status(), 0);
 }
 

@@ -107,9 +107,8 @@ public:
                  const QString& database, int port);
     void connect(const ConnectParams& params);
     // The option value the start-up sets right after connecting. Results are always fetched
-    // whole on the client, which is what that value asks for, so it only records it.
-    void setOption(int value) { option_ = value; }
-    int option() const { return option_; }
+    // whole on the client, which is what that value asks for, so there is nothing to do.
+    void setOption(int /*value*/) {}
     // 0 = connected, 1 = the connection failed (or was never made).
     int status() const;
     QString lastError() const { return lastError_; }
@@ -134,7 +133,6 @@ private:
 
     std::unique_ptr<st_mysql, void (*)(st_mysql*)> handle_;
     bool connected_ = false;
-    int option_ = 0;
     quint64 affectedRows_ = 0;
     QString lastError_;
 };

@@ -142,7 +142,7 @@ Recordset& reportRecordset() {
 }
 
 void OpenReportRecordset(Connection& db, const Sql& statement) {
-    reportRecordset() = Recordset();
+    // Assigning closes the previous result.
     reportRecordset() = db.open(statement);
 }
 

@@ -54,20 +54,17 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
     move.description = productDescription(in);
     move.amount = in.amount;
 
-    std::optional<Rupiah> refusedAt;
-    const ProductPaymentResult posted = retryOnConflict<ProductPaymentResult>([&] {
-        refusedAt.reset();
+    const ProductPaymentResult result = retryOnConflict<ProductPaymentResult>([&] {
         PostingTransaction posting(db, in.NoRekening);
         // The balance shown a moment ago may be gone: another kiosk can have posted since.
         const Rupiah before = posting.spendableBalance();
         const Rupiah after = before - in.amount;
-        if (after <= 0) {
-            refusedAt = before;
-            return ProductPaymentResult{};
-        }
         ProductPaymentResult r;
-        r.outcome = ProductPaymentResult::Outcome::Posted;
         r.balanceBefore = before;
+        if (after <= 0)
+            return r; // rolled back by the guard
+
+        r.outcome = ProductPaymentResult::Outcome::Posted;
         r.balanceAfter = after;
         r.transId = insertWithRandomId(
             db, [&](const QString& id) { db.execute(debitRow(move, id, after)); }, today, draw);
@@ -86,9 +83,9 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
         posting.commit();
         return r;
     });
-    if (refusedAt)
-        return refuse(db, in, *refusedAt);
-    return posted;
+    if (result.outcome != ProductPaymentResult::Outcome::Posted)
+        return refuse(db, in, result.balanceBefore);
+    return result;
 }
 
 } // namespace kalinda

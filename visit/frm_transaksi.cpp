@@ -79,10 +79,13 @@ frmTransaksi::frmTransaksi(Connection& db, KioskActions actions, QWidget* parent
 
 frmTransaksi::~frmTransaksi() = default;
 
+// 1440 twips to the inch.
 int frmTransaksi::twips(int value) const {
-    // 1440 twips to the inch.
-    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
-    return static_cast<int>(std::lround(value * dpi / 1440.0));
+    return static_cast<int>(std::lround(value * std::max(1, logicalDpiX()) / 1440.0));
+}
+
+int frmTransaksi::toTwips(int pixels) const {
+    return pixels * 1440 / std::max(1, logicalDpiX());
 }
 
 void frmTransaksi::buildControls() {
@@ -272,25 +275,14 @@ void frmTransaksi::buildControls() {
 }
 
 void frmTransaksi::bind(VisitState::Field field, QLineEdit* edit) {
+    boxes_[field] = edit;
     connect(edit, &QLineEdit::textChanged, this,
             [this, field](const QString& text) { visit_.set(field, text); });
 }
 
 void frmTransaksi::visitChanged(VisitState::Field field) {
     const QString& value = visit_[field];
-    QLineEdit* edits[VisitState::FieldCount] = {};
-    edits[VisitState::txtNorek] = txtNorek;
-    edits[VisitState::txtRfid] = txtRfid;
-    edits[VisitState::txtCif] = txtCif;
-    edits[VisitState::txtNama] = txtNama;
-    edits[VisitState::txtAlamat] = txtAlamat;
-    edits[VisitState::txtKelas] = txtKelas;
-    edits[VisitState::txtSaldo] = txtSaldo;
-    edits[VisitState::txtQuota1] = txtQuota1;
-    edits[VisitState::txtQuota2] = txtQuota2;
-    edits[VisitState::txtNominal] = txtNominal;
-    edits[VisitState::txtRekTujuan] = txtRekTujuan;
-    if (QLineEdit* edit = edits[field]) {
+    if (QLineEdit* edit = boxes_[field]) {
         if (edit->text() != value)
             edit->setText(value);
     } else if (field == VisitState::cboJenis && cboJenis->currentText() != value) {
@@ -518,18 +510,16 @@ void frmTransaksi::Timer3_Timer() {
     QPalette p = lblRunningText->palette();
     p.setColor(QPalette::WindowText, QColor(component(), component(), component()));
     lblRunningText->setPalette(p);
-    const int width = lblRunningText->width() * 1440 / std::max(1, logicalDpiX());
-    if (runningLeftTwips_ + width <= 0)
-        runningLeftTwips_ = this->width() * 1440 / std::max(1, logicalDpiX());
+    if (runningLeftTwips_ + toTwips(lblRunningText->width()) <= 0)
+        runningLeftTwips_ = toTwips(width());
     runningLeftTwips_ -= 100;
     lblRunningText->move(twips(runningLeftTwips_), lblRunningText->y());
 }
 
 void frmTransaksi::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const int dpi = std::max(1, logicalDpiX());
-    const int W = width() * 1440 / dpi;
-    const int H = height() * 1440 / dpi;
+    const int W = toTwips(width());
+    const int H = toTwips(height());
     Shape3->setGeometry(0, 0, twips(W), twips(H));
     Shape1->setGeometry(0, 0, twips(W + 1000), twips(kTopBandTwips));
     Shape2->setGeometry(0, twips(H - kBottomBandTwips), twips(W + 1000), twips(kBottomBandTwips));
@@ -539,8 +529,7 @@ void frmTransaksi::resizeEvent(QResizeEvent* event) {
         hidden->move(twips(W + 10000), hidden->y());
     txtRekTujuan->move(txtRfid->x(), txtRekTujuan->y());
     lblRunningText->adjustSize();
-    const int labelWidth = lblRunningText->width() * 1440 / dpi;
-    runningLeftTwips_ = W - labelWidth;
+    runningLeftTwips_ = W - toTwips(lblRunningText->width());
     lblRunningText->move(twips(runningLeftTwips_), twips(H - 500));
     content_->setGeometry(0, twips(kTopBandTwips), width(),
                           std::max(0, height() - twips(kTopBandTwips + kBottomBandTwips)));

@@ -4,6 +4,7 @@
 #include "app/visit_state.h"
 
 #include <QWidget>
+#include <array>
 #include <functional>
 
 class QComboBox;
@@ -112,11 +113,13 @@ private:
     void openWithFreshBalance(const std::function<void(KioskScreen&)>& open);
 
     int twips(int value) const;
+    int toTwips(int pixels) const;
 
     Connection& db_;
     KioskActions actions_;
     VisitState visit_;
-    QWidget* content_ = nullptr; // everything between the two bands
+    std::array<QLineEdit*, VisitState::FieldCount> boxes_{}; // the boxes bound to the visit
+    QWidget* content_ = nullptr;                             // everything between the two bands
     QString sessionId_;
     int runningLeftTwips_ = 0;
     bool closingAllowed_ = false;

@@ -20,7 +20,6 @@ public:
 
     int port() const { return port_; }
     QString socketPath() const { return dir_ + QStringLiteral("/mysqld.sock"); }
-    QString dataDir() const { return dir_; }
 
     // The kiosk's user over TCP, default schema the kiosk's own.
     ConnectParams kioskParams() const;
@@ -34,7 +33,6 @@ public:
 
     void start();
     void stop();
-    bool isRunning() const { return pid_ > 0; }
 
 private:
     MariaDbServer();

@@ -57,8 +57,6 @@ QByteArray testTempRoot() {
     return QByteArrayLiteral("/tmp");
 }
 
-namespace {} // namespace
-
 MariaDbServer& MariaDbServer::instance() {
     static MariaDbServer* server = [] {
         auto* s = new MariaDbServer();
@@ -82,8 +80,10 @@ MariaDbServer::~MariaDbServer() {
 }
 
 void MariaDbServer::install() {
+    // Bootstraps running side by side collide on temporary table names in a shared /tmp.
+    QDir().mkpath(dir_ + QStringLiteral("/tmp"));
     const QString cmd =
-        QStringLiteral("mariadb-install-db --no-defaults --datadir=%1/data "
+        QStringLiteral("mariadb-install-db --no-defaults --datadir=%1/data --tmpdir=%1/tmp "
                        "--user=root --skip-test-db "
                        "--auth-root-authentication-method=socket >%1/install.log 2>&1")
             .arg(dir_);
@@ -109,6 +109,7 @@ void MariaDbServer::start() {
             "mariadbd",
             "--no-defaults",
             "--datadir=" + dir_.toStdString() + "/data",
+            "--tmpdir=" + dir_.toStdString() + "/tmp",
             "--socket=" + socketPath().toStdString(),
             "--port=" + std::to_string(port_),
             "--bind-address=127.0.0.1",

@@ -41,8 +41,14 @@ ensure_packages() {
 
 build_kiosk() {
     log "Building into $KALINDA_BUILD_DIR"
+    # ccache is optional; where it is installed, checkouts side by side share their objects.
+    local launcher=()
+    if command -v ccache >/dev/null 2>&1; then
+        export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$KALINDA_ROOT")}"
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
     cmake -S "$KALINDA_ROOT" -B "$KALINDA_BUILD_DIR" -G Ninja \
-        -DCMAKE_BUILD_TYPE="${KALINDA_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+        -DCMAKE_BUILD_TYPE="${KALINDA_BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" "$@" >/dev/null
     cmake --build "$KALINDA_BUILD_DIR"
 }
 

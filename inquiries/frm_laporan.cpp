@@ -39,13 +39,14 @@ QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
 
 // The first printer that is not the default destination, which on a kiosk is the raw
 // receipt queue; the print dialog still lets the operator choose another.
-QString pagePrinterName() {
+void preselectPagePrinter(QPrinter& printer) {
     const QString receipts = QPrinterInfo::defaultPrinterName();
     for (const QString& name : QPrinterInfo::availablePrinterNames()) {
-        if (name != receipts)
-            return name;
+        if (name != receipts) {
+            printer.setPrinterName(name);
+            return;
+        }
     }
-    return {};
 }
 
 class BusyPointer {
@@ -148,8 +149,7 @@ void frmLaporan::withReport(const QString& what, const std::function<void(rptTra
 void frmLaporan::cmdPreview_Click() {
     withReport(QStringLiteral("Laporan tidak dapat ditampilkan."), [this](rptTransaksi& report) {
         QPrinter printer(QPrinter::HighResolution);
-        if (const QString name = pagePrinterName(); !name.isEmpty())
-            printer.setPrinterName(name);
+        preselectPagePrinter(printer);
         QPrintPreviewDialog preview(&printer, this);
         preview.setObjectName(QStringLiteral("previewLaporan"));
         preview.setWindowTitle(QStringLiteral("LAPORAN TRANSAKSI"));
@@ -173,8 +173,7 @@ void frmLaporan::cmdPreview_Click() {
 void frmLaporan::cmdCetak_Click() {
     withReport(QStringLiteral("Laporan tidak dapat dicetak."), [this](rptTransaksi& report) {
         QPrinter printer(QPrinter::HighResolution);
-        if (const QString name = pagePrinterName(); !name.isEmpty())
-            printer.setPrinterName(name);
+        preselectPagePrinter(printer);
         QPrintDialog ask(&printer, this);
         ask.setObjectName(QStringLiteral("printLaporan"));
         if (dialogs().exec(ask) != QDialog::Accepted)

@@ -53,8 +53,11 @@ QStringList reportUsers(Connection& db) {
     QStringList users;
     Recordset rs = db.open(Sql("SELECT DISTINCT trans_reg_alias FROM data_transaksi "
                                "ORDER BY trans_reg_alias"));
-    for (; !rs.eof(); rs.moveNext())
-        users << rs.text(QStringLiteral("trans_reg_alias"));
+    for (; !rs.eof(); rs.moveNext()) {
+        // An empty user cannot be asked for: an empty filter lists every user.
+        if (const QString user = rs.text(QStringLiteral("trans_reg_alias")); !user.isEmpty())
+            users << user;
+    }
     return users;
 }
 

@@ -30,7 +30,7 @@ QString reportPrintedByLine(const QString& operatorName, const QDateTime& at);
 // The name after "Dicetak oleh ": the given one, else the system account running the program.
 QString reportOperatorName(const QString& given = {});
 
-// The distinct registering users of the kiosk's postings, sorted.
+// The distinct registering users of the kiosk's postings, sorted, the empty one left out.
 QStringList reportUsers(Connection& db);
 
 // The transaction report's data: the header texts, the current detail line, the running

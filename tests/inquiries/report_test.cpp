@@ -103,6 +103,8 @@ TEST_F(ReportTest, TheUserFilterListsOnlyThatUserWithTheExactStatement) {
            2000, QStringLiteral("KLD|siti"));
     addRow(QStringLiteral("KLD2612010003"), QStringLiteral("2026-12-02"), QStringLiteral("Cici"),
            3000, QStringLiteral("KLD|o'neil"));
+    addRow(QStringLiteral("KLD2612090004"), QStringLiteral("2026-12-09"), QStringLiteral("Dedi"),
+           4000, QString());
     const QString select = QStringLiteral(
         "SELECT trans_id, trans_tanggal, trans_nasabah_nama, trans_nasabah_kelas, trans_jumlah, "
         "trans_reg_time, trans_reg_alias, trans_rekening FROM data_transaksi WHERE (trans_tanggal "

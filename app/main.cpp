@@ -1,5 +1,7 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "postings/frm_transaksi_block.h"
+#include "postings/frm_transaksi_ganti_pin.h"
 #include "visit/frm_transaksi.h"
 
 #include <QApplication>
@@ -25,6 +27,8 @@ int main(int argc, char* argv[]) {
     const bool fullScreen = !options.isSet(windowed);
 
     KioskActions actions;
+    actions.openBlock = [](KioskScreen& screen) { openBlock(screen, DbConn()); };
+    actions.openGantiPin = [](KioskScreen& screen) { openGantiPin(screen, DbConn()); };
 
     frmTransaksi* mainScreen = nullptr;
     auto* start = new frmKoneksi([&] {

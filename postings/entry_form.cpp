@@ -33,8 +33,9 @@ QPushButton* button(QDialog& form, const char* name, const QString& caption) {
 EntryForm::EntryForm(QDialog& form, const QString& title, const QString& subtitle)
     : form_(form) {
     form.setWindowTitle(kAppTitle);
+    // The main screen's style reaches its child forms: its white title would vanish here.
     form.setStyleSheet(
-        QStringLiteral("#lblJudul { font-size: 20pt; font-weight: bold; }"
+        QStringLiteral("#lblJudul { color: #0b5d3b; font-size: 20pt; font-weight: bold; }"
                        "QLineEdit { font-size: 16pt; }"
                        "QPushButton { font-size: 12pt; font-weight: bold; min-height: 36px; }"
                        "#cmdSimpan { background: #1b7f4c; color: white; }"

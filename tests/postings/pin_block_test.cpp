@@ -18,12 +18,7 @@ namespace {
 const QString kSiti = QStringLiteral("010100000002");
 
 PinChangeInput sitiChanges(const char* pinLama, const QString& pinBaru) {
-    return {kSiti,
-            QStringLiteral("0004417002"),
-            QStringLiteral("Siti Aminah"),
-            QStringLiteral("7A"),
-            QString::fromLatin1(pinLama),
-            pinBaru};
+    return {kSiti, "0004417002", "Siti Aminah", "7A", pinLama, pinBaru};
 }
 
 BlockInput blockFromIdle(const char* reg, const QString& pin) {

@@ -58,24 +58,21 @@ Sql blockedLog(const BlockResult& r) {
 std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
     Transaction transaction(db);
     BlockResult r;
-    {
-        Recordset found = db.open(lookup(in));
-        if (found.eof()) {
-            db.execute(refusedLog(in));
-            transaction.commit();
-            return r;
-        }
+    Recordset found = db.open(lookup(in));
+    if (found.eof()) {
+        db.execute(refusedLog(in));
+    } else {
         r.account = found.text(QStringLiteral("tab_rekening"));
         r.nama = found.text(QStringLiteral("Nama"));
         r.kelas = found.text(QStringLiteral("Kelas"));
+        Recordset locked = db.open(lockStillMatching(in, r.account));
+        if (locked.eof())
+            return std::nullopt; // rolled back; the next attempt looks it up afresh
+        r.cardBefore = locked.text(QStringLiteral("tab_rfid"));
+        r.outcome = BlockResult::Outcome::Blocked;
+        db.execute(block(r.account));
+        db.execute(blockedLog(r));
     }
-    Recordset locked = db.open(lockStillMatching(in, r.account));
-    if (locked.eof())
-        return std::nullopt; // rolled back; the next attempt looks it up afresh
-    r.cardBefore = locked.text(QStringLiteral("tab_rfid"));
-    r.outcome = BlockResult::Outcome::Blocked;
-    db.execute(block(r.account));
-    db.execute(blockedLog(r));
     transaction.commit();
     return r;
 }

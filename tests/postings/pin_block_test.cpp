@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <latch>
 #include <memory>
@@ -82,6 +83,10 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
                   "SUKSES' \n"
                   "COMMIT"));
     EXPECT_TRUE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
+    // Quotes typed into the boxes stay text.
+    EXPECT_EQ(changePin(*db, sitiChanges("'OR 1#", "111111")), PinChangeOutcome::WrongOldPin);
+    EXPECT_EQ(blockAccount(*db, blockFromIdle("'OR 1#", "'OR 1#")).outcome,
+              BlockResult::Outcome::NotFound);
 }
 
 TEST_F(PinBlockTest, ARefusedLogRowLeavesThePinAndTheCardAsTheyWere) {
@@ -91,6 +96,25 @@ TEST_F(PinBlockTest, ARefusedLogRowLeavesThePinAndTheCardAsTheyWere) {
     EXPECT_THROW(changePin(*db, sitiChanges("234567", QStringLiteral("111111"))), DbError);
     EXPECT_THROW(blockAccount(*db, blockFromIdle("SPD2024002", QStringLiteral("234567"))), DbError);
     EXPECT_TRUE(pinChangeStored(*db, kSiti, QStringLiteral("234567")));
+    EXPECT_FALSE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
+}
+
+TEST_F(PinBlockTest, APinChangedWhileTheBlockWaitedForTheRowIsLookedUpAgain) {
+    admin->begin();
+    admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = '111111' WHERE "
+                       "tab_rekening = '010100000002'"));
+    auto blocked = std::async(std::launch::async, [&] {
+        return blockAccount(*db, blockFromIdle("SPD2024002", QStringLiteral("234567")));
+    });
+    // The lookup still sees the old PIN; the change commits while the block waits for the row.
+    const Sql waiting("SELECT COUNT(*) FROM information_schema.processlist WHERE info LIKE "
+                      "'SELECT tab_rfid %FOR UPDATE'");
+    int polls = 0;
+    while (scalarInt(*admin, waiting) == 0 && ++polls < 500)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_LT(polls, 500) << "the block never waited for the row";
+    admin->commit();
+    EXPECT_EQ(blocked.get().outcome, BlockResult::Outcome::NotFound);
     EXPECT_FALSE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
 }
 

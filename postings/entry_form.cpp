@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,6 +29,19 @@ QPushButton* button(QDialog& form, const char* name, const QString& caption) {
     return b;
 }
 
+// Without a window manager nothing activates a new window, and its focused box would get no keys.
+class ActivateOnShow final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            static_cast<QWidget*>(watched)->activateWindow();
+        return false;
+    }
+};
+
 } // namespace
 
 EntryForm::EntryForm(QDialog& form, const QString& title, const QString& subtitle)
@@ -46,6 +60,7 @@ EntryForm::EntryForm(QDialog& form, const QString& title, const QString& subtitl
     grid_->addWidget(lblJudul, row_++, 0, 1, 3);
     grid_->addWidget(lblSubJudul, row_++, 0, 1, 3);
     form.setMinimumWidth(520);
+    form.installEventFilter(new ActivateOnShow(&form));
 }
 
 QLabel* EntryForm::addNote(const char* name, const QString& text) {

@@ -45,7 +45,8 @@ std::optional<PinEntryRefusal> checkPinEntries(const QString& pinLama, const QSt
 
 PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
     return retryOnConflict<PinChangeOutcome>([&] {
-        // The old PIN is checked under the lock, so a kiosk that waited sees the new one.
+        // The old PIN is checked under the account's lock, so a kiosk that waited sees the new
+        // one. The balance the guard also reads is not needed here.
         PostingTransaction posting(db, in.txtNorek);
         Sql check;
         check << "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master "

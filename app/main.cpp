@@ -3,6 +3,8 @@
 #include "app/profile.h"
 #include "inquiries/frm_laporan.h"
 #include "inquiries/report_command.h"
+#include "postings/frm_transaksi_block.h"
+#include "postings/frm_transaksi_ganti_pin.h"
 #include "visit/frm_transaksi.h"
 
 #include <QApplication>
@@ -106,6 +108,8 @@ int main(int argc, char* argv[]) {
     const bool fullScreen = !options.isSet(QStringLiteral("windowed"));
 
     KioskActions actions;
+    actions.openBlock = [](KioskScreen& screen) { openBlock(screen, DbConn()); };
+    actions.openGantiPin = [](KioskScreen& screen) { openGantiPin(screen, DbConn()); };
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {

@@ -1,5 +1,7 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "inquiries/frm_transaksi_mutasi.h"
+#include "inquiries/frm_transaksi_spp.h"
 #include "visit/frm_transaksi.h"
 
 #include <QApplication>
@@ -25,6 +27,8 @@ int main(int argc, char* argv[]) {
     const bool fullScreen = !options.isSet(windowed);
 
     KioskActions actions;
+    actions.openMutasi = [](KioskScreen& screen) { openMutasi(screen, DbConn()); };
+    actions.openTunggakan = [](KioskScreen& screen) { openTunggakan(screen, DbConn()); };
 
     frmTransaksi* mainScreen = nullptr;
     auto* start = new frmKoneksi([&] {

@@ -30,11 +30,7 @@ frmTransaksiMutasi::frmTransaksiMutasi(KioskScreen& screen, Connection& db, QWid
                   QStringLiteral("Form ini untuk melihat mutasi transaksi tabungan"),
                   mutasiColumns(), parent) {
     // Lines alternate white and light blue.
-    QPalette p = ListView1->palette();
-    p.setColor(QPalette::Base, QColor(255, 255, 255));
-    p.setColor(QPalette::AlternateBase, QColor(192, 192, 255));
-    ListView1->setPalette(p);
-    ListView1->setAlternatingRowColors(true);
+    model().setAlternateShading(QColor(255, 255, 255), QColor(192, 192, 255));
 }
 
 void frmTransaksiMutasi::TabelTrans() {

@@ -17,6 +17,10 @@ void ReportListModel::clear() {
     setRows(0, {});
 }
 
+void ReportListModel::setAlternateShading(const QColor& first, const QColor& second) {
+    shading_ = std::make_pair(first, second);
+}
+
 QString ReportListModel::text(int row, int column) const {
     if (row < 0 || row >= rows_ || column < 0 || column >= columnCount())
         return {};
@@ -43,6 +47,10 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
         return text(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return alignment(index.column());
+    case Qt::BackgroundRole:
+        if (shading_)
+            return index.row() % 2 == 0 ? shading_->first : shading_->second;
+        return {};
     default:
         return {};
     }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace kalinda {
@@ -27,6 +29,8 @@ public:
     const std::vector<ListColumn>& columns() const { return columns_; }
     void setRows(int count, Cell cell);
     void clear();
+    // Lines alternate between the two colours, the first line in `first`.
+    void setAlternateShading(const QColor& first, const QColor& second);
     QString text(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -41,6 +45,9 @@ private:
     std::vector<ListColumn> columns_;
     int rows_ = 0;
     Cell cell_;
+    // The line colours are given by the model rather than by a palette on the view: a
+    // palette set on the view leaves memory behind in Qt at every opening.
+    std::optional<std::pair<QColor, QColor>> shading_;
 };
 
 } // namespace kalinda

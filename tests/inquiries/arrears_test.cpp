@@ -35,6 +35,7 @@ TEST_F(ArrearsTest, ListsPeriodsInNumericOrderWithWhatIsOwingAndTotals) {
         {"", "10", "Oktober 2026", "350.000", "300.000", "0", "0", "650.000", "BELUM", "650.000"},
     };
     EXPECT_EQ(seen.lines, expected);
+    EXPECT_EQ(seen.shades, (QList<QColor>{QColor(), QColor(), QColor()})); // no shading
     EXPECT_EQ(seen.totalLabels, (QStringList{"U-Pondok", "U-Makan", "B-Pondok", "B-Makan"}));
     EXPECT_EQ(seen.totals, (QStringList{"450.300", "350.200", "100.300", "50.100"}));
     EXPECT_EQ(logRows("INFO SPP DAN MAKAN"), 1);

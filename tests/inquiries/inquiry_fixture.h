@@ -19,6 +19,7 @@ struct SeenForm {
     QStringList headers;
     QList<bool> hidden;
     std::vector<QStringList> lines;
+    QList<QColor> shades;    // each line's background, invalid where the list sets none
     QStringList totals;      // the four total boxes, by their captions' buddies
     QStringList totalLabels; // the captions
     qreal fontSize = 0;
@@ -59,6 +60,7 @@ protected:
                 for (int c = 0; c < m.columnCount(); ++c)
                     line << m.text(r, c);
                 seen.lines.push_back(line);
+                seen.shades << m.data(m.index(r, 0), Qt::BackgroundRole).value<QColor>();
             }
             for (auto* label : form.findChildren<QLabel*>()) {
                 if (auto* box = qobject_cast<QLineEdit*>(label->buddy())) {

@@ -78,6 +78,8 @@ TEST_F(StatementTest, ShowsConfirmedRowsNewestFirstWithRunningBalance) {
     EXPECT_EQ(column(seen, 5), (QStringList{"5", "0", "1"}));
     EXPECT_EQ(column(seen, 6), (QStringList{"100", "105", "85"}));
     EXPECT_EQ(column(seen, 0), (QStringList{"", "", ""}));
+    const QColor white(255, 255, 255), lightBlue(192, 192, 255);
+    EXPECT_EQ(seen.shades, (QList<QColor>{white, lightBlue, white}));
     EXPECT_EQ(column(seen, 2), column(seen, 9)); // both the registration time
     EXPECT_EQ(seen.lines[0][7], QStringLiteral("Baris T-K5"));
     EXPECT_EQ(seen.lines[0][8], QStringLiteral("ADM|teller"));

@@ -2,6 +2,8 @@
 #include "app/frm_koneksi.h"
 #include "app/profile.h"
 #include "inquiries/frm_laporan.h"
+#include "inquiries/frm_transaksi_mutasi.h"
+#include "inquiries/frm_transaksi_spp.h"
 #include "inquiries/report_command.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
@@ -110,6 +112,8 @@ int main(int argc, char* argv[]) {
     KioskActions actions;
     actions.openBlock = [](KioskScreen& screen) { openBlock(screen, DbConn()); };
     actions.openGantiPin = [](KioskScreen& screen) { openGantiPin(screen, DbConn()); };
+    actions.openMutasi = [](KioskScreen& screen) { openMutasi(screen, DbConn()); };
+    actions.openTunggakan = [](KioskScreen& screen) { openTunggakan(screen, DbConn()); };
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {

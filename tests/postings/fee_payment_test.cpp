@@ -136,6 +136,17 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
     EXPECT_TRUE(feePinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("234567")));
 }
 
+TEST_F(FeePaymentTest, AFailingCreditRowLeavesNothingOfThePosting) {
+    admin->execute(Sql("CREATE TRIGGER `cashless-adm`.refuse_credit BEFORE INSERT ON "
+                       "`cashless-adm`.data_tabungan_trans FOR EACH ROW IF NEW.trans_kode = "
+                       "'15' THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF"));
+    EXPECT_THROW(postFeePayment(*db, sitiPays(12500), kToday), DbError);
+    EXPECT_EQ(rows("SELECT CONCAT_WS('|', (SELECT COUNT(*) FROM "
+                   "`cashless-adm`.data_tabungan_trans WHERE trans_id LIKE 'KLD2%'), (SELECT "
+                   "COUNT(*) FROM data_transaksi), (SELECT COUNT(*) FROM log_transaksi))"),
+              QStringLiteral("0|0|0"));
+}
+
 // Two kiosks pay at the same moment, round after round: one account holding 15.000 for two
 // payments of 10.000, then two accounts with plenty. Every posting must hold two ids of its own.
 TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
@@ -144,9 +155,9 @@ TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
     const auto race = [&](const FeePaymentInput& a, const FeePaymentInput& b, int round) {
         if (a.NoRekening == b.NoRekening) {
             Sql fund;
+            // Back to the 15.000 deposit alone.
             fund << "UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = IF(trans_id = "
-                    "'ADM0000000009', 1, 9), trans_jumlah_masuk = IF(trans_id = "
-                    "'ADM0000000009', 15000, trans_jumlah_masuk) WHERE trans_rekening = '"
+                    "'ADM0000000009', 1, 9) WHERE trans_rekening = '"
                  << esc(a.NoRekening) << "'";
             admin->execute(fund);
         }

@@ -63,6 +63,12 @@ TEST_F(FeePaymentFormTest, EachButtonPaysItsPurposeAndPrintsItsTitleAndAccount) 
                 if (label->buddy() == form.txtNominal || label->buddy() == form.txtPin)
                     buddies << label->text();
             EXPECT_EQ(buddies, QStringList({"NOMINAL RP.", "PIN TRANSAKSI"}));
+            form.txtPin->setText(QStringLiteral("1"));
+            QTest::mouseClick(form.Command1, Qt::LeftButton); // "<>" empties the PIN
+            EXPECT_EQ(QApplication::focusWidget(), form.txtPin);
+            form.txtNominal->setText(QStringLiteral("99"));
+            QTest::mouseClick(form.cmdSelect1, Qt::LeftButton); // and the amount back to 0
+            EXPECT_EQ(QApplication::focusWidget(), form.txtNominal);
             QTest::keyClicks(form.txtNominal, QStringLiteral("12500"));
             EXPECT_EQ(form.txtNominal->text(), QStringLiteral("12.500"));
             QTest::keyClicks(form.txtPin, QStringLiteral("2345678")); // six are kept

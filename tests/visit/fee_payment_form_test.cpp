@@ -101,6 +101,7 @@ TEST_F(FeePaymentFormTest, RefusalsComeInTheOrderOfTheChecksAndPostNothing) {
         QStringList messages;
     } steps[] = {
         {screen->cmdInfaq, "0", "234567", {"Nominal Rp. tidak valid!"}},
+        {screen->cmdInfaq, "", "234567", {"Nominal Rp. tidak valid!"}}, // no number at all
         {screen->cmdInfaq, "5000", "  ", {"PIN harus diisi!"}},
         {screen->cmdInfaq, "200000", "234567", {"Saldo tidak mencukupi!"}},
         {screen->cmdInfaq, "5000", "23456", {}}, // the earlier right PIN is not reused

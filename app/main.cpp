@@ -5,6 +5,7 @@
 #include "inquiries/frm_transaksi_mutasi.h"
 #include "inquiries/frm_transaksi_spp.h"
 #include "inquiries/report_command.h"
+#include "postings/frm_transaksi_baru.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
 #include "visit/frm_transaksi.h"
@@ -114,6 +115,9 @@ int main(int argc, char* argv[]) {
     actions.openGantiPin = [](KioskScreen& screen) { openGantiPin(screen, DbConn()); };
     actions.openMutasi = [](KioskScreen& screen) { openMutasi(screen, DbConn()); };
     actions.openTunggakan = [](KioskScreen& screen) { openTunggakan(screen, DbConn()); };
+    actions.openFee = [](KioskScreen& screen, const QString& view) {
+        openFeePayment(screen, DbConn(), view);
+    };
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {

@@ -13,15 +13,6 @@ using namespace kalinda::test;
 
 namespace {
 
-class RecordingPrinter final : public RawPrinter {
-public:
-    RawPrintResult send(const QString& name, const QByteArray& data) override {
-        jobs.push_back({name, data});
-        return RawPrintResult::Sent;
-    }
-    std::vector<std::pair<QString, QByteArray>> jobs;
-};
-
 // The road of a product payment on the real forms: card, PIN, product, PAY, PIN.
 class ProductPaymentFormTest : public VisitFixture {
 protected:

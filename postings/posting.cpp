@@ -3,7 +3,7 @@
 namespace kalinda {
 
 PostingTransaction::PostingTransaction(Connection& db, const QString& payerAccount)
-    : transaction_(db) {
+    : transaction_(db, Isolation::ReadCommitted) {
     Sql lock;
     lock << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
          << esc(payerAccount) << "' FOR UPDATE";

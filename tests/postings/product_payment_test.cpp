@@ -141,6 +141,7 @@ TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
     postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("654321")));
     const QString id = QStringLiteral("KLD261207654321");
     const QStringList expected = {
+        QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
         QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
                        "tab_rekening = '010100000002' FOR UPDATE"),

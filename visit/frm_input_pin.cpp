@@ -187,15 +187,11 @@ void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
 
     PostingReport report;
     report.failedText = QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.");
-    ReceiptValues receipt;
-    receipt.account = v[VisitState::txtNorek];
-    receipt.name = v[VisitState::txtNama];
-    receipt.kelas = v[VisitState::txtKelas];
+    // Printed if the outcome is in doubt and the payment later turns out stored.
+    ReceiptValues receipt = receiptOfVisit(v);
     receipt.kind = v[VisitState::cboJenis];
     receipt.target = v[VisitState::txtRekTujuan];
     receipt.amount = v[VisitState::txtNominal];
-    receipt.operatorAlias = operatorAlias();
-    receipt.operatorName = operatorName();
     report.receipt = receipt;
 
     const auto result = runPosting<ProductPaymentResult>(

@@ -30,21 +30,26 @@ void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup) {
 }
 
 void PostingTransaction::commit() {
-    const unsigned long session = db_.sessionId();
+    commitOrLookUp(db_, transaction_, proof_);
+}
+
+void commitOrLookUp(Connection& db, Transaction& transaction,
+                    const std::optional<PostingProof>& proof) {
+    const unsigned long session = db.sessionId();
     try {
-        transaction_.commit();
+        transaction.commit();
         return;
     } catch (const DbError& e) {
         // A refused COMMIT was rolled back by the server; only a lost one leaves doubt.
         if (e.kind() != DbError::Kind::Connection)
             throw;
-        if (!proof_)
+        if (!proof)
             throw PostingOutcomeUnknown(e, std::nullopt, session);
         bool stored = false;
         try {
-            stored = isPostingStored(db_, *proof_, session);
+            stored = isPostingStored(db, *proof, session);
         } catch (const DbError&) {
-            throw PostingOutcomeUnknown(e, proof_, session);
+            throw PostingOutcomeUnknown(e, proof, session);
         }
         if (!stored)
             throw;

@@ -41,7 +41,8 @@ private:
 //    the posting leaves it, e.g. "SELECT tab_rekening FROM … WHERE tab_rekening = '…' AND
 //    tab_pin = '<new PIN>'". commit() then returns normally when the posting turns out stored,
 //    throws the connection's DbError when nothing was booked, and PostingOutcomeUnknown when
-//    the server cannot be asked.
+//    the server cannot be asked. A posting under a plain Transaction (block) commits through
+//    commitOrLookUp() with its proof instead.
 // 2. The form runs the posting through runPosting() (posting_outcome.h) with its failure text
 //    and its receipt values; a result means "go the usual way" (the form's one success path:
 //    main screen, CetakNota, message). Failures are shown there; an unknown outcome is kept
@@ -62,6 +63,11 @@ private:
     Rupiah balance_ = 0;
     std::optional<PostingProof> proof_;
 };
+
+// Commits `transaction`; after a lost COMMIT, looks the posting up as PostingTransaction::commit
+// does. For postings that lock their rows on their own (block) under a plain Transaction.
+void commitOrLookUp(Connection& db, Transaction& transaction,
+                    const std::optional<PostingProof>& proof);
 
 // Whether the posting is stored. The session that lost its COMMIT is ended first (it may live
 // on at the server behind a broken link), so the answer is final. Throws DbError when the

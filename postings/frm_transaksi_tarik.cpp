@@ -45,7 +45,7 @@ frmTransaksiTarik::frmTransaksiTarik(KioskScreen& screen, Connection& db, QWidge
     setObjectName(QStringLiteral("frmTransaksiTarik"));
     setWindowTitle(kAppTitle);
     setStyleSheet(
-        QStringLiteral("#lblJudul { font-size: 18pt; font-weight: bold; }"
+        QStringLiteral("#lblJudul { color: #0b5d3b; font-size: 18pt; font-weight: bold; }"
                        "QLineEdit { font-size: 14pt; }"
                        "#txtNama, #txtKelas, #txtLimit { background: #d0d0d0; }"
                        "#txtKeterangan { background: #ffff00; }"

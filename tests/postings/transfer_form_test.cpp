@@ -86,6 +86,7 @@ TEST_F(TransferFormTest, TheWholeRoadPostsPrintsAndReturnsToTheVisit) {
         EXPECT_EQ(f.txtKeterangan->text(), QStringLiteral("VALID"));
         retype(f.txtNominal, QStringLiteral("500"));
         QTest::keyClicks(f.txtPin, QStringLiteral("222222"));
+        EXPECT_EQ(f.txtPin->displayText(), QStringLiteral("******"));
         QTest::mouseClick(f.cmdSimpan, Qt::LeftButton);
     });
     EXPECT_TRUE(closed);

@@ -8,6 +8,7 @@
 #include "postings/frm_transaksi_baru.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/frm_transaksi_tarik.h"
 #include "visit/frm_transaksi.h"
 
 #include <QApplication>
@@ -118,6 +119,7 @@ int main(int argc, char* argv[]) {
     actions.openFee = [](KioskScreen& screen, const QString& view) {
         openFeePayment(screen, DbConn(), view);
     };
+    actions.openTransfer = [](KioskScreen& screen) { showTransfer(screen, DbConn()); };
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {

@@ -3,6 +3,16 @@
 #include <QThread>
 
 namespace kalinda {
+namespace {
+
+void lockAccount(Connection& db, const QString& account) {
+    Sql lock;
+    lock << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+         << esc(account) << "' FOR UPDATE";
+    db.open(lock);
+}
+
+} // namespace
 
 PostingOutcomeUnknown::PostingOutcomeUnknown(const DbError& cause,
                                              std::optional<PostingProof> proof,
@@ -14,15 +24,27 @@ PostingOutcomeUnknown::PostingOutcomeUnknown(const DbError& cause,
 PostingTransaction::PostingTransaction(Connection& db, const QString& payerAccount)
     : db_(db)
     , transaction_(db, Isolation::ReadCommitted) {
-    Sql lock;
-    lock << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-         << esc(payerAccount) << "' FOR UPDATE";
-    db.open(lock);
+    lockAccount(db, payerAccount);
+    readBalance(payerAccount);
+}
+
+PostingTransaction::PostingTransaction(Connection& db, const QString& payerAccount,
+                                       const QString& otherAccount)
+    : db_(db)
+    , transaction_(db, Isolation::ReadCommitted) {
+    const bool payerFirst = payerAccount < otherAccount;
+    lockAccount(db, payerFirst ? payerAccount : otherAccount);
+    if (otherAccount != payerAccount)
+        lockAccount(db, payerFirst ? otherAccount : payerAccount);
+    readBalance(payerAccount);
+}
+
+void PostingTransaction::readBalance(const QString& payerAccount) {
     // A statement of its own, so it reads what another kiosk committed while we waited.
     Sql balance;
     balance << "SELECT `cashless-adm`.GetTabSaldoAktif('" << esc(payerAccount)
             << "', CURDATE()) as SaldoAktif";
-    balance_ = toRupiah(db.open(balance).value(QStringLiteral("SaldoAktif")));
+    balance_ = toRupiah(db_.open(balance).value(QStringLiteral("SaldoAktif")));
 }
 
 void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup) {

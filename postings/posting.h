@@ -50,6 +50,10 @@ private:
 class PostingTransaction {
 public:
     PostingTransaction(Connection& db, const QString& payerAccount);
+    // A posting between two accounts of students, who may post to each other at the same
+    // moment: both rows are locked in ascending account order, so two such postings queue
+    // behind each other instead of deadlocking.
+    PostingTransaction(Connection& db, const QString& payerAccount, const QString& otherAccount);
 
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }
@@ -58,6 +62,8 @@ public:
     void commit();
 
 private:
+    void readBalance(const QString& payerAccount);
+
     Connection& db_;
     Transaction transaction_;
     Rupiah balance_ = 0;

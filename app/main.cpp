@@ -1,6 +1,7 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
 #include "app/profile.h"
+#include "app/unattended_start.h"
 #include "inquiries/frm_laporan.h"
 #include "inquiries/frm_transaksi_mutasi.h"
 #include "inquiries/frm_transaksi_spp.h"
@@ -143,15 +144,20 @@ int main(int argc, char* argv[]) {
         };
     }
 
-    // A chosen profile that connects skips the connection form; one that fails falls back to it.
-    if (!profile.isEmpty() && ConnectProfile(profile)) {
-        showMain();
-        return QApplication::exec();
+    const auto showConnectionForm = [showMain]() -> QWidget* {
+        auto* start = new frmKoneksi(showMain);
+        start->adjustSize();
+        start->move(QGuiApplication::primaryScreen()->availableGeometry().center() -
+                    start->rect().center());
+        start->show();
+        return start;
+    };
+    if (profile.isEmpty()) {
+        showConnectionForm();
+    } else {
+        // Started by the kiosk session: nobody picks a profile, and the server may still be
+        // booting.
+        (new UnattendedStart(profile, showMain, showConnectionForm))->start();
     }
-    auto* start = new frmKoneksi(showMain);
-    start->adjustSize();
-    start->move(QGuiApplication::primaryScreen()->availableGeometry().center() -
-                start->rect().center());
-    start->show();
     return QApplication::exec();
 }

@@ -73,7 +73,11 @@ std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
         db.execute(block(r.account));
         db.execute(blockedLog(r));
     }
-    transaction.commit();
+    std::optional<PostingProof> proof;
+    if (r.outcome == BlockResult::Outcome::Blocked)
+        proof = PostingProof{QStringLiteral("BLOKIR ") + r.account,
+                             blockLookup(r.account, r.cardBefore)};
+    commitOrLookUp(db, transaction, proof);
     return r;
 }
 
@@ -91,12 +95,16 @@ BlockResult blockAccount(Connection& db, const BlockInput& in) {
     }
 }
 
-bool blockStored(Connection& db, const QString& account, const QString& cardBefore) {
+Sql blockLookup(const QString& account, const QString& cardBefore) {
     Sql s;
-    s << "SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(account) << "'";
-    Recordset rs = db.open(s);
-    return !rs.eof() && rs.text(QStringLiteral("tab_rfid")) == QStringLiteral("#") + cardBefore;
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+      << esc(account) << "' AND tab_rfid = BINARY '" << esc(QStringLiteral("#") + cardBefore)
+      << "'";
+    return s;
+}
+
+bool blockStored(Connection& db, const QString& account, const QString& cardBefore) {
+    return !db.open(blockLookup(account, cardBefore)).eof();
 }
 
 } // namespace kalinda

@@ -36,5 +36,7 @@ BlockResult blockAccount(Connection& db, const BlockInput& input);
 // Whether the block of `account` is stored (its card number is "#" + `cardBefore`): what a
 // kiosk reads again when the answer to its commit was lost.
 bool blockStored(Connection& db, const QString& account, const QString& cardBefore);
+// The account row as a stored block leaves it (for the look-up after a lost commit).
+Sql blockLookup(const QString& account, const QString& cardBefore);
 
 } // namespace kalinda

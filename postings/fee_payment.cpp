@@ -86,6 +86,7 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
             today);
         // The purpose's stored balance is left to the central administration.
         db.execute(recomputeBalance(in.NoRekening));
+        posting.proveStoredBy(r.debitId, debitRowLookup(r.debitId, in.NoRekening, in.amount));
         posting.commit();
         return r;
     });

@@ -5,6 +5,7 @@
 #include "app/money.h"
 #include "app/parameters.h"
 #include "identifiers.h"
+#include "posting_outcome.h"
 #include "product_payment.h"
 
 #include <QGridLayout>
@@ -191,18 +192,23 @@ bool frmTransaksiBaru::ValidasiPIN(const FeePaymentInput& in) {
 }
 
 void frmTransaksiBaru::ValidasiTransaksi(const FeePaymentInput& in) {
-    FeePaymentResult result;
-    try {
-        result = postFeePayment(db_, in);
-    } catch (const IdCapacityError& e) {
-        showMessage(MessageIcon::Warning, e.message(), this);
+    PostingReport report;
+    report.failedText = QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.");
+    // Printed if the outcome is in doubt and the payment later turns out stored.
+    ReceiptValues receipt = receiptOfVisit(screen_.visit());
+    receipt.kind = lblJudul->text();
+    receipt.target = in.rekTujuan;
+    receipt.amount = txtNominal->text();
+    report.receipt = receipt;
+    const auto result =
+        runPosting<FeePaymentResult>(db_, this, report, [&] { return postFeePayment(db_, in); });
+    if (!result)
         return;
-    }
-    if (result.outcome != FeePaymentResult::Outcome::Posted) {
+    if (result->outcome != FeePaymentResult::Outcome::Posted) {
         showMessage(MessageIcon::Warning, kFeeSaldoTidakMencukupi, this);
         return;
     }
-    posted(in, result);
+    posted(in, *result);
 }
 
 void frmTransaksiBaru::posted(const FeePaymentInput& in, const FeePaymentResult& result) {

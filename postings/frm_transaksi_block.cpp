@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "block_account.h"
 #include "entry_form.h"
+#include "posting_outcome.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -52,14 +53,13 @@ void frmTransaksiBlock::CekRegSiswa() {
     in.txtRfid = v[VisitState::txtRfid];
     in.txtNama = v[VisitState::txtNama];
     in.txtKelas = v[VisitState::txtKelas];
-    BlockResult result;
-    try {
-        result = blockAccount(db_, in);
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Account tidak dapat diblokir."), e, this);
+    PostingReport report;
+    report.failedText = QStringLiteral("Account tidak dapat diblokir.");
+    const auto result =
+        runPosting<BlockResult>(db_, this, report, [&] { return blockAccount(db_, in); });
+    if (!result)
         return;
-    }
-    if (result.outcome != BlockResult::Outcome::Blocked) {
+    if (result->outcome != BlockResult::Outcome::Blocked) {
         showMessage(MessageIcon::Warning, QStringLiteral("REG/PIN tidak valid!"), this);
         return;
     }

@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "entry_form.h"
 #include "pin_change.h"
+#include "posting_outcome.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -57,14 +58,13 @@ void frmTransaksiGantiPin::cmdSimpan_Click() {
     in.txtKelas = v[VisitState::txtKelas];
     in.pinLama = txtPinLama->text();
     in.pinBaru = txtPinBaru->text();
-    PinChangeOutcome outcome = PinChangeOutcome::WrongOldPin;
-    try {
-        outcome = changePin(db_, in);
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("PIN tidak dapat diganti."), e, this);
+    PostingReport report;
+    report.failedText = QStringLiteral("PIN tidak dapat diganti.");
+    const auto outcome =
+        runPosting<PinChangeOutcome>(db_, this, report, [&] { return changePin(db_, in); });
+    if (!outcome)
         return;
-    }
-    if (outcome == PinChangeOutcome::WrongOldPin) {
+    if (*outcome == PinChangeOutcome::WrongOldPin) {
         showMessage(MessageIcon::Warning, QStringLiteral("PIN LAMA tidak valid!"), this);
         return;
     }

@@ -4,6 +4,7 @@
 #include "app/helpers.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "posting_outcome.h"
 #include "product_payment.h"
 #include "transfer.h"
 
@@ -257,16 +258,19 @@ void frmTransaksiTarik::ValidasiTransaksi() {
     in.amount = parseRupiah(txtNominal->text()).value_or(0);
     in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
 
-    TransferResult result;
-    try {
-        result = postTransfer(db_, in);
-    } catch (const IdCapacityError& e) {
-        showMessage(MessageIcon::Warning, e.message(), this);
+    PostingReport report;
+    report.failedText = QStringLiteral("Transfer gagal, tidak ada yang dibukukan.");
+    // Printed if the outcome is in doubt and the transfer later turns out stored.
+    ReceiptValues receipt = receiptOfVisit(v);
+    receipt.kind = kTarikKeTabungan;
+    receipt.target = in.txtRekening;
+    receipt.amount = txtNominal->text();
+    report.receipt = receipt;
+    const auto posting =
+        runPosting<TransferResult>(db_, this, report, [&] { return postTransfer(db_, in); });
+    if (!posting)
         return;
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Transfer gagal, tidak ada yang dibukukan."), e, this);
-        return;
-    }
+    const TransferResult& result = *posting;
     switch (result.outcome) {
     case TransferResult::Outcome::Posted:
         posted(result);

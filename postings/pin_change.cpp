@@ -61,6 +61,8 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
             db.execute(update);
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', "
                                        "log_keterangan = 'GANTI PIN SUKSES' "));
+            posting.proveStoredBy(QStringLiteral("GANTI PIN ") + in.txtNorek,
+                                  pinChangeLookup(in.txtNorek, in.pinBaru));
         } else {
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', log_keterangan = "
                                        "'PIN LAMA TIDAK VALID, GANTI PIN GAGAL' "));
@@ -70,13 +72,16 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
     });
 }
 
-bool pinChangeStored(Connection& db, const QString& account, const QString& pinBaru) {
+Sql pinChangeLookup(const QString& account, const QString& pinBaru) {
+    // Compared byte for byte: the server's collation would ignore case.
     Sql s;
-    s << "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(account) << "'";
-    Recordset rs = db.open(s);
-    // Compared here, exactly: the server's collation would ignore case.
-    return !rs.eof() && rs.text(QStringLiteral("tab_pin")) == pinBaru;
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+      << esc(account) << "' AND tab_pin = BINARY '" << esc(pinBaru) << "'";
+    return s;
+}
+
+bool pinChangeStored(Connection& db, const QString& account, const QString& pinBaru) {
+    return !db.open(pinChangeLookup(account, pinBaru)).eof();
 }
 
 } // namespace kalinda

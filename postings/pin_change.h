@@ -40,5 +40,7 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& input);
 // Whether the account holds `pinBaru` now: what a kiosk reads again when the answer to its
 // commit was lost.
 bool pinChangeStored(Connection& db, const QString& account, const QString& pinBaru);
+// The account row as a stored change leaves it (for the look-up after a lost commit).
+Sql pinChangeLookup(const QString& account, const QString& pinBaru);
 
 } // namespace kalinda

@@ -144,6 +144,7 @@ TransferResult postTransfer(Connection& db, const TransferInput& in, const QDate
         db.execute(creditRow(credit, r.transId + QStringLiteral("#")));
         db.execute(recomputeBalance(in.NoRekening));
         db.execute(recomputeBalance(in.txtRekening));
+        posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, in.amount));
         posting.commit();
         return r;
     });

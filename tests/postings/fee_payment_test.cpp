@@ -84,6 +84,7 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
     StatementRecorder recorder;
     postFeePayment(*db, sitiPays(12500), kToday);
     const QStringList posting = {
+        QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
         QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
                        "tab_rekening = '010100000002' FOR UPDATE"),

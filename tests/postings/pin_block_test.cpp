@@ -42,6 +42,7 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
     changePin(*db, sitiChanges("234567", QStringLiteral("111111")));
     EXPECT_EQ(recorder.statements().join(QLatin1Char('\n')),
               QStringLiteral(
+                  "SET TRANSACTION ISOLATION LEVEL READ COMMITTED\n"
                   "START TRANSACTION\n"
                   "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
                   "tab_rekening = '010100000002' FOR UPDATE\n"

@@ -128,8 +128,9 @@ TEST_F(TransferTest, PostingWritesThePrescribedStatementsAndRows) {
     EXPECT_EQ(sent.mid(sent.size() - posting.size() - 1, posting.size()), posting);
     EXPECT_EQ(sent.last(), QStringLiteral("COMMIT"));
     // Both rows locked, the lower account first.
-    EXPECT_TRUE(sent[1].contains(QStringLiteral("'010100000001' FOR UPDATE")));
-    EXPECT_TRUE(sent[2].contains(QStringLiteral("'010100000007' FOR UPDATE")));
+    EXPECT_EQ(sent[1], QStringLiteral("START TRANSACTION"));
+    EXPECT_TRUE(sent[2].contains(QStringLiteral("'010100000001' FOR UPDATE")));
+    EXPECT_TRUE(sent[3].contains(QStringLiteral("'010100000007' FOR UPDATE")));
 
     EXPECT_EQ(balance(kDewi, true), 400);
 

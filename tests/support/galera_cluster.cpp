@@ -84,7 +84,7 @@ GaleraCluster::GaleraCluster() {
         // Empty for the joiners: they receive node 0's data by state transfer.
         if (n > 0)
             QDir().mkpath(node.dir + QStringLiteral("/data"));
-        node.sqlPort = freePort();
+        node.sqlPort = n == 0 ? freePort() : nodes_[0].sqlPort;
         node.gcommPort = freePort();
         node.istPort = freePort();
         node.sstPort = freePort();
@@ -121,9 +121,10 @@ void GaleraCluster::launch(int n, bool newCluster) {
     const Node& node = nodes_[n];
     std::string members;
     for (const Node& other : nodes_)
-        members += (members.empty() ? "" : ",") + std::string("127.0.0.1:") +
+        members += (members.empty() ? "" : ",") + hostOf(&other - nodes_.data()) + ":" +
                    std::to_string(other.gcommPort);
     const std::string dir = node.dir.toStdString();
+    const std::string host = hostOf(n);
     std::vector<std::string> args = {
         "mariadbd",
         "--no-defaults",
@@ -131,7 +132,7 @@ void GaleraCluster::launch(int n, bool newCluster) {
         "--tmpdir=" + dir + "/tmp",
         "--socket=" + socketPath(n).toStdString(),
         "--port=" + std::to_string(node.sqlPort),
-        "--bind-address=127.0.0.1",
+        "--bind-address=" + host,
         // The pid files lie where scripts/test looks for servers left behind by a crash.
         "--pid-file=" + dir_.toStdString() + "/node" + std::to_string(n) + ".pid",
         "--log-error=" + dir + "/mysqld.err",
@@ -148,11 +149,11 @@ void GaleraCluster::launch(int n, bool newCluster) {
         "--wsrep-cluster-name=kalinda-test",
         "--wsrep-cluster-address=gcomm://" + members,
         "--wsrep-node-name=node" + std::to_string(n),
-        "--wsrep-node-address=127.0.0.1:" + std::to_string(node.gcommPort),
-        "--wsrep-provider-options=gmcast.listen_addr=tcp://127.0.0.1:" +
-            std::to_string(node.gcommPort) +
-            ";ist.recv_addr=127.0.0.1:" + std::to_string(node.istPort) + ";gcache.size=32M",
-        "--wsrep-sst-receive-address=127.0.0.1:" + std::to_string(node.sstPort),
+        "--wsrep-node-address=" + host + ":" + std::to_string(node.gcommPort),
+        "--wsrep-provider-options=gmcast.listen_addr=tcp://" + host + ":" +
+            std::to_string(node.gcommPort) + ";ist.recv_addr=" + host + ":" +
+            std::to_string(node.istPort) + ";gcache.size=32M",
+        "--wsrep-sst-receive-address=" + host + ":" + std::to_string(node.sstPort),
         "--wsrep-sst-method=rsync",
         "--wsrep-sync-wait=1",
     };
@@ -228,8 +229,16 @@ void GaleraCluster::stopAll() {
         stopChild(nodes_[n].pid);
 }
 
+std::string GaleraCluster::hostOf(std::ptrdiff_t node) {
+    return "127.0.0." + std::to_string(2 + node);
+}
+
+QString GaleraCluster::host(int node) const {
+    return QString::fromStdString(hostOf(node));
+}
+
 ConnectParams GaleraCluster::kioskParams(int node) const {
-    return kioskParamsAt(QStringLiteral("127.0.0.1"), nodes_[node].sqlPort);
+    return kioskParamsAt(host(node), nodes_[node].sqlPort);
 }
 
 ConnectParams GaleraCluster::adminParams(int node) const {

@@ -4,16 +4,19 @@
 
 #include <QString>
 #include <array>
+#include <cstddef>
 #include <memory>
+#include <string>
 #include <sys/types.h>
 
 namespace kalinda::test {
 
 // A private three-node MariaDB Galera cluster for one test program: every node has its own
-// folders under the test temporary root and its own free ports on 127.0.0.1 (SQL, group
-// communication, incremental and full state transfer). Node 0 starts the cluster and is loaded
-// with the demo data; nodes 1 and 2 copy it by state transfer. Every node goes down with the
-// test program, however that ends.
+// folders under the test temporary root and its own loopback address (127.0.0.2 to 127.0.0.4),
+// all at one free SQL port as the kiosk's profiles 2 to 4 expect, with free ports of their own
+// for group communication and the incremental and full state transfers. Node 0 starts the cluster
+// and is loaded with the demo data; nodes 1 and 2 copy it by state transfer. Every node goes down
+// with the test program, however that ends.
 class GaleraCluster {
 public:
     static constexpr int kNodes = 3;
@@ -26,6 +29,8 @@ public:
 
     ~GaleraCluster();
 
+    QString host(int node) const;
+    int sqlPort() const { return nodes_[0].sqlPort; }
     ConnectParams kioskParams(int node) const;
     ConnectParams adminParams(int node) const;
     std::unique_ptr<Connection> kioskConnection(int node) const;
@@ -53,6 +58,7 @@ private:
         int sstPort = 0;
         pid_t pid = 0;
     };
+    static std::string hostOf(std::ptrdiff_t node);
     QString socketPath(int node) const;
     void launch(int node, bool newCluster);
     void waitSynced(int node);

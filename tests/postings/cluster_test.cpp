@@ -1,3 +1,5 @@
+#include "app/connection.h"
+#include "app/failover.h"
 #include "postings/identifiers.h"
 #include "postings/ledger.h"
 #include "postings/posting.h"
@@ -376,6 +378,61 @@ TEST_F(ClusterTest, KiosksOnEveryNodePayingTheCanteenNeverFailForAConflict) {
                   << " failed\n";
         EXPECT_EQ(t.failed, 0) << c.name;
     }
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+QString encode3(const QString& plain) {
+    QByteArray b = plain.toLatin1();
+    for (int i = 0; i < 3; ++i)
+        b = b.toBase64();
+    return QString::fromLatin1(b);
+}
+
+// Profiles 2 to 4 on the three nodes, as a build for the cluster has them.
+EncodedSettings clusterProfiles(const GaleraCluster& cluster) {
+    EncodedSettings s = builtInSettings();
+    for (int n = 0; n < GaleraCluster::kNodes; ++n)
+        s.hosts[std::size_t(n) + 1] = encode3(cluster.host(n));
+    s.portServer = encode3(QString::number(cluster.sqlPort()));
+    return s;
+}
+
+TEST(FailoverProfilesTest, OnlyServerProfilesInTheGivenOrderOnce) {
+    const struct {
+        const char* setting;
+        QStringList profiles;
+    } cases[] = {
+        {"", {}},
+        {"3, 4,2", {"3", "4", "2"}},
+        {"1,2,2,5,x", {"2"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(failoverProfiles(QString::fromLatin1(c.setting)), c.profiles) << c.setting;
+}
+
+TEST_F(ClusterTest, KioskWhoseNodeFailsMovesToTheNextProfileAndPaysThere) {
+    const EncodedSettings profiles = clusterProfiles(*cluster);
+    setBalance(student(9), 100000);
+    auto db = cluster->kioskConnection(1); // profile 3 : Backup-1
+    cluster->stopNode(1);
+    EXPECT_THROW(postProductPayment(*db, canteenPayment(9, 1000, 100000)), DbError);
+
+    QElapsedTimer moving;
+    moving.start();
+    const QString now = failOver(*db, QStringLiteral("3"), {"2", "3", "4"}, profiles);
+    const double ms = double(moving.nsecsElapsed()) / 1e6;
+    EXPECT_EQ(now, QStringLiteral("4")); // the next after 3, round the list
+    EXPECT_EQ(connectionSettings().ServerAddress, cluster->host(2));
+    const auto r = postProductPayment(*db, canteenPayment(9, 1000, 100000));
+    EXPECT_EQ(r.outcome, ProductPaymentResult::Outcome::Posted);
+    std::cout << "[ cluster  ] failover to the next profile took " << ms << " ms\n";
+
+    // With every node of the list gone but the kiosk's own, which is down too: nowhere to go.
+    cluster->stopNode(2);
+    EXPECT_EQ(failOver(*db, QStringLiteral("4"), {"3", "4"}, profiles), QString());
+    EXPECT_NE(db->status(), 0);
+    cluster->startNode(1);
+    cluster->startNode(2);
     expectSameLedgerAndCleanTotalsOnEveryNode();
 }
 

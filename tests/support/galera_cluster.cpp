@@ -28,6 +28,15 @@ const char* nodeUser() {
     return ::geteuid() == 0 ? "mysql" : nullptr;
 }
 
+std::unique_ptr<Connection> connected(const ConnectParams& params, const char* who) {
+    auto c = std::make_unique<Connection>();
+    c->connect(params);
+    if (c->status() != 0)
+        throw std::runtime_error(std::string(who) +
+                                 " connection to a node failed: " + c->lastError().toStdString());
+    return c;
+}
+
 void stopClusterAtExit() {
     GaleraCluster::instance().stopAll();
 }
@@ -246,21 +255,11 @@ ConnectParams GaleraCluster::adminParams(int node) const {
 }
 
 std::unique_ptr<Connection> GaleraCluster::kioskConnection(int node) const {
-    auto c = std::make_unique<Connection>();
-    c->connect(kioskParams(node));
-    if (c->status() != 0)
-        throw std::runtime_error("kiosk connection to node failed: " +
-                                 c->lastError().toStdString());
-    return c;
+    return connected(kioskParams(node), "kiosk");
 }
 
 std::unique_ptr<Connection> GaleraCluster::adminConnection(int node) const {
-    auto c = std::make_unique<Connection>();
-    c->connect(adminParams(node));
-    if (c->status() != 0)
-        throw std::runtime_error("admin connection to node failed: " +
-                                 c->lastError().toStdString());
-    return c;
+    return connected(adminParams(node), "admin");
 }
 
 } // namespace kalinda::test

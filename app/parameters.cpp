@@ -29,6 +29,7 @@ Parameters LoadParameters(Connection& db) {
         {"MutasiFontSize", &a.MutasiFontSize},
         {"SelfOrder", &a.SelfOrder},
         {"pinLogout", &a.pinLogout},
+        {"FailoverProfiles", &a.FailoverProfiles},
     };
     {
         Recordset rs = db.open(Sql("SELECT * FROM set_app"));

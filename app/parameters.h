@@ -22,6 +22,7 @@ struct AppParameters {
     QString MutasiFontSize;
     QString SelfOrder;
     QString pinLogout;
+    QString FailoverProfiles; // see failoverProfiles() in failover.h
 };
 
 struct ProductSlot {

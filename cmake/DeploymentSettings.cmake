@@ -55,6 +55,15 @@ function(kalinda_encode_setting input out)
     set(${out} "${thrice}" PARENT_SCOPE)
 endfunction()
 
+# Profiles 2 to 4 on the three nodes of `scripts/db cluster` (127.0.0.2 to 127.0.0.4 at the
+# server port), for demos of the kiosk on a Galera cluster.
+option(KALINDA_DEMO_CLUSTER "Point profiles 2 to 4 at the nodes of scripts/db cluster" OFF)
+if(KALINDA_DEMO_CLUSTER)
+    set(KALINDA_DB_HOST_2 "127.0.0.2")
+    set(KALINDA_DB_HOST_3 "127.0.0.3")
+    set(KALINDA_DB_HOST_4 "127.0.0.4")
+endif()
+
 foreach(name HOST_1 HOST_2 HOST_3 HOST_4 PORT_LOCAL PORT_SERVER USER PASSWORD NAME)
     kalinda_encode_setting("${KALINDA_DB_${name}}" KALINDA_ENC_${name})
 endforeach()

@@ -7,7 +7,7 @@ KALINDA_BUILD_DIR="${KALINDA_BUILD_DIR:-$KALINDA_ROOT/build}"
 KALINDA_PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-    libmariadb-dev mariadb-server mariadb-client
+    libmariadb-dev mariadb-server mariadb-client galera-4 rsync
     libcups2-dev cups cups-client cups-bsd
     googletest libgtest-dev
     xvfb poppler-utils

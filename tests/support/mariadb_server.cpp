@@ -5,33 +5,16 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
-#include <arpa/inet.h>
 #include <cstdlib>
-#include <netinet/in.h>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
 namespace kalinda::test {
 namespace {
 
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    const int port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
-}
-
 int run(const QString& command) {
-    return std::system(command.toLocal8Bit().constData());
+    return runShell(command.toStdString());
 }
 
 QString shellQuote(const QString& s) {
@@ -152,25 +135,19 @@ void MariaDbServer::restart(const std::vector<std::string>& extraArgs) {
 }
 
 ConnectParams MariaDbServer::kioskParams() const {
-    ConnectParams p;
-    p.host = QStringLiteral("127.0.0.1");
-    p.port = port_;
-    p.user = QStringLiteral(KALINDA_TEST_DB_USER);
-    p.password = QStringLiteral(KALINDA_TEST_DB_PASSWORD);
-    p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
-    return p;
+    return kioskParamsAt(QStringLiteral("127.0.0.1"), port_);
 }
 
 ConnectParams MariaDbServer::adminParams() const {
-    ConnectParams p;
-    p.unixSocket = socketPath();
-    p.user = QStringLiteral("root");
-    p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
-    return p;
+    return adminParamsAt(socketPath());
 }
 
 void MariaDbServer::runAdminScript(const QString& sql) {
-    const QString file = dir_ + QStringLiteral("/script.sql");
+    runAdminScriptOn(socketPath(), dir_, sql);
+}
+
+void runAdminScriptOn(const QString& socket, const QString& workDir, const QString& sql) {
+    const QString file = workDir + QStringLiteral("/script.sql");
     QFile f(file);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error("cannot write " + file.toStdString());
@@ -178,9 +155,9 @@ void MariaDbServer::runAdminScript(const QString& sql) {
     f.close();
     const int rc =
         run(QStringLiteral("mariadb --no-defaults --socket=%1 -uroot <%2 2>%3/script.err")
-                .arg(socketPath(), shellQuote(file), dir_));
+                .arg(socket, shellQuote(file), workDir));
     if (rc != 0) {
-        QFile err(dir_ + QStringLiteral("/script.err"));
+        QFile err(workDir + QStringLiteral("/script.err"));
         err.open(QIODevice::ReadOnly);
         throw std::runtime_error("SQL script failed: " + err.readAll().toStdString());
     }
@@ -188,6 +165,10 @@ void MariaDbServer::runAdminScript(const QString& sql) {
 
 void MariaDbServer::resetDatabase() {
     start();
+    runAdminScript(demoDatabaseScript());
+}
+
+QString demoDatabaseScript() {
     QFile f(QStringLiteral(KALINDA_TEST_SQL));
     if (!f.open(QIODevice::ReadOnly))
         throw std::runtime_error("missing " + std::string(KALINDA_TEST_SQL));
@@ -195,7 +176,25 @@ void MariaDbServer::resetDatabase() {
                                     "DROP DATABASE IF EXISTS `aio-kirna`;\n"
                                     "DROP DATABASE IF EXISTS `" KALINDA_TEST_DB_NAME "`;\n");
     script += QString::fromUtf8(f.readAll());
-    runAdminScript(script);
+    return script;
+}
+
+ConnectParams kioskParamsAt(const QString& host, int port) {
+    ConnectParams p;
+    p.host = host;
+    p.port = port;
+    p.user = QStringLiteral(KALINDA_TEST_DB_USER);
+    p.password = QStringLiteral(KALINDA_TEST_DB_PASSWORD);
+    p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
+    return p;
+}
+
+ConnectParams adminParamsAt(const QString& socket) {
+    ConnectParams p;
+    p.unixSocket = socket;
+    p.user = QStringLiteral("root");
+    p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
+    return p;
 }
 
 std::unique_ptr<Connection> adminConnection() {

@@ -51,6 +51,14 @@ private:
     std::vector<std::string> extraArgs_;
 };
 
+// The kiosk's user over TCP at `host`:`port`, root over a unix socket.
+ConnectParams kioskParamsAt(const QString& host, int port);
+ConnectParams adminParamsAt(const QString& socket);
+// Drops the three schemas and creates them again with the demo data (a script for the client).
+QString demoDatabaseScript();
+// Runs a script as root through the mariadb client on `socket`; files go to `workDir`.
+void runAdminScriptOn(const QString& socket, const QString& workDir, const QString& sql);
+
 // Where test programs put their servers' folders: $KALINDA_TEST_TMPDIR or /tmp.
 QByteArray testTempRoot();
 

@@ -1,0 +1,395 @@
+#include "app/connection.h"
+#include "app/failover.h"
+#include "postings/identifiers.h"
+#include "postings/ledger.h"
+#include "postings/posting.h"
+#include "postings/product_payment.h"
+#include "support/galera_cluster.h"
+#include "support/mariadb_server.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <latch>
+#include <mutex>
+#include <set>
+#include <thread>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+const QString kCanteen = QStringLiteral("020100000003");
+
+QString student(int n) {
+    return QStringLiteral("0101%1").arg(n, 8, 10, QLatin1Char('0'));
+}
+
+ProductPaymentInput canteenPayment(int payer, Rupiah amount, Rupiah shownBalance) {
+    ProductPaymentInput in;
+    in.NoRekening = in.txtNorek = student(payer);
+    in.NoCif = QStringLiteral("2401%1").arg(payer, 5, 10, QLatin1Char('0'));
+    in.Rfid = in.txtRfid = QStringLiteral("00044170%1").arg(payer, 2, 10, QLatin1Char('0'));
+    in.txtNama = QStringLiteral("Santri %1").arg(payer);
+    in.txtKelas = QStringLiteral("7A");
+    in.cboJenis = QStringLiteral("003 : Jajan Kantin");
+    in.txtRekTujuan = kCanteen;
+    in.channel = QStringLiteral("KLD01");
+    in.amount = amount;
+    in.balance = shownBalance;
+    return in;
+}
+
+// Conflicts the cluster resolved by undoing a transaction, summed over the running nodes:
+// certification failures (found at COMMIT) and local transactions aborted for a replicated one.
+long long clusterConflicts(GaleraCluster& cluster) {
+    long long total = 0;
+    for (int n = 0; n < GaleraCluster::kNodes; ++n) {
+        if (!cluster.isRunning(n))
+            continue;
+        auto admin = cluster.adminConnection(n);
+        Recordset rs = admin->open(Sql("SHOW GLOBAL STATUS WHERE Variable_name IN "
+                                       "('wsrep_local_cert_failures', 'wsrep_local_bf_aborts')"));
+        for (; !rs.eof(); rs.moveNext())
+            total += rs.text(QStringLiteral("Value")).toLongLong();
+    }
+    return total;
+}
+
+class ClusterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString reason = GaleraCluster::unavailableReason();
+        if (!reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        cluster = &GaleraCluster::instance();
+        for (int n = 0; n < GaleraCluster::kNodes; ++n)
+            cluster->startNode(n);
+        admin = cluster->adminConnection(0);
+    }
+
+    // Leaves exactly `amount` spendable on the account (its earlier rows are cancelled).
+    void setBalance(const QString& account, Rupiah amount) {
+        static int deposits = 0;
+        const QString depositId = QStringLiteral("CLDEP%1").arg(++deposits);
+        Sql cancel;
+        cancel << "UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 9 "
+                  "WHERE trans_rekening = '"
+               << esc(account) << "'";
+        admin->execute(cancel);
+        Sql deposit;
+        deposit << "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '"
+                << esc(depositId)
+                << "', trans_tanggal = CURDATE(), trans_kode = '15', trans_rekening = '"
+                << esc(account) << "', trans_jumlah_masuk = " << static_cast<long long>(amount)
+                << ", trans_status = 1";
+        admin->execute(deposit);
+        admin->execute(recomputeBalance(account));
+    }
+
+    // Every table a posting writes, row by row, as one node holds it.
+    QStringList ledgerOf(int node) {
+        auto c = cluster->adminConnection(node);
+        QStringList rows;
+        const Sql queries[] = {
+            Sql("SELECT trans_id, trans_rekening, trans_kode, trans_jumlah_masuk, "
+                "trans_jumlah_keluar, trans_saldo_akhir, trans_ob_rekening, trans_status "
+                "FROM `cashless-adm`.data_tabungan_trans ORDER BY trans_id"),
+            Sql("SELECT saldo_rekening, saldo_buku FROM `cashless-adm`.data_tabungan_saldo "
+                "ORDER BY saldo_rekening"),
+            Sql("SELECT tab_rekening, tab_saldo_efektif FROM `cashless-adm`.data_tabungan_master "
+                "ORDER BY tab_rekening"),
+            Sql("SELECT trans_id, trans_jumlah, trans_saldo_awal, trans_saldo_akhir "
+                "FROM data_transaksi ORDER BY trans_id"),
+            Sql("SELECT log_id, log_rekening, log_nominal, log_keterangan, log_transid "
+                "FROM log_transaksi ORDER BY log_id"),
+        };
+        for (const Sql& q : queries) {
+            for (Recordset rs = c->open(q); !rs.eof(); rs.moveNext()) {
+                QStringList fields;
+                for (int i = 0; i < rs.columnCount(); ++i)
+                    fields << rs.value(i).toString();
+                rows << fields.join(QLatin1Char('|'));
+            }
+        }
+        return rows;
+    }
+
+    void expectSameLedgerAndCleanTotalsOnEveryNode() {
+        cluster->waitForSync();
+        const QStringList reference = ledgerOf(0);
+        for (int n = 0; n < GaleraCluster::kNodes; ++n) {
+            if (n > 0) {
+                EXPECT_EQ(ledgerOf(n), reference) << "node " << n << " differs from node 0";
+            }
+            auto c = cluster->adminConnection(n);
+            Recordset diff = c->open(Sql("CALL `cashless-adm`.RekonsiliasiSaldo(NULL, 0)"));
+            EXPECT_TRUE(diff.eof()) << "node " << n << ": the totals differ from the rows for "
+                                    << diff.text(QStringLiteral("rekening")).toStdString();
+        }
+    }
+
+    GaleraCluster* cluster = nullptr;
+    std::unique_ptr<Connection> admin;
+};
+
+TEST_F(ClusterTest, TwoKiosksOnTwoNodesNeverOverdrawOneAccount) {
+    constexpr int kRounds = 25;
+    const QString payer = student(5);
+    auto a = cluster->kioskConnection(0);
+    auto b = cluster->kioskConnection(1);
+    const long long conflictsBefore = clusterConflicts(*cluster);
+    for (int round = 0; round < kRounds; ++round) {
+        // 15.000 on the account; both screens show it and each kiosk pays 10.000.
+        setBalance(payer, 15000);
+        const ProductPaymentInput in = canteenPayment(5, 10000, 15000);
+        std::latch start(2);
+        std::atomic<int> posted{0};
+        std::atomic<int> refused{0};
+        std::mutex failureMutex;
+        QString failure;
+        auto kiosk = [&](Connection* c) {
+            start.arrive_and_wait();
+            try {
+                const auto r = postProductPayment(*c, in);
+                (r.outcome == ProductPaymentResult::Outcome::Posted ? posted : refused)++;
+            } catch (const DbError& e) {
+                const std::lock_guard lock(failureMutex);
+                failure = e.message();
+            }
+        };
+        std::thread ta(kiosk, a.get());
+        std::thread tb(kiosk, b.get());
+        ta.join();
+        tb.join();
+        ASSERT_TRUE(failure.isEmpty()) << "round " << round << ": " << failure.toStdString();
+        ASSERT_EQ(posted.load(), 1) << "round " << round;
+        ASSERT_EQ(refused.load(), 1) << "round " << round;
+        for (int n = 0; n < 2; ++n) {
+            auto c = cluster->adminConnection(n);
+            Sql book;
+            book << "SELECT `cashless-adm`.GetTabSaldoBuku('" << esc(payer) << "', CURDATE())";
+            ASSERT_EQ(scalarInt(*c, book), 5000) << "round " << round << ", node " << n;
+        }
+    }
+    std::cout << "[ cluster  ] two nodes, one account, " << kRounds
+              << " rounds: " << clusterConflicts(*cluster) - conflictsBefore
+              << " conflicts retried\n";
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+// A posting numbered from the daily sequence, as the fee payment makes them: every ledger row
+// takes the next number at the moment it is written.
+QString postWithSequenceIds(Connection& db, const LedgerMove& move) {
+    return retryOnConflict<QString>([&] {
+        PostingTransaction posting(db, move.payerAccount);
+        const Rupiah after = posting.spendableBalance() - move.amount;
+        const QString debitId = insertWithSequenceId(
+            db, kTransactionIds, [&](const QString& id) { db.execute(debitRow(move, id, after)); });
+        insertWithSequenceId(db, kTransactionIds,
+                             [&](const QString& id) { db.execute(creditRow(move, id)); });
+        db.execute(recomputeBalance(move.payerAccount));
+        db.execute(recomputeBalance(move.targetAccount));
+        posting.commit();
+        return debitId;
+    });
+}
+
+TEST_F(ClusterTest, SequenceIdsMadeOnThreeNodesAtOnceAreDistinct) {
+    constexpr int kPerKiosk = 12;
+    const QString prefix = sequencePrefix(kTransactionIds, QDate::currentDate());
+    Sql countToday;
+    countToday << "SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE trans_id LIKE '"
+               << esc(prefix) << "%'";
+    for (int n = 0; n < GaleraCluster::kNodes; ++n)
+        setBalance(student(6 + n), 1000000);
+    const long long before = scalarInt(*admin, countToday);
+    std::latch start(GaleraCluster::kNodes);
+    std::mutex mutex;
+    QStringList ids;
+    QString failure;
+    auto kiosk = [&](int node) {
+        auto db = cluster->kioskConnection(node);
+        LedgerMove move;
+        move.payerAccount = student(6 + node);
+        move.targetAccount = QStringLiteral("020100000001");
+        move.channel = QStringLiteral("KLD0%1").arg(node);
+        move.description = QStringLiteral("SPP dari %1").arg(move.payerAccount);
+        move.amount = 1000;
+        start.arrive_and_wait();
+        for (int i = 0; i < kPerKiosk; ++i) {
+            try {
+                const QString id = postWithSequenceIds(*db, move);
+                const std::lock_guard lock(mutex);
+                ids << id;
+            } catch (const DbError& e) {
+                const std::lock_guard lock(mutex);
+                failure = e.message();
+            }
+        }
+    };
+    std::vector<std::thread> kiosks;
+    for (int n = 0; n < GaleraCluster::kNodes; ++n)
+        kiosks.emplace_back(kiosk, n);
+    for (auto& t : kiosks)
+        t.join();
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    ASSERT_EQ(ids.size(), GaleraCluster::kNodes * kPerKiosk);
+    EXPECT_EQ(std::set<QString>(ids.begin(), ids.end()).size(), std::size_t(ids.size()));
+    // Two rows per posting, each with a number of its own: none lost, none written twice.
+    cluster->waitForSync();
+    EXPECT_EQ(scalarInt(*admin, countToday) - before, 2 * GaleraCluster::kNodes * kPerKiosk);
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+TEST_F(ClusterTest, NodeStoppedDuringPostingsLosesNothingAndRejoinsWithTheSameLedger) {
+    constexpr int kPerKiosk = 30;
+    constexpr int kKiosks = 2; // on nodes 0 and 1; node 2 goes down and comes back
+    for (int k = 0; k < kKiosks; ++k)
+        setBalance(student(10 + k), 10000000);
+    std::atomic<int> done{0};
+    std::mutex mutex;
+    QStringList posted;
+    QString failure;
+    auto kiosk = [&](int k) {
+        auto db = cluster->kioskConnection(k);
+        for (int i = 0; i < kPerKiosk; ++i) {
+            try {
+                const auto r = postProductPayment(*db, canteenPayment(10 + k, 1000, 10000000));
+                const std::lock_guard lock(mutex);
+                if (r.outcome == ProductPaymentResult::Outcome::Posted)
+                    posted << r.transId;
+                else
+                    failure = QStringLiteral("refused");
+            } catch (const DbError& e) {
+                const std::lock_guard lock(mutex);
+                failure = e.message();
+            }
+            ++done;
+        }
+    };
+    std::vector<std::thread> kiosks;
+    for (int k = 0; k < kKiosks; ++k)
+        kiosks.emplace_back(kiosk, k);
+    while (done.load() < kPerKiosk / 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    cluster->stopNode(2);
+    while (done.load() < kPerKiosk)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    cluster->startNode(2);
+    for (auto& t : kiosks)
+        t.join();
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    ASSERT_EQ(posted.size(), kKiosks * kPerKiosk);
+    cluster->waitForSync();
+    for (int n = 0; n < GaleraCluster::kNodes; ++n) {
+        auto c = cluster->adminConnection(n);
+        for (const QString& id : posted) {
+            Sql rows;
+            rows << "SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE trans_id IN ('"
+                 << esc(id) << "', '" << esc(id + QStringLiteral("##")) << "')";
+            ASSERT_EQ(scalarInt(*c, rows), 2) << id.toStdString() << " on node " << n;
+        }
+    }
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+TEST_F(ClusterTest, FourKiosksOnThreeNodesPayingTheCanteenNeverFailForAConflict) {
+    constexpr int kPerKiosk = 50;
+    const int nodeOf[] = {0, 1, 2, 0};
+    for (int k = 0; k < 4; ++k)
+        setBalance(student(17 + k), 10000000);
+    const long long conflictsBefore = clusterConflicts(*cluster);
+    std::mutex mutex;
+    int retries = 0;
+    int mostRetries = 0;
+    QStringList failures;
+    std::latch start(4);
+    auto kiosk = [&](int k) {
+        auto db = cluster->kioskConnection(nodeOf[k]);
+        start.arrive_and_wait();
+        for (int i = 0; i < kPerKiosk; ++i) {
+            try {
+                const auto r = postProductPayment(*db, canteenPayment(17 + k, 1000, 10000000));
+                if (r.outcome != ProductPaymentResult::Outcome::Posted)
+                    throw DbError(DbError::Kind::Rejected, 0, QStringLiteral("refused"));
+            } catch (const DbError& e) {
+                const std::lock_guard lock(mutex);
+                failures << e.message();
+            }
+            const std::lock_guard lock(mutex);
+            retries += lastConflictRetries;
+            mostRetries = std::max(mostRetries, lastConflictRetries);
+        }
+    };
+    std::vector<std::thread> kiosks;
+    for (int k = 0; k < 4; ++k)
+        kiosks.emplace_back(kiosk, k);
+    for (auto& t : kiosks)
+        t.join();
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(QLatin1Char('\n')).toStdString();
+    std::cout << "[ cluster  ] 4 kiosks on 3 nodes, " << 4 * kPerKiosk
+              << " payments: " << clusterConflicts(*cluster) - conflictsBefore << " conflicts, "
+              << retries << " retries, at most " << mostRetries << " for one payment\n";
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+QString encode3(const QString& plain) {
+    QByteArray b = plain.toLatin1();
+    for (int i = 0; i < 3; ++i)
+        b = b.toBase64();
+    return QString::fromLatin1(b);
+}
+
+// Profiles 2 to 4 on the three nodes, as a build for the cluster has them.
+EncodedSettings clusterProfiles(const GaleraCluster& cluster) {
+    EncodedSettings s = builtInSettings();
+    for (int n = 0; n < GaleraCluster::kNodes; ++n)
+        s.hosts[std::size_t(n) + 1] = encode3(cluster.host(n));
+    s.portServer = encode3(QString::number(cluster.sqlPort()));
+    return s;
+}
+
+TEST(FailoverProfilesTest, OnlyServerProfilesInTheGivenOrderOnce) {
+    const struct {
+        const char* setting;
+        QStringList profiles;
+    } cases[] = {
+        {"", {}},
+        {"3, 4,2", {"3", "4", "2"}},
+        {"1,2,2,5,x", {"2"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(failoverProfiles(QString::fromLatin1(c.setting)), c.profiles) << c.setting;
+}
+
+TEST_F(ClusterTest, KioskWhoseNodeFailsMovesToTheNextProfileAndPaysThere) {
+    const EncodedSettings profiles = clusterProfiles(*cluster);
+    setBalance(student(9), 100000);
+    auto db = cluster->kioskConnection(1); // profile 3 : Backup-1
+    cluster->stopNode(1);
+    EXPECT_THROW(postProductPayment(*db, canteenPayment(9, 1000, 100000)), DbError);
+
+    QElapsedTimer moving;
+    moving.start();
+    const QString now = failOver(*db, QStringLiteral("3"), {"2", "3", "4"}, profiles);
+    const double ms = double(moving.nsecsElapsed()) / 1e6;
+    EXPECT_EQ(now, QStringLiteral("4")); // the next after 3, round the list
+    EXPECT_EQ(connectionSettings().ServerAddress, cluster->host(2));
+    const auto r = postProductPayment(*db, canteenPayment(9, 1000, 100000));
+    EXPECT_EQ(r.outcome, ProductPaymentResult::Outcome::Posted);
+    std::cout << "[ cluster  ] failover to the next profile took " << ms << " ms\n";
+
+    // With every node of the list gone but the kiosk's own, which is down too: nowhere to go.
+    cluster->stopNode(2);
+    EXPECT_EQ(failOver(*db, QStringLiteral("4"), {"3", "4"}, profiles), QString());
+    EXPECT_NE(db->status(), 0);
+    cluster->startNode(1);
+    cluster->startNode(2);
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+} // namespace

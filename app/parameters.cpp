@@ -29,6 +29,7 @@ Parameters LoadParameters(Connection& db) {
         {"MutasiFontSize", &a.MutasiFontSize},
         {"SelfOrder", &a.SelfOrder},
         {"pinLogout", &a.pinLogout},
+        {"OnScreenKeypad", &a.OnScreenKeypad},
     };
     {
         Recordset rs = db.open(Sql("SELECT * FROM set_app"));

@@ -22,6 +22,7 @@ struct AppParameters {
     QString MutasiFontSize;
     QString SelfOrder;
     QString pinLogout;
+    QString OnScreenKeypad; // "1": the on-screen keypad for touch screens
 };
 
 struct ProductSlot {

@@ -162,8 +162,7 @@ QWidget* OnScreenKeypad::buildDigits() {
         }
     }
     addKey(grid, QStringLiteral("CLR"), 3, 0, 1, [this] {
-        sendKey(Qt::Key_A, Qt::ControlModifier, QString()); // select all, as Ctrl+A does
-        sendKey(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+        clearBox();
     })->setObjectName(QStringLiteral("key_clear"));
     addKey(grid, QStringLiteral("0"), 3, 1, 1, [this] {
         typeText(QStringLiteral("0"));
@@ -197,8 +196,7 @@ QWidget* OnScreenKeypad::buildLetters() {
         }
     }
     addKey(grid, QStringLiteral("CLR"), 2, 9, 1, [this] {
-        sendKey(Qt::Key_A, Qt::ControlModifier, QString());
-        sendKey(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+        clearBox();
     })->setObjectName(QStringLiteral("key_clear"));
     addKey(grid, kShift, 3, 0, 1, [this] {
         setUpperCase(!upper_);
@@ -241,6 +239,11 @@ void OnScreenKeypad::typeText(const QString& text) {
         sendKey(key, upper_ ? Qt::ShiftModifier : Qt::NoModifier,
                 upper_ ? text.toUpper() : text.toLower());
     }
+}
+
+void OnScreenKeypad::clearBox() {
+    sendKey(Qt::Key_A, Qt::ControlModifier, QString()); // select all, as Ctrl+A does
+    sendKey(Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
 }
 
 void OnScreenKeypad::sendKey(int key, Qt::KeyboardModifiers modifiers, const QString& text) {

@@ -56,6 +56,7 @@ private:
     QAbstractButton* addKey(QGridLayout* grid, const QString& caption, int row, int column,
                             int span, std::function<void()> onClick);
     void typeText(const QString& text);
+    void clearBox();
     void sendKey(int key, Qt::KeyboardModifiers modifiers, const QString& text);
     void switchTo(KeypadKind kind);
     void setUpperCase(bool upper);

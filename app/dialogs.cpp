@@ -1,9 +1,11 @@
 #include "dialogs.h"
 
 #include "db.h"
+#include "on_screen_keypad.h"
 
 #include <QDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace kalinda {
@@ -24,6 +26,11 @@ public:
         box.setLabelText(prompt);
         box.setTextValue(defaultText);
         box.setTextEchoMode(echo == InputEcho::Password ? QLineEdit::Password : QLineEdit::Normal);
+        // The masked boxes ask for PINs: the digit pad, which can switch to letters.
+        if (auto* edit = box.findChild<QLineEdit*>())
+            edit->setProperty(kKeypadProperty, echo == InputEcho::Password
+                                                   ? QStringLiteral("digits")
+                                                   : QStringLiteral("text"));
         if (box.exec() != QDialog::Accepted)
             return std::nullopt;
         return box.textValue();

@@ -1,5 +1,7 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "app/kiosk_style.h"
+#include "app/on_screen_keypad.h"
 #include "app/profile.h"
 #include "app/unattended_start.h"
 #include "inquiries/frm_laporan.h"
@@ -111,6 +113,8 @@ int main(int argc, char* argv[]) {
         return ReportUsage;
     }
     const bool fullScreen = !options.isSet(QStringLiteral("windowed"));
+    installKioskStyle(app);
+    installOnScreenKeypad();
 
     KioskActions actions;
     actions.openBlock = [](KioskScreen& screen) { openBlock(screen, DbConn()); };

@@ -30,6 +30,7 @@ Parameters LoadParameters(Connection& db) {
         {"SelfOrder", &a.SelfOrder},
         {"pinLogout", &a.pinLogout},
         {"FailoverProfiles", &a.FailoverProfiles},
+        {"OnScreenKeypad", &a.OnScreenKeypad},
     };
     {
         Recordset rs = db.open(Sql("SELECT * FROM set_app"));

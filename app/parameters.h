@@ -23,6 +23,7 @@ struct AppParameters {
     QString SelfOrder;
     QString pinLogout;
     QString FailoverProfiles; // see failoverProfiles() in failover.h
+    QString OnScreenKeypad;   // "1": the on-screen keypad for touch screens
 };
 
 struct ProductSlot {

@@ -1,6 +1,7 @@
 #include "frm_transaksi_block.h"
 
 #include "app/dialogs.h"
+#include "app/on_screen_keypad.h"
 #include "block_account.h"
 #include "entry_form.h"
 #include "posting_outcome.h"
@@ -21,6 +22,7 @@ frmTransaksiBlock::frmTransaksiBlock(KioskScreen& screen, Connection& db, QWidge
     lblJudul = form.lblJudul;
     lblSubJudul = form.lblSubJudul;
     txtReg = form.addEntry(QStringLiteral("ID SIPARDO"), "txtReg", cmdSelect1, "cmdSelect1");
+    txtReg->setProperty(kKeypadProperty, QStringLiteral("text")); // letters and digits
     txtPin = form.addEntry(QStringLiteral("PIN TRANSAKSI"), "txtPin", Command1, "Command1");
     txtPin->setEchoMode(QLineEdit::Password);
     txtPin->setMaxLength(6);

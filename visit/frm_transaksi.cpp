@@ -168,7 +168,7 @@ void frmTransaksi::buildControls() {
     cmdReset->setFixedWidth(48);
     cmdBayar = new QPushButton(QStringLiteral("PAY"), content);
     cmdBayar->setObjectName(QStringLiteral("cmdBayar"));
-    cmdBayar->setMinimumHeight(44);
+    cmdBayar->setMinimumHeight(56);
 
     auto* pay = new QGridLayout;
     pay->addWidget(jenisLabel, 0, 0);
@@ -539,7 +539,10 @@ void frmTransaksi::resizeEvent(QResizeEvent* event) {
     Shape1->setGeometry(0, 0, twips(W + 1000), twips(kTopBandTwips));
     Shape2->setGeometry(0, twips(H - kBottomBandTwips), twips(W + 1000), twips(kBottomBandTwips));
     lblJudul->setGeometry(twips(300), twips(250), twips(std::max(0, W - 2300)), twips(800));
-    cmdKeluar->setGeometry(twips(W - 1600), twips(300), twips(1400), twips(700));
+    // Tall enough for a finger, centred in the title band.
+    const int keluarHeight = std::max(twips(700), cmdKeluar->minimumHeight());
+    cmdKeluar->setGeometry(twips(W - 1600), std::max(0, (twips(kTopBandTwips) - keluarHeight) / 2),
+                           twips(1400), keluarHeight);
     for (QLineEdit* hidden : {txtCif, txtRfid})
         hidden->move(twips(W + 10000), hidden->y());
     txtRekTujuan->move(txtRfid->x(), txtRekTujuan->y());

@@ -29,6 +29,11 @@ Parameters LoadParameters(Connection& db) {
         {"MutasiFontSize", &a.MutasiFontSize},
         {"SelfOrder", &a.SelfOrder},
         {"pinLogout", &a.pinLogout},
+        {"IdleTimeout", &a.IdleTimeout},
+        {"PinMaxAttempts", &a.PinMaxAttempts},
+        {"PinLockDays", &a.PinLockDays},
+        {"PrinterCheck", &a.PrinterCheck},
+        {"ReprintLast", &a.ReprintLast},
     };
     {
         Recordset rs = db.open(Sql("SELECT * FROM set_app"));

@@ -22,6 +22,12 @@ struct AppParameters {
     QString MutasiFontSize;
     QString SelfOrder;
     QString pinLogout;
+    // Kiosk guards; each is off while its key is absent.
+    QString IdleTimeout;
+    QString PinMaxAttempts;
+    QString PinLockDays;
+    QString PrinterCheck;
+    QString ReprintLast;
 };
 
 struct ProductSlot {

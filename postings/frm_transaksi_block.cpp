@@ -1,6 +1,7 @@
 #include "frm_transaksi_block.h"
 
 #include "app/dialogs.h"
+#include "app/pin_guard.h"
 #include "block_account.h"
 #include "entry_form.h"
 
@@ -53,8 +54,12 @@ void frmTransaksiBlock::CekRegSiswa() {
     in.txtNama = v[VisitState::txtNama];
     in.txtKelas = v[VisitState::txtKelas];
     BlockResult result;
+    const QString counted = registrationPinKey(in.txtReg);
     try {
+        if (refuseLockedPin(db_, counted, logTransaksiHead(v), QStringLiteral("BLOKIR PIN"), this))
+            return;
         result = blockAccount(db_, in);
+        countPin(db_, counted, result.outcome == BlockResult::Outcome::Blocked);
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Account tidak dapat diblokir."), e, this);
         return;

@@ -1,6 +1,7 @@
 #include "frm_transaksi_ganti_pin.h"
 
 #include "app/dialogs.h"
+#include "app/pin_guard.h"
 #include "entry_form.h"
 #include "pin_change.h"
 
@@ -59,7 +60,11 @@ void frmTransaksiGantiPin::cmdSimpan_Click() {
     in.pinBaru = txtPinBaru->text();
     PinChangeOutcome outcome = PinChangeOutcome::WrongOldPin;
     try {
+        if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(v), QStringLiteral("GANTI PIN"),
+                            this))
+            return;
         outcome = changePin(db_, in);
+        countPin(db_, in.txtNorek, outcome == PinChangeOutcome::Changed);
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("PIN tidak dapat diganti."), e, this);
         return;

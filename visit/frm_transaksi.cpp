@@ -1,5 +1,6 @@
 #include "frm_transaksi.h"
 
+#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/helpers.h"
 #include "app/money.h"
@@ -8,6 +9,7 @@
 #include "card_lookup.h"
 #include "frm_info.h"
 #include "frm_input_pin.h"
+#include "idle_guard.h"
 #include "login_log.h"
 #include "photo.h"
 #include "postings/product_payment.h"
@@ -310,6 +312,8 @@ void frmTransaksi::Form_Load() {
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Daftar produk tidak dapat dibaca."), e, this);
     }
+    idle_ = new IdleGuard(this, [this] { cmdFinish_Click(); });
+    idle_->setTimeout(parameters().AppParam.IdleTimeout.trimmed().toInt());
     MenuDisable();
     visit_.set(VisitState::txtNominal, QStringLiteral("0"));
     JasaKirim = QStringLiteral("0");
@@ -326,10 +330,14 @@ void frmTransaksi::Form_Load() {
 
 void frmTransaksi::MenuEnable() {
     setMenu(true);
+    if (idle_)
+        idle_->arm();
 }
 
 void frmTransaksi::MenuDisable() {
     setMenu(false);
+    if (idle_)
+        idle_->disarm();
 }
 
 void frmTransaksi::setMenu(bool enabled) {
@@ -505,6 +513,7 @@ void frmTransaksi::openWithFreshBalance(const std::function<void(KioskScreen&)>&
 }
 
 void frmTransaksi::cmdKeluar_Click() {
+    const BusyHold operatorBox; // the idle clock leaves the password box alone
     const auto answer =
         dialogs().input(this, QStringLiteral("Masukkan password"), QStringLiteral("Input password"),
                         QStringLiteral("0"), InputEcho::Password);

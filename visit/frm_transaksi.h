@@ -71,6 +71,7 @@ public:
     QPushButton* cmdTunggakan;
     QPushButton* cmdGantiPin;
     QPushButton* cmdReset;
+    QPushButton* cmdCetakUlang; // reprint, only with set_app "ReprintLast"
     QComboBox* cboJenis;
     QLineEdit* txtNominal;
     QLineEdit* txtNorek;

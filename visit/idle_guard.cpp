@@ -99,13 +99,13 @@ void IdleGuard::tick() {
 }
 
 void IdleGuard::showWarning() {
-    // Over the window the student sees, so touching it reaches this filter.
+    // A small window of the form the student sees, so a modal form does not block its touch.
     QWidget* host = QApplication::activeModalWidget();
     if (!host)
         host = screen_;
     if (!warning_ || warning_->parentWidget() != host) {
         delete warning_;
-        warning_ = new QLabel(host);
+        warning_ = new QLabel(host, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
         warning_->setObjectName(QStringLiteral("lblIdleWarning"));
         warning_->setAlignment(Qt::AlignCenter);
         warning_->setWordWrap(true);
@@ -115,8 +115,9 @@ void IdleGuard::showWarning() {
             "font-size: 20pt; font-weight: bold; padding: 16px; }"));
     }
     warning_->setText(warningText(left_));
-    const int w = qMin(host->width() - 20, 700);
-    warning_->setGeometry((host->width() - w) / 2, host->height() / 3, w, 160);
+    const QRect area = screen_->window()->geometry();
+    const int w = qMin(area.width() - 40, 700);
+    warning_->setGeometry(area.center().x() - w / 2, area.top() + area.height() / 3, w, 160);
     warning_->show();
     warning_->raise();
 }

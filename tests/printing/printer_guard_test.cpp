@@ -24,8 +24,6 @@ ReceiptValues sampleValues() {
     ReceiptValues v;
     v.account = QStringLiteral("010100000001");
     v.name = QStringLiteral("Ahmad Fauzi");
-    v.amount = QStringLiteral("15.000");
-    v.transId = QStringLiteral("KLD240309123456");
     return v;
 }
 

@@ -85,9 +85,6 @@ TEST_F(GuardsTest, WrongPinsFromEveryFormAndTwoKiosksLockTheAccount) {
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_rekening = '010100000001' "
                         "AND log_keterangan = 'PIN TERKUNCI, DITOLAK'")),
               3);
-    EXPECT_EQ(scalar(*admin, Sql("SELECT tab_pin FROM `cashless-adm`.data_tabungan_master "
-                                 "WHERE tab_rekening = '010100000001'")),
-              kPin);
 
     // The administration unlocks.
     admin->execute(Sql("CALL BukaKunciPin('010100000001')"));

@@ -31,6 +31,11 @@ Parameters LoadParameters(Connection& db) {
         {"pinLogout", &a.pinLogout},
         {"FailoverProfiles", &a.FailoverProfiles},
         {"OnScreenKeypad", &a.OnScreenKeypad},
+        {"IdleTimeout", &a.IdleTimeout},
+        {"PinMaxAttempts", &a.PinMaxAttempts},
+        {"PinLockDays", &a.PinLockDays},
+        {"PrinterCheck", &a.PrinterCheck},
+        {"ReprintLast", &a.ReprintLast},
     };
     {
         Recordset rs = db.open(Sql("SELECT * FROM set_app"));

@@ -24,6 +24,12 @@ struct AppParameters {
     QString pinLogout;
     QString FailoverProfiles; // see failoverProfiles() in failover.h
     QString OnScreenKeypad;   // "1": the on-screen keypad for touch screens
+    // Kiosk guards; each is off while its key is absent.
+    QString IdleTimeout;
+    QString PinMaxAttempts;
+    QString PinLockDays;
+    QString PrinterCheck;
+    QString ReprintLast;
 };
 
 struct ProductSlot {

@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/on_screen_keypad.h"
+#include "app/pin_guard.h"
 #include "block_account.h"
 #include "entry_form.h"
 #include "posting_outcome.h"
@@ -57,10 +58,19 @@ void frmTransaksiBlock::CekRegSiswa() {
     in.txtKelas = v[VisitState::txtKelas];
     PostingReport report;
     report.failedText = QStringLiteral("Account tidak dapat diblokir.");
+    const QString counted = registrationPinKey(in.txtReg);
+    try {
+        if (refuseLockedPin(db_, counted, logTransaksiHead(v), QStringLiteral("BLOKIR PIN"), this))
+            return;
+    } catch (const DbError& e) {
+        showDatabaseError(report.failedText, e, this);
+        return;
+    }
     const auto result =
         runPosting<BlockResult>(db_, this, report, [&] { return blockAccount(db_, in); });
     if (!result)
         return;
+    countPinQuietly(db_, counted, result->outcome == BlockResult::Outcome::Blocked);
     if (result->outcome != BlockResult::Outcome::Blocked) {
         showMessage(MessageIcon::Warning, QStringLiteral("REG/PIN tidak valid!"), this);
         return;

@@ -1,6 +1,7 @@
 #include "frm_transaksi_ganti_pin.h"
 
 #include "app/dialogs.h"
+#include "app/pin_guard.h"
 #include "entry_form.h"
 #include "pin_change.h"
 #include "posting_outcome.h"
@@ -60,10 +61,19 @@ void frmTransaksiGantiPin::cmdSimpan_Click() {
     in.pinBaru = txtPinBaru->text();
     PostingReport report;
     report.failedText = QStringLiteral("PIN tidak dapat diganti.");
+    try {
+        if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(v), QStringLiteral("GANTI PIN"),
+                            this))
+            return;
+    } catch (const DbError& e) {
+        showDatabaseError(report.failedText, e, this);
+        return;
+    }
     const auto outcome =
         runPosting<PinChangeOutcome>(db_, this, report, [&] { return changePin(db_, in); });
     if (!outcome)
         return;
+    countPinQuietly(db_, in.txtNorek, *outcome == PinChangeOutcome::Changed);
     if (*outcome == PinChangeOutcome::WrongOldPin) {
         showMessage(MessageIcon::Warning, QStringLiteral("PIN LAMA tidak valid!"), this);
         return;

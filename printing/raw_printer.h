@@ -16,12 +16,26 @@ class RawPrinter {
 public:
     virtual ~RawPrinter() = default;
     virtual RawPrintResult send(const QString& documentName, const QByteArray& data) = 0;
+    // Whether the last job sent was printed within `timeoutMs`; one that was not is cancelled,
+    // so it never comes out later for somebody else.
+    virtual bool lastJobPrinted(int timeoutMs) {
+        (void)timeoutMs;
+        return true;
+    }
+    // Cancels the last job sent if it is still waiting.
+    virtual void cancelLastJob() {}
 };
 
 // The system's default CUPS destination, raw format, one write.
 class CupsRawPrinter final : public RawPrinter {
 public:
     RawPrintResult send(const QString& documentName, const QByteArray& data) override;
+    bool lastJobPrinted(int timeoutMs) override;
+    void cancelLastJob() override;
+
+private:
+    QByteArray lastDest_;
+    int lastJob_ = 0;
 };
 
 // The process-wide seam. Defaults to CUPS.

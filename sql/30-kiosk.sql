@@ -72,6 +72,14 @@ CREATE TABLE data_pengguna_alias (
     user_last_login  DATETIME     NULL
 ) ENGINE=InnoDB;
 
+-- Wrong PINs in a row, per account number or per "REG:" + registration id, shared by all
+-- kiosks. Only counted while set_app holds "PinMaxAttempts".
+CREATE TABLE data_pin_salah (
+    pin_kunci     VARCHAR(60)  NOT NULL PRIMARY KEY,
+    pin_jumlah    INT          NOT NULL DEFAULT 0,
+    pin_terakhir  DATETIME     NULL
+) ENGINE=InnoDB;
+
 -- The block form names these without a schema; they answer from the central schema.
 DELIMITER ;;
 
@@ -91,6 +99,13 @@ CREATE FUNCTION GetNasabahKelas(p_nasabah VARCHAR(20)) RETURNS VARCHAR(30)
     READS SQL DATA SQL SECURITY INVOKER
 BEGIN
     RETURN `cashless-adm`.GetNasabahKelas(p_nasabah);
+END;;
+
+-- The administration's unlock of a PIN locked by too many wrong attempts.
+CREATE PROCEDURE BukaKunciPin(p_kunci VARCHAR(60))
+    MODIFIES SQL DATA
+BEGIN
+    UPDATE data_pin_salah SET pin_jumlah = 0 WHERE pin_kunci = p_kunci;
 END;;
 
 DELIMITER ;

@@ -1,7 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Joins the files of this folder into one load script for the mariadb client.
 #   cmake -DOUT=file [-DKIOSK_DB=kalinda] [-DKIOSK_USER=...] [-DKIOSK_PASSWORD=...]
-#         [-DWITH_DEMO=ON] -P sql/assemble.cmake
+#         [-DWITH_DEMO=ON] [-DWITH_DEMO_GUARDS=ON] -P sql/assemble.cmake
 if(NOT OUT)
     message(FATAL_ERROR "OUT is required")
 endif()
@@ -22,6 +22,10 @@ set(dir "${CMAKE_CURRENT_LIST_DIR}")
 set(files 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 40-users.sql)
 if(WITH_DEMO)
     list(APPEND files 50-demo-data.sql)
+    # The demo switches the kiosk's guards on; the tests' database keeps them off.
+    if(WITH_DEMO_GUARDS)
+        list(APPEND files 60-demo-guards.sql)
+    endif()
 endif()
 
 set(script "SET NAMES utf8mb4;\n")

@@ -33,6 +33,14 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
     return a;
 }
 
+QString cardAccountNumber(Connection& db, const QString& rfid) {
+    Sql s;
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rfid = '"
+      << esc(rfid) << "' LIMIT 1";
+    Recordset rs = db.open(s);
+    return rs.eof() ? QString() : rs.text(QStringLiteral("tab_rekening"));
+}
+
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin) {
     Sql s;
     s << "SELECT tab_rfid,  "

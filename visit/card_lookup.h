@@ -27,6 +27,10 @@ struct CardAccount {
 // account that is not active.
 std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin);
 
+// The account a card belongs to, whatever its PIN; empty for an unknown card. Asked only when
+// wrong PINs are counted.
+QString cardAccountNumber(Connection& db, const QString& rfid);
+
 // The active balance of the visit's account when the PIN is right and the account still
 // active; nullopt otherwise.
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin);

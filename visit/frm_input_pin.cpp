@@ -1,8 +1,10 @@
 #include "frm_input_pin.h"
 
+#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "app/pin_guard.h"
 #include "card_lookup.h"
 #include "postings/posting_outcome.h"
 #include "postings/product_payment.h"
@@ -91,6 +93,21 @@ void frmInputPin::CekKartu() {
     if (txtRfid->text().size() != 10)
         return;
     const QString card = txtRfid->text();
+    QString counted; // the card's account while wrong PINs are counted
+    try {
+        if (PinGuardRules::current().active())
+            counted = cardAccountNumber(db_, card);
+        if (!counted.isEmpty() &&
+            refuseLockedPin(db_, counted, logTransaksiHead(counted, card, {}, {}),
+                            QStringLiteral("START TRANSACTION"), this)) {
+            focusEntry();
+            return;
+        }
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("Data kartu tidak dapat dibaca."), e, this);
+        focusEntry();
+        return;
+    }
     const auto pin =
         dialogs().input(this, QStringLiteral("Masukkan PIN!"), QStringLiteral("Input password"),
                         QStringLiteral("0"), InputEcho::Password);
@@ -105,6 +122,10 @@ void frmInputPin::CekKartu() {
     std::optional<CardAccount> account;
     try {
         account = lookupCard(db_, card, *pin);
+        if (!counted.isEmpty() && !account)
+            recordWrongPin(db_, counted);
+        else if (account)
+            recordRightPin(db_, account->tab_rekening);
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Data kartu tidak dapat dibaca."), e, this);
         focusEntry();
@@ -146,7 +167,13 @@ void frmInputPin::CekPinBayar() {
     }
     VisitState& v = screen_.visit();
     try {
+        if (refuseLockedPin(db_, v[VisitState::txtNorek], logTransaksiHead(v),
+                            v[VisitState::cboJenis], this)) {
+            lblInfo->setText(QStringLiteral("PIN TERKUNCI!"));
+            return;
+        }
         const auto active = checkPaymentPin(db_, v[VisitState::txtNorek], txtRfid->text());
+        countPin(db_, v[VisitState::txtNorek], active.has_value());
         if (!active) {
             lblInfo->setText(QStringLiteral("PIN TIDAK SESUAI!"));
             db_.execute(productPaymentLog(
@@ -163,8 +190,10 @@ void frmInputPin::CekPinBayar() {
         focusEntry();
         return;
     }
-    if (ValidasiTransaksi)
+    if (ValidasiTransaksi) {
+        const BusyHold posting;
         ValidasiTransaksi(*this);
+    }
     if (isVisible())
         focusEntry();
 }

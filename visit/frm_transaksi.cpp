@@ -1,5 +1,6 @@
 #include "frm_transaksi.h"
 
+#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/helpers.h"
 #include "app/money.h"
@@ -8,10 +9,12 @@
 #include "card_lookup.h"
 #include "frm_info.h"
 #include "frm_input_pin.h"
+#include "idle_guard.h"
 #include "login_log.h"
 #include "photo.h"
 #include "postings/product_payment.h"
 #include "printing/print.h"
+#include "printing/printer_check.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -199,12 +202,14 @@ void frmTransaksi::buildControls() {
         menuButton(content, "cmdTunggakan", QStringLiteral("MONTHLY CHARGE INFORMATION"));
     cmdGantiPin = menuButton(content, "cmdGantiPin", QStringLiteral("CHANGE PIN"));
     cmdBlock = menuButton(content, "cmdBlock", QStringLiteral("BLOCK ACCOUNT"));
+    cmdCetakUlang = menuButton(content, "cmdCetakUlang", QStringLiteral("CETAK ULANG"));
 
     auto* menu = new QGridLayout;
     QPushButton* order[] = {cmdStart, cmdFinish, cmdVoucher,   cmdInfaq,    cmdSchool, cmdWaqf,
                             cmdKirna, cmdMutasi, cmdTunggakan, cmdGantiPin, cmdBlock};
     for (int i = 0; i < static_cast<int>(std::size(order)); ++i)
         menu->addWidget(order[i], i / 2, i % 2);
+    menu->addWidget(cmdCetakUlang, static_cast<int>(std::size(order)) / 2, 1);
 
     auto* columns = new QHBoxLayout(content);
     columns->setContentsMargins(24, 16, 24, 16);
@@ -248,6 +253,11 @@ void frmTransaksi::buildControls() {
     connect(cmdReset, &QPushButton::clicked, this, [this] { cmdReset_Click(); });
     connect(cmdBayar, &QPushButton::clicked, this, [this] { cmdBayar_Click(); });
     connect(cmdKeluar, &QPushButton::clicked, this, [this] { cmdKeluar_Click(); });
+    connect(cmdCetakUlang, &QPushButton::clicked, this, [this] {
+        if (!CetakUlang(this))
+            showMessage(MessageIcon::Warning,
+                        QStringLiteral("Belum ada struk untuk dicetak ulang."), this);
+    });
     const auto open = [this](const std::function<void(KioskScreen&)>& action) {
         if (action)
             action(*this);
@@ -310,6 +320,8 @@ void frmTransaksi::Form_Load() {
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Daftar produk tidak dapat dibaca."), e, this);
     }
+    idle_ = new IdleGuard(this, [this] { cmdFinish_Click(); });
+    idle_->setTimeout(parameters().AppParam.IdleTimeout.trimmed().toInt());
     MenuDisable();
     visit_.set(VisitState::txtNominal, QStringLiteral("0"));
     JasaKirim = QStringLiteral("0");
@@ -318,6 +330,8 @@ void frmTransaksi::Form_Load() {
     lblRunningText->adjustSize();
     if (parameters().AppParam.SelfOrder == QLatin1String("0"))
         cmdKirna->hide();
+    const QString reprint = parameters().AppParam.ReprintLast.trimmed();
+    cmdCetakUlang->setVisible(!reprint.isEmpty() && reprint != QLatin1String("0"));
     visit_.set(VisitState::txtSaldo, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota1, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota2, QStringLiteral("0"));
@@ -326,10 +340,14 @@ void frmTransaksi::Form_Load() {
 
 void frmTransaksi::MenuEnable() {
     setMenu(true);
+    if (idle_)
+        idle_->arm();
 }
 
 void frmTransaksi::MenuDisable() {
     setMenu(false);
+    if (idle_)
+        idle_->disarm();
 }
 
 void frmTransaksi::setMenu(bool enabled) {
@@ -359,6 +377,7 @@ void frmTransaksi::Bersih() {
     visit_.set(VisitState::txtNominal, QString());
     visit_.set(VisitState::txtQuota1, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota2, QStringLiteral("0"));
+    forgetLastReceipt(); // a copy is only ever of this visit's receipt
 }
 
 void frmTransaksi::CekSaldoReal() {
@@ -441,7 +460,7 @@ void frmTransaksi::cmdBayar_Click() {
         showInfo(kNominalTidakValid, this);
         return;
     }
-    if (!productChoiceAccepted(*amount))
+    if (!productChoiceAccepted(*amount) || !printerReadyOrAccepted(this))
         return;
     frmInputPin form(*this, db_, this);
     form.view = QStringLiteral("Bayar");
@@ -490,11 +509,12 @@ void frmTransaksi::openWithFreshBalance(const std::function<void(KioskScreen&)>&
         showDatabaseError(QStringLiteral("Saldo tidak dapat diperbarui."), e, this);
         return;
     }
-    if (open)
+    if (open && printerReadyOrAccepted(this))
         open(*this);
 }
 
 void frmTransaksi::cmdKeluar_Click() {
+    const BusyHold operatorBox; // the idle clock leaves the password box alone
     const auto answer =
         dialogs().input(this, QStringLiteral("Masukkan password"), QStringLiteral("Input password"),
                         QStringLiteral("0"), InputEcho::Password);

@@ -18,6 +18,7 @@ class QTimer;
 namespace kalinda {
 
 class frmInputPin;
+class IdleGuard;
 class PhotoBox;
 
 // What the menu buttons open. An action that is not set opens nothing.
@@ -53,6 +54,8 @@ public:
     void CekProduk();
     void TampilFoto();
     QString sessionId() const { return sessionId_; }
+    // Ends a visit left alone (set_app "IdleTimeout").
+    IdleGuard* idleGuard() const { return idle_; }
 
     QPushButton* cmdStart;
     QPushButton* cmdFinish;
@@ -68,6 +71,7 @@ public:
     QPushButton* cmdTunggakan;
     QPushButton* cmdGantiPin;
     QPushButton* cmdReset;
+    QPushButton* cmdCetakUlang; // reprint, only with set_app "ReprintLast"
     QComboBox* cboJenis;
     QLineEdit* txtNominal;
     QLineEdit* txtNorek;
@@ -123,6 +127,7 @@ private:
     std::array<QLineEdit*, VisitState::FieldCount> boxes_{}; // the boxes bound to the visit
     QWidget* content_ = nullptr;                             // everything between the two bands
     QString sessionId_;
+    IdleGuard* idle_ = nullptr;
     int runningLeftTwips_ = 0;
     bool closingAllowed_ = false;
 };

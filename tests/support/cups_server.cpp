@@ -225,6 +225,14 @@ void CupsServer::rejectJobs() {
     runAdmin(QStringLiteral("cupsreject %1").arg(queueName()));
 }
 
+void CupsServer::stopQueue() {
+    runAdmin(QStringLiteral("cupsdisable %1").arg(queueName()));
+}
+
+void CupsServer::startQueue() {
+    runAdmin(QStringLiteral("cupsenable %1").arg(queueName()));
+}
+
 QByteArray CupsServer::output() const {
     QFile f(outputPath());
     if (!f.open(QIODevice::ReadOnly))

@@ -35,6 +35,9 @@ public:
     void removeDefault();
     // Keeps the queue as default but refuses new jobs.
     void rejectJobs();
+    // Stops the queue (cupsdisable): it still takes jobs and holds them; startQueue resumes.
+    void stopQueue();
+    void startQueue();
 
     // The bytes the queue has written since the last reset.
     QByteArray output() const;

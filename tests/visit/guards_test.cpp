@@ -1,0 +1,209 @@
+#include "app/busy.h"
+#include "app/pin_guard.h"
+#include "postings/frm_transaksi_block.h"
+#include "postings/frm_transaksi_ganti_pin.h"
+#include "visit/idle_guard.h"
+#include "visit_fixture.h"
+
+#include <QLabel>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+const QString kAccount = QStringLiteral("010100000001");
+const QString kCard = QStringLiteral("0004417001");
+const QString kPin = QStringLiteral("123456");
+
+class GuardsTest : public VisitFixture {
+protected:
+    void setApp(const char* key, const QString& value) {
+        Sql s;
+        s << "INSERT INTO set_app (app_case, app_text) VALUES ('" << esc(QString::fromLatin1(key))
+          << "', '" << esc(value) << "')";
+        admin->execute(s);
+    }
+    long long wrongPins(const QString& key) {
+        Sql s;
+        s << "SELECT COALESCE(MAX(pin_jumlah), 0) FROM data_pin_salah WHERE pin_kunci = '"
+          << esc(key) << "'";
+        return count(s);
+    }
+    void payWithPin(const QString& pin) {
+        frmInputPin form(*screen, *db, screen.get());
+        form.view = QStringLiteral("Bayar");
+        form.txtRfid->setMaxLength(6);
+        form.txtRfid->setText(pin);
+    }
+    void changePinWithOld(const QString& oldPin) {
+        frmTransaksiGantiPin form(*screen, *db, screen.get());
+        form.txtPinLama->setText(oldPin);
+        form.txtPinBaru->setText(QStringLiteral("111111"));
+        form.txtUlangiPin->setText(QStringLiteral("111111"));
+        QTest::mouseClick(form.cmdSimpan, Qt::LeftButton);
+    }
+};
+
+TEST_F(GuardsTest, WrongPinsFromEveryFormAndTwoKiosksLockTheAccount) {
+    setApp("PinMaxAttempts", QStringLiteral("5"));
+    openScreen();
+    tapCard(kCard, kPin);
+    ASSERT_EQ(screen->txtNorek->text(), kAccount);
+
+    // A second kiosk with its own connection and screen.
+    auto db2 = kioskConnection();
+    frmTransaksi other(*db2);
+    other.show();
+    payWithPin(QStringLiteral("999999"));
+    changePinWithOld(QStringLiteral("999998"));
+    EXPECT_EQ(wrongPins(kAccount), 2);
+    for (int i = 0; i < 2; ++i) {
+        dialogs.queueInput(QStringLiteral("000000"));
+        dialogs.onNextModal([](QDialog& form) {
+            typeAsKeyboard(kCard);
+            form.reject();
+        });
+        other.cmdStart->click();
+    }
+    EXPECT_EQ(wrongPins(kAccount), 4);
+    EXPECT_FALSE(pinLocked(*db2, kAccount));
+    payWithPin(QStringLiteral("999997"));
+    EXPECT_TRUE(pinLocked(*db2, kAccount));
+
+    // Locked: the right PIN is refused without being looked at, everywhere.
+    dialogs.clear();
+    StatementRecorder recorder;
+    payWithPin(kPin);
+    changePinWithOld(kPin);
+    tapCard(kCard, kPin);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList(3, kPinTerkunci));
+    EXPECT_TRUE(dialogs.inputs.empty()); // the card tap did not even ask for the PIN
+    for (const QString& statement : recorder.statements())
+        EXPECT_FALSE(statement.contains(QLatin1String("tab_pin"))) << statement.toStdString();
+    EXPECT_EQ(screen->txtNorek->text(), QString());
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_rekening = '010100000001' "
+                        "AND log_keterangan = 'PIN TERKUNCI, DITOLAK'")),
+              3);
+
+    // The administration unlocks.
+    admin->execute(Sql("CALL BukaKunciPin('010100000001')"));
+    dialogs.clear();
+    tapCard(kCard, kPin);
+    EXPECT_EQ(screen->txtNorek->text(), kAccount);
+}
+
+TEST_F(GuardsTest, ARightPinBeforeTheLimitStartsTheCountAgain) {
+    setApp("PinMaxAttempts", QStringLiteral("3"));
+    openScreen();
+    tapCard(kCard, QStringLiteral("000000"));
+    tapCard(kCard, QStringLiteral("000001"));
+    EXPECT_EQ(wrongPins(kAccount), 2);
+    tapCard(kCard, kPin);
+    EXPECT_EQ(wrongPins(kAccount), 0);
+    payWithPin(QStringLiteral("999999"));
+    payWithPin(QStringLiteral("999998"));
+    EXPECT_FALSE(pinLocked(*db, kAccount));
+}
+
+TEST_F(GuardsTest, ALockEndsByItselfAfterTheLockDays) {
+    setApp("PinMaxAttempts", QStringLiteral("2"));
+    setApp("PinLockDays", QStringLiteral("1"));
+    openScreen();
+    tapCard(kCard, QStringLiteral("000000"));
+    tapCard(kCard, QStringLiteral("000001"));
+    EXPECT_TRUE(pinLocked(*db, kAccount));
+    admin->execute(Sql("UPDATE data_pin_salah SET pin_terakhir = NOW() - INTERVAL 25 HOUR"));
+    EXPECT_FALSE(pinLocked(*db, kAccount));
+    tapCard(kCard, QStringLiteral("000002")); // an old count does not carry on
+    EXPECT_EQ(wrongPins(kAccount), 1);
+}
+
+TEST_F(GuardsTest, TheBlockFormCountsPerRegistrationId) {
+    setApp("PinMaxAttempts", QStringLiteral("2"));
+    openScreen();
+    auto block = [&](const QString& pin) {
+        frmTransaksiBlock form(*screen, *db, screen.get());
+        form.txtReg->setText(QStringLiteral("SPD2024001"));
+        form.txtPin->setText(pin);
+        QTest::mouseClick(form.cmdSimpan, Qt::LeftButton);
+    };
+    block(QStringLiteral("000000"));
+    block(QStringLiteral("000001"));
+    EXPECT_EQ(wrongPins(registrationPinKey(QStringLiteral("SPD2024001"))), 2);
+    dialogs.clear();
+    block(kPin);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{kPinTerkunci});
+    EXPECT_EQ(scalar(*admin, Sql("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
+                                 "WHERE tab_rekening = '010100000001'")),
+              kCard);
+}
+
+TEST_F(GuardsTest, WithoutTheKeyFiftyWrongPinsChangeNothing) {
+    openScreen();
+    for (int i = 0; i < 50; ++i)
+        recordWrongPin(*db, kAccount);
+    tapCard(kCard, QStringLiteral("000000"));
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_pin_salah")), 0);
+    EXPECT_FALSE(pinLocked(*db, kAccount));
+    tapCard(kCard, kPin);
+    EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    EXPECT_FALSE(screen->idleGuard()->armed()); // no idle timeout either
+}
+
+class IdleTest : public GuardsTest {
+protected:
+    void SetUp() override {
+        GuardsTest::SetUp();
+        setApp("IdleTimeout", QStringLiteral("1"));
+        openScreen();
+        guard = screen->idleGuard();
+        guard->setTimeoutMs(300);
+        guard->setCountdown(2);
+        tapCard(kCard, kPin);
+        ASSERT_TRUE(guard->armed());
+    }
+    bool visitEnded() const {
+        return screen->txtNorek->text().isEmpty() && !screen->cmdBayar->isEnabled();
+    }
+    IdleGuard* guard = nullptr;
+};
+
+TEST_F(IdleTest, InputKeepsTheVisitAndNoInputEndsIt) {
+    QTRY_VERIFY(guard->warning() != nullptr);
+    EXPECT_EQ(guard->warning()->text(),
+              QStringLiteral("Sesi akan berakhir dalam 2 detik. Sentuh layar untuk melanjutkan."));
+    QTest::keyClick(screen.get(), Qt::Key_Shift);
+    EXPECT_EQ(guard->warning(), nullptr);
+    EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    QTRY_VERIFY_WITH_TIMEOUT(visitEnded(), 5000);
+    EXPECT_FALSE(guard->armed());
+}
+
+TEST_F(IdleTest, AnOpenFormClosesWithoutWriting) {
+    const long long logRows = count(Sql("SELECT COUNT(*) FROM log_transaksi"));
+    bool closedByIdle = false;
+    dialogs.onNextModal([&](QDialog& d) {
+        auto& form = static_cast<frmTransaksiGantiPin&>(d);
+        form.txtPinLama->setText(kPin);
+        form.txtPinBaru->setText(QStringLiteral("222222"));
+        QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
+        closedByIdle = true;
+    });
+    openGantiPin(*screen, *db);
+    EXPECT_TRUE(closedByIdle);
+    EXPECT_TRUE(visitEnded());
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi")), logRows);
+}
+
+TEST_F(IdleTest, ARunningPostingIsNotCut) {
+    {
+        const BusyHold posting;
+        QTest::qWait(3000); // longer than the idle time and the countdown together
+        EXPECT_EQ(screen->txtNorek->text(), kAccount);
+        EXPECT_EQ(guard->warning(), nullptr);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(visitEnded(), 5000);
+}
+
+} // namespace

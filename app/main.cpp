@@ -1,5 +1,6 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "postings/frm_transaksi_kirna.h"
 #include "visit/frm_transaksi.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     const bool fullScreen = !options.isSet(windowed);
 
     KioskActions actions;
+    actions.openKirna = [](KioskScreen& screen) { openKirna(screen, DbConn()); };
 
     frmTransaksi* mainScreen = nullptr;
     auto* start = new frmKoneksi([&] {

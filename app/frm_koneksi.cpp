@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "dialogs.h"
 #include "helpers.h"
+#include "profile.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -91,18 +92,7 @@ void frmKoneksi::txtKdKoneksi_Change() {
 }
 
 void frmKoneksi::TanggalServer() {
-    const QString code = txtKdKoneksi->text();
-    ConnectionSettings& s = connectionSettings();
-    const auto& profiles = connectionProfiles();
-    for (std::size_t i = 0; i < profiles.size(); ++i) {
-        if (code == profiles[i].code) {
-            s.ServerAddress = DecodeSetting(stored_.hosts[i]);
-            s.ServerPort = DecodeSetting(i == 0 ? stored_.portLocal : stored_.portServer);
-        }
-    }
-    OpenSpareConnection(stored_);
-    OpenConnection(stored_);
-    cmdLanjut->setEnabled(DbConn().status() == 0);
+    cmdLanjut->setEnabled(ConnectProfile(txtKdKoneksi->text(), stored_));
 }
 
 void frmKoneksi::cmdLanjut_Click() {

@@ -1,5 +1,7 @@
 #include "identifiers.h"
 
+#include <cmath>
+
 namespace kalinda {
 
 const SequenceFamily kTransactionIds = {"SELECT MAX(RIGHT(trans_id, 4)) as Nomor ",
@@ -91,13 +93,22 @@ QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
     return insertRetryingDuplicates([&] { return IdReg(db, family, today); }, insert);
 }
 
-QString drawRandomNumber(Connection& db) {
+QVariant drawRandomNumber(Connection& db) {
     Recordset rs = db.open(Sql("SELECT FLOOR((RAND() * (999999-100000+1))+100000) as Number "));
-    return rs.text(QStringLiteral("Number"));
+    return rs.value(QStringLiteral("Number"));
 }
 
 QString randomPostingId(Connection& db, const QDate& today, const RandomNumberSource& draw) {
-    return QStringLiteral("KLD") + today.toString(QStringLiteral("yyMMdd")) + draw(db);
+    // Read as a whole number: a double of 100000 turns into "1e+05" when taken as text.
+    const QVariant drawn = draw(db);
+    bool ok = false;
+    const double number = drawn.toDouble(&ok);
+    if (!ok || number != std::floor(number) || number < 100000 || number > 999999) {
+        throw DbError(DbError::Kind::Rejected, 0,
+                      QStringLiteral("Nomor acak dari server tidak valid: ") + drawn.toString());
+    }
+    return QStringLiteral("KLD") + today.toString(QStringLiteral("yyMMdd")) +
+           QString::number(static_cast<qint64>(number));
 }
 
 QString insertWithRandomId(Connection& db, const std::function<void(const QString& id)>& insert,

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QVariant>
 #include <functional>
 #include <stdexcept>
 
@@ -55,8 +56,10 @@ QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
                              const QDate& today = QDate::currentDate());
 
 // Random posting ids: "KLD" + yymmdd + a number from 100000 to 999999 drawn by the server.
-using RandomNumberSource = std::function<QString(Connection&)>;
-QString drawRandomNumber(Connection& db);
+// A source gives the number as the server returned it: FLOOR() of RAND() arrives as a DOUBLE.
+using RandomNumberSource = std::function<QVariant(Connection&)>;
+QVariant drawRandomNumber(Connection& db);
+// Throws DbError when the draw is not a whole number from 100000 to 999999.
 QString randomPostingId(Connection& db, const QDate& today = QDate::currentDate(),
                         const RandomNumberSource& draw = drawRandomNumber);
 

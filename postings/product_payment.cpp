@@ -25,6 +25,40 @@ Sql productPaymentLog(const QString& txtNorek, const QString& txtRfid, const QSt
     return s;
 }
 
+std::optional<Product> findProduct(Connection& db, const QString& entry) {
+    Sql s;
+    s << "SELECT kalinda_nominal, kalinda_otomatis, kalinda_rekening "
+      << "FROM `cashless-adm`.data_kalinda_produk "
+      << "WHERE kalinda_kode = '" << esc(entry.left(3)) << "'";
+    Recordset rs = db.open(s);
+    if (rs.eof())
+        return std::nullopt;
+    Product p;
+    p.price = toRupiah(rs.value(QStringLiteral("kalinda_nominal")));
+    p.fixedPrice = rs.text(QStringLiteral("kalinda_otomatis")) == QLatin1String("1");
+    p.account = rs.text(QStringLiteral("kalinda_rekening"));
+    return p;
+}
+
+ProductChoiceRefusal checkProductChoice(Connection& db, const QString& cboJenis, Rupiah amount,
+                                        const QString& txtRekTujuan) {
+    const std::optional<Product> product = findProduct(db, cboJenis);
+    if (!product)
+        return ProductChoiceRefusal::UnknownProduct;
+    if (product->fixedPrice && amount != product->price)
+        return ProductChoiceRefusal::AmountNotThePrice;
+    // The receiving account is what the last product lookup left; it may belong to another
+    // product when that lookup failed.
+    if (txtRekTujuan.isEmpty() || txtRekTujuan != product->account)
+        return ProductChoiceRefusal::NoReceivingAccount;
+    Sql s;
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+      << esc(txtRekTujuan) << "'";
+    if (db.open(s).eof())
+        return ProductChoiceRefusal::NoReceivingAccount;
+    return ProductChoiceRefusal::None;
+}
+
 namespace {
 
 ProductPaymentResult refuse(Connection& db, const ProductPaymentInput& in, Rupiah balance) {

@@ -6,6 +6,7 @@
 
 #include <QDate>
 #include <QString>
+#include <optional>
 
 namespace kalinda {
 
@@ -35,6 +36,33 @@ struct ProductPaymentResult {
 
 inline const QString kSaldoTidakMencukupi = QStringLiteral("Saldo tidak mencukupi!");
 inline const QString kTransaksiBerhasil = QStringLiteral("TRANSAKSI BERHASIL");
+inline const QString kNominalTidakValid = QStringLiteral("Nominal tidak valid!");
+inline const QString kProdukTidakDitemukan = QStringLiteral("Jenis Produk tidak ditemukan!");
+inline const QString kRekeningTujuanTidakValid =
+    QStringLiteral("Rekening tujuan produk tidak ditemukan!");
+
+// A payable product as the product table holds it.
+struct Product {
+    Rupiah price = 0;        // kalinda_nominal
+    bool fixedPrice = false; // kalinda_otomatis "1": the amount is the price
+    QString account;         // kalinda_rekening, receives the payment
+};
+
+// The product of a list entry ("code : name"), found by its first 3 characters.
+std::optional<Product> findProduct(Connection& db, const QString& entry);
+
+// Why PAY refuses the chosen product before the PIN is asked.
+enum class ProductChoiceRefusal {
+    None,
+    UnknownProduct,     // the entry has no product row
+    AmountNotThePrice,  // a fixed-price product with another amount
+    NoReceivingAccount, // empty, not an account, or not the product's own account
+};
+
+// Checks what PAY is about to pay against the product table and the accounts, so that a
+// fixed-price product is paid at its price and the money reaches the product's own account.
+ProductChoiceRefusal checkProductChoice(Connection& db, const QString& cboJenis, Rupiah amount,
+                                        const QString& txtRekTujuan);
 
 // "Uang Makan dari 77 a.n Siti": the product's name, the payer's account and name.
 QString productDescription(const ProductPaymentInput& input);

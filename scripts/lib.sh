@@ -10,7 +10,7 @@ KALINDA_PACKAGES=(
     libmariadb-dev mariadb-server mariadb-client
     libcups2-dev cups cups-client cups-bsd
     googletest libgtest-dev
-    xvfb
+    xvfb poppler-utils
 )
 
 log() { printf '==> %s\n' "$*" >&2; }

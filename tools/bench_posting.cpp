@@ -1,40 +1,248 @@
 // Times product payments the way the kiosk makes them (PIN check, then the posting up to its
-// commit) and counts the statements each sends. Runs against the demo database of scripts/db
-// unless told otherwise; the demo data gets the payments, `scripts/db reset` removes them.
+// commit) against a bare Connector/C client replaying the same statements, on a receiving
+// account with a small and with a large ledger, and with several kiosks paying one receiver at
+// once. Compared variants run interleaved in one run, and every figure is a median. Runs
+// against the demo database of scripts/db unless told otherwise; see README.md.
 //
-//   build/tools/kalinda_bench_posting [--count N] [--kiosks K] [--port P] [--host H]
+//   build/tools/kalinda_bench_posting [--rounds N] [--small ROWS] [--large ROWS]
+//                                     [--kiosk-rounds N] [--per-kiosk N] [--callgrind N]
 
 #include "app/connection.h"
 #include "app/settings.h"
-#include "postings/product_payment.h"
+#include "bare_client.h"
+#include "bench_fixture.h"
 #include "visit/card_lookup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <iostream>
+#include <map>
 #include <thread>
-#include <vector>
+#include <valgrind/callgrind.h>
 
 using namespace kalinda;
+using namespace kalinda::bench;
 
 namespace {
 
-ProductPaymentInput payment(Rupiah balance) {
-    ProductPaymentInput in;
-    in.NoRekening = in.txtNorek = QStringLiteral("010100000010"); // Budi Santoso
-    in.NoCif = QStringLiteral("240100010");
-    in.Rfid = in.txtRfid = QStringLiteral("0004417010");
-    in.txtNama = QStringLiteral("Budi Santoso");
-    in.txtKelas = QStringLiteral("10 IPA 1");
-    in.cboJenis = QStringLiteral("003 : Jajan Kantin");
-    in.txtRekTujuan = QStringLiteral("020100000003");
-    in.channel = QStringLiteral("KLD01");
-    in.amount = 100;
-    in.balance = balance;
-    return in;
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double msSince(const QElapsedTimer& t) {
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+void connect(Connection& db, const ConnectParams& params) {
+    db.connect(params);
+    if (db.status() != 0)
+        throw std::runtime_error("cannot connect: " + db.lastError().toStdString());
+}
+
+// One kiosk payment recorded statement by statement, ready for the bare client.
+PostingTemplate recordPosting(Connection& db, const Payer& payer, const QString& receiver) {
+    for (;;) {
+        StatementRecorder recorder;
+        const auto balance = checkPaymentPin(db, payer.account, payer.pin);
+        const auto r = postProductPayment(db, payment(payer, receiver, balance.value_or(0)));
+        // A drawn id that was taken costs a second insert; record a clean one instead.
+        if (r.outcome == ProductPaymentResult::Outcome::Posted &&
+            recorder.statements().filter(QStringLiteral("data_tabungan_trans SET")).size() == 2)
+            return PostingTemplate(recorder.statements(), r.transId);
+    }
+}
+
+struct Variant {
+    Variant(const char* n, std::function<void()> r)
+        : name(n)
+        , run(std::move(r)) {}
+    const char* name;
+    std::function<void()> run;
+    std::vector<double> ms;
+    int failed = 0;
+};
+
+// Kiosk against bare client, on the small and on the large receiver, round after round.
+// Returns the number of failed postings.
+int compareClients(Connection& db, const ConnectParams& params, const BenchAccounts& a,
+                   int rounds) {
+    BareClient bare(params);
+    PostingTemplate small = recordPosting(db, a.payers[0], a.smallReceiver);
+    PostingTemplate large = recordPosting(db, a.payers[0], a.largeReceiver);
+    std::vector<Variant> variants;
+    variants.emplace_back("kiosk, small ledger",
+                          [&] { kioskPayment(db, a.payers[0], a.smallReceiver); });
+    variants.emplace_back("bare,  small ledger", [&] { bare.replay(small.next()); });
+    variants.emplace_back("kiosk, large ledger",
+                          [&] { kioskPayment(db, a.payers[0], a.largeReceiver); });
+    variants.emplace_back("bare,  large ledger", [&] { bare.replay(large.next()); });
+    for (int r = 0; r < rounds; ++r) {
+        for (Variant& v : variants) {
+            QElapsedTimer t;
+            t.start();
+            try {
+                v.run();
+                v.ms.push_back(msSince(t));
+            } catch (const std::exception& e) {
+                std::cerr << v.name << ": " << e.what() << '\n';
+                ++v.failed;
+            }
+        }
+    }
+    std::printf("\n== Kiosk against bare client (%d interleaved rounds, %d statements each)\n",
+                rounds, small.size());
+    for (const Variant& v : variants)
+        std::printf("  %s: median %.3f ms (%zu postings, %d failed)\n", v.name, median(v.ms),
+                    v.ms.size(), v.failed);
+    const double ks = median(variants[0].ms), bs = median(variants[1].ms);
+    const double kl = median(variants[2].ms), bl = median(variants[3].ms);
+    std::printf("  kiosk / bare:  small ledger %.3f, large ledger %.3f\n", ks / bs, kl / bl);
+    std::printf("  large / small: kiosk %.3f, bare %.3f\n", kl / ks, bl / bs);
+    int failed = 0;
+    for (const Variant& v : variants)
+        failed += v.failed;
+    return failed;
+}
+
+// K kiosks, each with its own payer, all paying the large receiver at once. Returns the number
+// of failed payments.
+int kiosksAtOnce(const ConnectParams& params, const BenchAccounts& a, int rounds, int perKiosk) {
+    const std::vector<int> levels = {1, 2, 4, 8};
+    std::vector<std::unique_ptr<Connection>> connections;
+    for (int k = 0; k < levels.back(); ++k) {
+        connections.push_back(std::make_unique<Connection>());
+        connect(*connections.back(), params);
+    }
+    struct Level {
+        std::vector<double> ms;
+        double wallMs = 0;
+        int posted = 0, refused = 0, failed = 0;
+    };
+    std::map<int, Level> results;
+    for (int r = 0; r < rounds; ++r) {
+        for (int k : levels) {
+            Level& level = results[k];
+            std::vector<std::vector<double>> times(k);
+            std::atomic<int> posted{0}, refused{0}, failed{0};
+            QElapsedTimer wall;
+            wall.start();
+            std::vector<std::thread> threads;
+            for (int i = 0; i < k; ++i) {
+                threads.emplace_back([&, i] {
+                    for (int n = 0; n < perKiosk; ++n) {
+                        QElapsedTimer t;
+                        t.start();
+                        try {
+                            (kioskPayment(*connections[i], a.payers[i], a.largeReceiver)
+                                 ? posted
+                                 : refused)++;
+                            times[i].push_back(msSince(t));
+                        } catch (const std::exception& e) {
+                            std::cerr << "kiosk " << i + 1 << ": " << e.what() << '\n';
+                            ++failed;
+                        }
+                    }
+                });
+            }
+            for (auto& t : threads)
+                t.join();
+            level.wallMs += msSince(wall);
+            for (const auto& t : times)
+                level.ms.insert(level.ms.end(), t.begin(), t.end());
+            level.posted += posted;
+            level.refused += refused;
+            level.failed += failed;
+        }
+    }
+    std::printf("\n== K kiosks, different payers, one receiver (%d interleaved rounds of %d "
+                "payments per kiosk)\n",
+                rounds, perKiosk);
+    const double one = results[1].posted * 1000.0 / results[1].wallMs;
+    for (int k : levels) {
+        const Level& l = results[k];
+        const double throughput = l.posted * 1000.0 / l.wallMs;
+        std::printf("  K=%d: %.1f payments/s (%.2f x one kiosk), median %.3f ms; posted %d, "
+                    "refused %d, failed %d\n",
+                    k, throughput, throughput / one, median(l.ms), l.posted, l.refused, l.failed);
+    }
+    int failed = 0;
+    for (const auto& [k, l] : results)
+        failed += l.failed;
+    return failed;
+}
+
+// Under callgrind: instructions of the client only, `count` postings of each kind, dumped
+// apart. Collection is off outside the postings (valgrind --collect-atstart=no).
+void instructionCount(Connection& db, const ConnectParams& params, const BenchAccounts& a,
+                      int count) {
+    BareClient bare(params);
+    PostingTemplate small = recordPosting(db, a.payers[0], a.smallReceiver);
+    for (int i = 0; i < 5; ++i) { // warm up caches and lazily made objects
+        kioskPayment(db, a.payers[0], a.smallReceiver);
+        bare.replay(small.next());
+    }
+    for (int i = 0; i < count; ++i) {
+        CALLGRIND_TOGGLE_COLLECT;
+        kioskPayment(db, a.payers[0], a.smallReceiver);
+        CALLGRIND_TOGGLE_COLLECT;
+    }
+    CALLGRIND_DUMP_STATS_AT("kiosk");
+    for (int i = 0; i < count; ++i) {
+        const auto statements = small.next(); // preparing the texts is not the client's work
+        CALLGRIND_TOGGLE_COLLECT;
+        bare.replay(statements);
+        CALLGRIND_TOGGLE_COLLECT;
+    }
+    CALLGRIND_DUMP_STATS_AT("bare");
+}
+
+long long dumpTotal(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression totals(QStringLiteral("^(?:totals|summary): (\\d+)"),
+                                           QRegularExpression::MultilineOption);
+    const auto m = totals.match(QString::fromUtf8(f.readAll()));
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
+
+// Runs this program again under callgrind and reads its two dumps.
+void runCallgrind(const QStringList& passOn, int count) {
+    QTemporaryDir dir;
+    QStringList args = {QStringLiteral("-q"),
+                        QStringLiteral("--tool=callgrind"),
+                        QStringLiteral("--collect-atstart=no"),
+                        QStringLiteral("--callgrind-out-file=") + dir.path() +
+                            QStringLiteral("/cg.out"),
+                        QCoreApplication::applicationFilePath(),
+                        QStringLiteral("--instructions"),
+                        QString::number(count)};
+    args += passOn;
+    QProcess valgrind;
+    valgrind.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    valgrind.start(QStringLiteral("valgrind"), args);
+    valgrind.waitForFinished(-1);
+    const long long kiosk = dumpTotal(dir.path() + QStringLiteral("/cg.out.1"));
+    const long long bare = dumpTotal(dir.path() + QStringLiteral("/cg.out.2"));
+    std::printf("\n== Client instructions per posting (callgrind, %d postings each)\n", count);
+    if (valgrind.exitCode() != 0 || kiosk < 0 || bare < 0) {
+        std::printf("  valgrind run failed (exit %d)\n", valgrind.exitCode());
+        return;
+    }
+    std::printf("  kiosk %lld, bare %lld, kiosk / bare %.3f\n", kiosk / count, bare / count,
+                static_cast<double>(kiosk) / static_cast<double>(bare));
 }
 
 } // namespace
@@ -43,17 +251,25 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCommandLineParser options;
     options.addHelpOption();
-    options.addOption({QStringLiteral("count"), QStringLiteral("Payments per kiosk."),
-                       QStringLiteral("N"), QStringLiteral("200")});
-    options.addOption({QStringLiteral("kiosks"), QStringLiteral("Kiosks posting at once."),
-                       QStringLiteral("K"), QStringLiteral("1")});
-    options.addOption({QStringLiteral("host"), QStringLiteral("Server."), QStringLiteral("H"),
-                       DecodeSetting(builtInSettings().hosts[0])});
-    options.addOption({QStringLiteral("port"), QStringLiteral("Port."), QStringLiteral("P"),
-                       DecodeSetting(builtInSettings().portLocal)});
+    const auto add = [&](const char* name, const char* help, const char* value,
+                         const QString& fallback) {
+        options.addOption({QString::fromLatin1(name), QString::fromLatin1(help),
+                           QString::fromLatin1(value), fallback});
+    };
+    add("rounds", "Interleaved rounds of kiosk/bare, small/large.", "N", QStringLiteral("200"));
+    add("small", "Ledger rows of the small receiver.", "ROWS", QStringLiteral("1000"));
+    add("large", "Ledger rows of the large receiver.", "ROWS", QStringLiteral("1000000"));
+    add("kiosk-rounds", "Interleaved rounds of K = 1, 2, 4, 8.", "N", QStringLiteral("10"));
+    add("per-kiosk", "Payments per kiosk and round.", "N", QStringLiteral("10"));
+    add("callgrind", "Also count client instructions of N postings (0 = skip).", "N",
+        QStringLiteral("50"));
+    add("instructions", "Internal: the run under callgrind.", "N", QStringLiteral("0"));
+    add("host", "Server.", "H", DecodeSetting(builtInSettings().hosts[0]));
+    add("port", "Port.", "P", DecodeSetting(builtInSettings().portLocal));
     options.process(app);
-    const int count = options.value(QStringLiteral("count")).toInt();
-    const int kiosks = std::max(1, options.value(QStringLiteral("kiosks")).toInt());
+    const auto number = [&](const char* name) {
+        return options.value(QString::fromLatin1(name)).toLongLong();
+    };
 
     ConnectParams params;
     params.host = options.value(QStringLiteral("host"));
@@ -62,58 +278,31 @@ int main(int argc, char* argv[]) {
     params.password = DecodeSetting(builtInSettings().password);
     params.database = DecodeSetting(builtInSettings().database);
 
-    std::vector<std::vector<double>> times(kiosks);
-    std::atomic<long long> statements{0};
-    std::atomic<int> posted{0};
-    std::atomic<int> refused{0};
-    std::atomic<int> failed{0};
-    QElapsedTimer wall;
-    wall.start();
-    std::vector<std::thread> threads;
-    for (int k = 0; k < kiosks; ++k) {
-        threads.emplace_back([&, k] {
-            Connection db;
-            db.connect(params);
-            if (db.status() != 0) {
-                std::cerr << "cannot connect: " << db.lastError().toStdString() << '\n';
-                ++failed;
-                return;
-            }
-            for (int i = 0; i < count; ++i) {
-                StatementRecorder recorder;
-                QElapsedTimer t;
-                t.start();
-                try {
-                    const auto balance = checkPaymentPin(db, QStringLiteral("010100000010"),
-                                                         QStringLiteral("555555"));
-                    const auto r = postProductPayment(db, payment(balance.value_or(0)));
-                    (r.outcome == ProductPaymentResult::Outcome::Posted ? posted : refused)++;
-                } catch (const std::exception& e) {
-                    std::cerr << e.what() << '\n';
-                    ++failed;
-                }
-                times[k].push_back(t.nsecsElapsed() / 1e6);
-                if (kiosks == 1)
-                    statements += recorder.statements().size();
-            }
-        });
-    }
-    for (auto& t : threads)
-        t.join();
-    std::vector<double> all;
-    for (const auto& t : times)
-        all.insert(all.end(), t.begin(), t.end());
-    if (all.empty())
+    try {
+        Connection db;
+        connect(db, params);
+        const BenchAccounts accounts = benchAccounts(8);
+        if (number("instructions") > 0) {
+            instructionCount(db, params, accounts, static_cast<int>(number("instructions")));
+            return 0;
+        }
+        prepare(db, accounts, number("small"), number("large"),
+                [](const QString& line) { std::cerr << "seeding " << line.toStdString() << '\n'; });
+        std::printf("receivers: %s with %lld ledger rows, %s with %lld\n",
+                    qPrintable(accounts.smallReceiver), ledgerRows(db, accounts.smallReceiver),
+                    qPrintable(accounts.largeReceiver), ledgerRows(db, accounts.largeReceiver));
+        int failed = compareClients(db, params, accounts, static_cast<int>(number("rounds")));
+        failed += kiosksAtOnce(params, accounts, static_cast<int>(number("kiosk-rounds")),
+                               static_cast<int>(number("per-kiosk")));
+        if (number("callgrind") > 0)
+            runCallgrind({QStringLiteral("--host"), params.host, QStringLiteral("--port"),
+                          QString::number(params.port)},
+                         static_cast<int>(number("callgrind")));
+        const int differences = reconciliationDifferences(db, accounts);
+        std::printf("\nreconciliation of the benchmark's accounts: %d differences\n", differences);
+        return differences == 0 && failed == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
         return 1;
-    std::sort(all.begin(), all.end());
-    const auto at = [&](double q) { return all[static_cast<std::size_t>(q * (all.size() - 1))]; };
-    std::cout << "kiosks " << kiosks << ", payments " << all.size() << ": posted " << posted
-              << ", refused " << refused << ", failed " << failed << '\n'
-              << "ms per payment (PIN check to commit): median " << at(0.5) << ", p90 " << at(0.9)
-              << ", max " << all.back() << '\n'
-              << "throughput " << all.size() * 1000.0 / wall.elapsed() << " payments/s\n";
-    if (kiosks == 1)
-        std::cout << "statements (round trips) per payment: "
-                  << static_cast<double>(statements) / all.size() << '\n';
-    return failed == 0 ? 0 : 1;
+    }
 }

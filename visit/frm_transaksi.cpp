@@ -10,6 +10,7 @@
 #include "frm_input_pin.h"
 #include "login_log.h"
 #include "photo.h"
+#include "postings/product_payment.h"
 #include "printing/print.h"
 
 #include <QCloseEvent>
@@ -397,19 +398,14 @@ void frmTransaksi::CetakNota() {
 }
 
 void frmTransaksi::CekProduk() {
-    const QString code = cboJenis->currentText().left(3);
     try {
-        Sql s;
-        s << "SELECT kalinda_nominal, kalinda_otomatis, kalinda_rekening "
-          << "FROM `cashless-adm`.data_kalinda_produk "
-          << "WHERE kalinda_kode = '" << esc(code) << "'";
-        Recordset rs = db_.open(s);
-        if (rs.eof())
+        const std::optional<Product> product = findProduct(db_, cboJenis->currentText());
+        if (!product)
             return;
-        visit_.set(VisitState::txtRekTujuan, rs.text(QStringLiteral("kalinda_rekening")));
-        if (rs.text(QStringLiteral("kalinda_otomatis")) == QLatin1String("1")) {
+        visit_.set(VisitState::txtRekTujuan, product->account);
+        if (product->fixedPrice) {
             visit_.set(VisitState::txtNominal, QStringLiteral("0"));
-            visit_.set(VisitState::txtNominal, rs.text(QStringLiteral("kalinda_nominal")));
+            visit_.set(VisitState::txtNominal, QString::number(product->price));
             txtNominal->setReadOnly(true);
             cmdReset->hide();
         } else {
@@ -452,9 +448,11 @@ void frmTransaksi::cmdBayar_Click() {
     // Text that is not a number at all is no valid amount either.
     const auto amount = parseRupiah(txtNominal->text());
     if (!amount || *amount <= 0) {
-        showInfo(QStringLiteral("Nominal tidak valid!"), this);
+        showInfo(kNominalTidakValid, this);
         return;
     }
+    if (!productChoiceAccepted(*amount))
+        return;
     frmInputPin form(*this, db_, this);
     form.view = QStringLiteral("Bayar");
     form.txtRfid->setMaxLength(6);
@@ -466,6 +464,33 @@ void frmTransaksi::cmdBayar_Click() {
             payProduct(*this, pin, db_);
     };
     dialogs().exec(form);
+}
+
+bool frmTransaksi::productChoiceAccepted(Rupiah amount) {
+    ProductChoiceRefusal refusal;
+    try {
+        refusal = checkProductChoice(db_, cboJenis->currentText(), amount,
+                                     visit_[VisitState::txtRekTujuan]);
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("Data produk tidak dapat dibaca."), e, this);
+        return false;
+    }
+    switch (refusal) {
+    case ProductChoiceRefusal::None:
+        return true;
+    case ProductChoiceRefusal::UnknownProduct:
+        showInfo(kProdukTidakDitemukan, this);
+        return false;
+    case ProductChoiceRefusal::AmountNotThePrice:
+        // FINISH TRANSACTION unlocks the amount while the product stays chosen.
+        showInfo(kNominalTidakValid, this);
+        txtNominal->setFocus();
+        return false;
+    case ProductChoiceRefusal::NoReceivingAccount:
+        showInfo(kRekeningTujuanTidakValid, this);
+        return false;
+    }
+    return false;
 }
 
 void frmTransaksi::openWithFreshBalance(const std::function<void(KioskScreen&)>& open) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/db.h"
+#include "app/money.h"
 #include "app/visit_state.h"
 
 #include <QWidget>
@@ -109,6 +110,7 @@ private:
     void cmdFinish_Click();
     void cmdReset_Click();
     void cmdBayar_Click();
+    bool productChoiceAccepted(Rupiah amount);
     void cmdKeluar_Click();
     void openWithFreshBalance(const std::function<void(KioskScreen&)>& open);
 

@@ -2,6 +2,7 @@
 #include "app/frm_koneksi.h"
 #include "support/mariadb_server.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_settings.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -18,28 +19,9 @@ using namespace kalinda::test;
 
 namespace {
 
-QString encode3(const QString& plain) {
-    QByteArray b = plain.toLatin1();
-    for (int i = 0; i < 3; ++i)
-        b = b.toBase64();
-    return QString::fromLatin1(b);
-}
-
 const QString kWarning = QStringLiteral(
     "Ada kesalahan dengan koneksi ke server, periksa apakah jaringan/server sudah berjalan "
     "dengan baik!");
-
-// Profile 1 points at this test program's server; 2 to 4 at names that never resolve.
-EncodedSettings testSettings() {
-    EncodedSettings s = builtInSettings();
-    s.hosts = {encode3(QStringLiteral("127.0.0.1")),
-               encode3(QStringLiteral("primary.kalinda.invalid")),
-               encode3(QStringLiteral("backup1.kalinda.invalid")),
-               encode3(QStringLiteral("backup2.kalinda.invalid"))};
-    s.portLocal = encode3(QString::number(MariaDbServer::instance().port()));
-    s.portServer = encode3(QStringLiteral("3306"));
-    return s;
-}
 
 class FrmKoneksiTest : public ::testing::Test {
 protected:

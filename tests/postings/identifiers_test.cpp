@@ -98,6 +98,21 @@ TEST_F(IdentifiersTest, RandomIdHasTheDateAndSixDigits) {
                   QStringLiteral("SELECT FLOOR((RAND() * (999999-100000+1))+100000) as Number ")});
 }
 
+TEST_F(IdentifiersTest, RoundDrawsKeepSixDigitsAndMalformedOnesAreRefused) {
+    // A round draw as the server returns it, a DOUBLE: taken as text it reads "1e+05".
+    const auto fromServer = [](int n) -> RandomNumberSource {
+        return [n](Connection& c) {
+            Sql s("SELECT FLOOR(RAND() * 0) + ");
+            return c.open(s << n << " as Number").value(QStringLiteral("Number"));
+        };
+    };
+    ASSERT_EQ(fromServer(100000)(*db).typeId(), QMetaType::Double);
+    for (int n : {100000, 900000})
+        EXPECT_EQ(randomPostingId(*db, today, fromServer(n)), QStringLiteral("KLD261207%1").arg(n));
+    for (const QVariant& bad : {QVariant(1000000), QVariant(123456.5)})
+        EXPECT_THROW(randomPostingId(*db, today, [&](Connection&) { return bad; }), DbError);
+}
+
 TEST_F(IdentifiersTest, ARandomIdThatExistsIsDrawnAgain) {
     insertLedgerRow(*admin, QStringLiteral("KLD261207111111"));
     QStringList draws = {QStringLiteral("111111"), QStringLiteral("222222")};

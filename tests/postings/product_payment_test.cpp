@@ -126,6 +126,22 @@ TEST_F(ProductPaymentTest, RowsCarryTheIdsAndCrossReferences) {
     EXPECT_EQ(log.text(QStringLiteral("log_transaksi")), QStringLiteral("003 : Jajan Kantin"));
 }
 
+TEST_F(ProductPaymentTest, PayRefusesAnotherPriceAndAnUnknownOrForeignAccount) {
+    admin->execute(Sql("UPDATE `cashless-adm`.data_kalinda_produk SET kalinda_rekening = "
+                       "'029999999999' WHERE kalinda_kode = '010'"));
+    const auto check = [&](const char* entry, Rupiah amount, const char* account) {
+        return checkProductChoice(*db, QString::fromLatin1(entry), amount,
+                                  QString::fromLatin1(account));
+    };
+    using R = ProductChoiceRefusal;
+    EXPECT_EQ(check("004 : Laundry Bulanan", 80000, "020100000004"), R::AmountNotThePrice);
+    EXPECT_EQ(check("099 : Produk Lama", 1000, "020100000003"), R::UnknownProduct);
+    EXPECT_EQ(check("003 : Jajan Kantin", 1000, ""), R::NoReceivingAccount);
+    // Left behind by another product's lookup; a product whose account does not exist.
+    EXPECT_EQ(check("003 : Jajan Kantin", 1000, "020100000001"), R::NoReceivingAccount);
+    EXPECT_EQ(check("010 : Infaq", 1000, "029999999999"), R::NoReceivingAccount);
+}
+
 TEST_F(ProductPaymentTest, DescriptionNamesProductAccountAndHolder) {
     ProductPaymentInput in;
     in.cboJenis = QStringLiteral("ABC : Uang Makan");

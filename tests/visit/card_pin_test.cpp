@@ -198,6 +198,7 @@ protected:
         tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
         screen->cboJenis->setCurrentIndex(
             screen->cboJenis->findText(QStringLiteral("003 : Jajan Kantin")));
+        screen->CekProduk(); // as choosing it in the list does: PAY needs its account
         screen->visit().set(VisitState::txtNominal, QStringLiteral("12500"));
     }
     int payments = 0;

@@ -136,6 +136,25 @@ TEST_F(ProductPaymentFormTest, AfterAFixedAmountProductASecondPayWaitsForTheProd
     EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("130.000"));
 }
 
+TEST_F(ProductPaymentFormTest, AfterFinishAFixedPriceProductIsStillPaidAtItsPrice) {
+    chooseProduct(QStringLiteral("004 : Laundry Bulanan"));
+    QTest::mouseClick(screen->cmdFinish, Qt::LeftButton);
+    tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+    QTest::keyClicks(screen->txtNominal, QStringLiteral("1")); // the product is still chosen
+    QString info;
+    dialogs.onNextModal([&](QDialog& d) {
+        if (auto* f = dynamic_cast<frmInfo*>(&d))
+            info = f->lblInfo->text();
+        d.reject();
+    });
+    QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);
+    EXPECT_EQ(info, QStringLiteral("Nominal tidak valid!"));
+    EXPECT_EQ(screen->focusWidget(), screen->txtNominal);
+    screen->txtNominal->setText(QStringLiteral("75000"));
+    payWithPin(QStringLiteral("234567"));
+    EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("75.000"));
+}
+
 TEST_F(ProductPaymentFormTest, NotEnoughMoneyKeepsThePinFormOpenWithTheReason) {
     chooseProduct(QStringLiteral("003 : Jajan Kantin"));
     screen->txtNominal->setText(QStringLiteral("150000"));

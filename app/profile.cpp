@@ -1,0 +1,35 @@
+#include "profile.h"
+
+#include "connection.h"
+
+namespace kalinda {
+
+bool isProfileCode(const QString& code) {
+    for (const auto& profile : connectionProfiles()) {
+        if (code == profile.code)
+            return true;
+    }
+    return false;
+}
+
+bool ApplyProfile(const QString& code, const EncodedSettings& stored) {
+    ConnectionSettings& s = connectionSettings();
+    const auto& profiles = connectionProfiles();
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        if (code == profiles[i].code) {
+            s.ServerAddress = DecodeSetting(stored.hosts[i]);
+            s.ServerPort = DecodeSetting(i == 0 ? stored.portLocal : stored.portServer);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ConnectProfile(const QString& code, const EncodedSettings& stored) {
+    ApplyProfile(code, stored);
+    OpenSpareConnection(stored);
+    OpenConnection(stored);
+    return DbConn().status() == 0;
+}
+
+} // namespace kalinda

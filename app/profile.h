@@ -1,0 +1,20 @@
+#pragma once
+
+#include "settings.h"
+
+#include <QString>
+
+namespace kalinda {
+
+// True for the code of one of the four profiles.
+bool isProfileCode(const QString& code);
+
+// Puts the server address and port of the profile with `code` ("1".."4") into the connection
+// settings. An unknown code leaves the previous settings and gives false.
+bool ApplyProfile(const QString& code, const EncodedSettings& stored = builtInSettings());
+
+// Applies the profile and opens the spare and the main connection, as choosing it on the
+// connection form does. True when the main connection stands. For starts without that form.
+bool ConnectProfile(const QString& code, const EncodedSettings& stored = builtInSettings());
+
+} // namespace kalinda

@@ -1,0 +1,229 @@
+#include "frm_laporan.h"
+
+#include "app/dialogs.h"
+#include "report_output.h"
+#include "report_render.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kalinda {
+namespace {
+
+const QString kAllUsers = QStringLiteral("(semua)");
+
+QDateEdit* datePicker(const QDate& date, QWidget* parent) {
+    auto* edit = new QDateEdit(date, parent);
+    edit->setCalendarPopup(true);
+    edit->setDisplayFormat(QStringLiteral("dd-MM-yyyy"));
+    return edit;
+}
+
+QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+// The first printer that is not the default destination, which on a kiosk is the raw
+// receipt queue; the print dialog still lets the operator choose another.
+void preselectPagePrinter(QPrinter& printer) {
+    const QString receipts = QPrinterInfo::defaultPrinterName();
+    for (const QString& name : QPrinterInfo::availablePrinterNames()) {
+        if (name != receipts) {
+            printer.setPrinterName(name);
+            return;
+        }
+    }
+}
+
+class BusyPointer {
+public:
+    BusyPointer() { QApplication::setOverrideCursor(QCursor(Qt::BusyCursor)); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+} // namespace
+
+frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidget* parent)
+    : QWidget(parent)
+    , db_(db)
+    , operatorName_(std::move(operatorName)) {
+    setObjectName(QStringLiteral("frmLaporan"));
+    setWindowTitle(QStringLiteral("Laporan Transaksi - ") + kAppTitle);
+
+    lblDari = new QLabel(QStringLiteral("&Dari tanggal"), this);
+    dtpDari = datePicker(QDate(today.year(), today.month(), 1), this);
+    dtpDari->setObjectName(QStringLiteral("dtpDari"));
+    lblSampai = new QLabel(QStringLiteral("&Sampai tanggal"), this);
+    dtpSampai = datePicker(today, this);
+    dtpSampai->setObjectName(QStringLiteral("dtpSampai"));
+    lblPengguna = new QLabel(QStringLiteral("&User"), this);
+    cboUser = new QComboBox(this);
+    cboUser->setObjectName(QStringLiteral("cboUser"));
+    lblDari->setBuddy(dtpDari);
+    lblSampai->setBuddy(dtpSampai);
+    lblPengguna->setBuddy(cboUser);
+    // Screen readers name each input by its label.
+    dtpDari->setAccessibleName(QStringLiteral("Dari tanggal"));
+    dtpSampai->setAccessibleName(QStringLiteral("Sampai tanggal"));
+    cboUser->setAccessibleName(QStringLiteral("User"));
+
+    cmdPreview = button(QStringLiteral("&Pratinjau"), "cmdPreview", this);
+    cmdCetak = button(QStringLiteral("&Cetak..."), "cmdCetak", this);
+    cmdPdf = button(QStringLiteral("Simpan P&DF..."), "cmdPdf", this);
+    cmdCsv = button(QStringLiteral("Simpan C&SV..."), "cmdCsv", this);
+
+    auto* form = new QFormLayout;
+    form->addRow(lblDari, dtpDari);
+    form->addRow(lblSampai, dtpSampai);
+    form->addRow(lblPengguna, cboUser);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {cmdPreview, cmdCetak, cmdPdf, cmdCsv})
+        buttons->addWidget(b);
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(QStringLiteral("LAPORAN TRANSAKSI"), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    layout->addWidget(title);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+
+    connect(cmdPreview, &QPushButton::clicked, this, [this] { cmdPreview_Click(); });
+    connect(cmdCetak, &QPushButton::clicked, this, [this] { cmdCetak_Click(); });
+    connect(cmdPdf, &QPushButton::clicked, this, [this] { cmdPdf_Click(); });
+    connect(cmdCsv, &QPushButton::clicked, this, [this] { cmdCsv_Click(); });
+
+    Form_Load();
+}
+
+void frmLaporan::Form_Load() {
+    cboUser->clear();
+    cboUser->addItem(kAllUsers);
+    try {
+        params_ = LoadParameters(db_).AppParam;
+        cboUser->addItems(reportUsers(db_));
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("Data laporan tidak dapat dibaca."), e, this);
+    }
+}
+
+std::optional<ReportPeriod> frmLaporan::period() {
+    if (dtpDari->date() > dtpSampai->date()) {
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Tanggal awal tidak boleh lebih dari tanggal akhir!"), this);
+        dtpDari->setFocus();
+        return std::nullopt;
+    }
+    const QString user = cboUser->currentIndex() > 0 ? cboUser->currentText() : QString();
+    return ReportPeriod{dtpDari->date(), dtpSampai->date(), user};
+}
+
+void frmLaporan::withReport(const QString& what, const std::function<void(rptTransaksi&)>& output) {
+    const auto chosen = period();
+    if (!chosen)
+        return;
+    rptTransaksi report(db_, params_, *chosen, operatorName_);
+    try {
+        output(report);
+    } catch (const DbError& e) {
+        showDatabaseError(what, e, this);
+    }
+}
+
+void frmLaporan::cmdPreview_Click() {
+    withReport(QStringLiteral("Laporan tidak dapat ditampilkan."), [this](rptTransaksi& report) {
+        QPrinter printer(QPrinter::HighResolution);
+        preselectPagePrinter(printer);
+        QPrintPreviewDialog preview(&printer, this);
+        preview.setObjectName(QStringLiteral("previewLaporan"));
+        preview.setWindowTitle(QStringLiteral("LAPORAN TRANSAKSI"));
+        std::optional<DbError> failed;
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* target) {
+            if (failed)
+                return;
+            try {
+                BusyPointer busy;
+                renderReport(report, *target);
+            } catch (const DbError& e) {
+                failed = e; // shown once the preview is closed
+            }
+        });
+        dialogs().exec(preview);
+        if (failed)
+            throw *failed;
+    });
+}
+
+void frmLaporan::cmdCetak_Click() {
+    withReport(QStringLiteral("Laporan tidak dapat dicetak."), [this](rptTransaksi& report) {
+        QPrinter printer(QPrinter::HighResolution);
+        preselectPagePrinter(printer);
+        QPrintDialog ask(&printer, this);
+        ask.setObjectName(QStringLiteral("printLaporan"));
+        if (dialogs().exec(ask) != QDialog::Accepted)
+            return;
+        BusyPointer busy;
+        if (const QString error = printReport(report, printer); !error.isEmpty())
+            showMessage(MessageIcon::Warning, error, this);
+    });
+}
+
+std::optional<QString> frmLaporan::askFile(const QString& title, const QString& filter,
+                                           const QString& suffix) {
+    const QString name = QStringLiteral("laporan-transaksi-%1-%2.%3")
+                             .arg(dtpDari->date().toString(QStringLiteral("yyyyMMdd")),
+                                  dtpSampai->date().toString(QStringLiteral("yyyyMMdd")), suffix);
+    QFileDialog ask(this, title, QDir::home().filePath(name), filter);
+    ask.setObjectName(QStringLiteral("fileLaporan"));
+    ask.setAcceptMode(QFileDialog::AcceptSave);
+    ask.setDefaultSuffix(suffix);
+    ask.setFileMode(QFileDialog::AnyFile);
+    if (dialogs().exec(ask) != QDialog::Accepted || ask.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ask.selectedFiles().constFirst();
+}
+
+void frmLaporan::saveAs(const QString& kind, const QString& suffix, const Saver& save) {
+    if (!period())
+        return;
+    const auto path = askFile(QStringLiteral("Simpan ") + kind,
+                              kind + QStringLiteral(" (*.") + suffix + QStringLiteral(")"), suffix);
+    if (!path)
+        return;
+    withReport(QStringLiteral("Laporan tidak dapat disimpan."), [&](rptTransaksi& report) {
+        BusyPointer busy;
+        const QString error = save(report, *path);
+        if (error.isEmpty())
+            showMessage(MessageIcon::Information, QStringLiteral("Laporan disimpan: ") + *path,
+                        this);
+        else
+            showMessage(MessageIcon::Warning, error, this);
+    });
+}
+
+void frmLaporan::cmdPdf_Click() {
+    saveAs(QStringLiteral("PDF"), QStringLiteral("pdf"),
+           [](rptTransaksi& report, const QString& path) { return saveReportPdf(report, path); });
+}
+
+void frmLaporan::cmdCsv_Click() {
+    saveAs(QStringLiteral("CSV"), QStringLiteral("csv"), saveReportCsv);
+}
+
+} // namespace kalinda

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "report.h"
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+
+namespace kalinda {
+
+// The operator's window for the transaction report: the period, the user, and the report
+// previewed, printed through a print dialog, or saved as PDF or CSV.
+class frmLaporan final : public QWidget {
+    Q_OBJECT
+public:
+    frmLaporan(Connection& db, QString operatorName, QDate today = QDate::currentDate(),
+               QWidget* parent = nullptr);
+
+    QLabel* lblDari;
+    QDateEdit* dtpDari;
+    QLabel* lblSampai;
+    QDateEdit* dtpSampai;
+    QLabel* lblPengguna;
+    QComboBox* cboUser;
+    QPushButton* cmdPreview;
+    QPushButton* cmdCetak;
+    QPushButton* cmdPdf;
+    QPushButton* cmdCsv;
+
+    // The report as the controls ask for it; nullopt (after a message) for a reversed period.
+    std::optional<ReportPeriod> period();
+
+private:
+    void Form_Load();
+    void cmdPreview_Click();
+    void cmdCetak_Click();
+    void cmdPdf_Click();
+    void cmdCsv_Click();
+    // Runs `output` on a fresh report of the chosen period, showing database errors.
+    void withReport(const QString& what, const std::function<void(rptTransaksi&)>& output);
+    using Saver = std::function<QString(rptTransaksi&, const QString& path)>;
+    void saveAs(const QString& kind, const QString& suffix, const Saver& save);
+    std::optional<QString> askFile(const QString& title, const QString& filter,
+                                   const QString& suffix);
+
+    Connection& db_;
+    QString operatorName_;
+    AppParameters params_;
+};
+
+} // namespace kalinda

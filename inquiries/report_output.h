@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class QIODevice;
+class QPrinter;
+
+namespace kalinda {
+
+class rptTransaksi;
+
+// The rows as CSV for a spreadsheet: UTF-8, ";" between fields, one header line, one line per
+// row, dates yyyy-mm-dd, amounts as plain digits.
+void writeReportCsv(rptTransaksi& report, QIODevice& out);
+
+// Each writes the whole report and gives an empty text on success, else what went wrong. A file
+// is replaced only once it is complete. Database errors go to the caller.
+QString saveReportPdf(rptTransaksi& report, const QString& path, int* pages = nullptr);
+QString saveReportCsv(rptTransaksi& report, const QString& path);
+// A named A4 printer; never the default destination, which on a kiosk is the receipt queue.
+QString printReport(rptTransaksi& report, const QString& printerName);
+QString printReport(rptTransaksi& report, QPrinter& printer);
+
+} // namespace kalinda

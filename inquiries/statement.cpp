@@ -1,0 +1,68 @@
+#include "statement.h"
+
+namespace kalinda {
+
+Sql statementQuery(const QString& rekening) {
+    Sql s;
+    s << "SELECT trans_id, trans_tanggal, trans_kode, trans_jumlah_masuk, trans_jumlah_keluar, "
+      << "trans_saldo_akhir, trans_uraian, trans_reg_alias, trans_reg_time "
+      << "FROM `cashless-adm`.data_tabungan_trans "
+      << "WHERE trans_rekening = '" << esc(rekening) << "' AND trans_status = 1 "
+      << "AND (trans_tanggal BETWEEN `cashless-adm`.GetAppInfo('TanggalMigrasi') AND CURDATE()) "
+      << "ORDER BY trans_reg_time DESC ";
+    return s;
+}
+
+Sql confirmedBalanceQuery(const QString& rekening) {
+    Sql s;
+    s << "SELECT COALESCE(SUM(trans_jumlah_masuk) - SUM(trans_jumlah_keluar), 0) AS Saldo "
+      << "FROM `cashless-adm`.data_tabungan_trans "
+      << "WHERE trans_rekening = '" << esc(rekening) << "' AND trans_status = 1 "
+      << "AND trans_tanggal <= CURDATE()";
+    return s;
+}
+
+void walkRunningBalance(std::vector<StatementLine>& lines, Rupiah closing) {
+    Rupiah balance = closing;
+    for (StatementLine& line : lines) {
+        line.Saldo = balance;
+        balance += line.trans_jumlah_keluar - line.trans_jumlah_masuk;
+    }
+}
+
+Statement readStatement(Connection& db, const QString& rekening) {
+    // The session reads committed data statement by statement; one repeatable-read
+    // transaction makes the two reads see the same rows.
+    db.execute(Sql("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    Transaction snapshot(db);
+    Statement statement;
+    Recordset rs = db.open(statementQuery(rekening));
+    statement.lines.reserve(static_cast<std::size_t>(rs.rowCount()));
+    for (; !rs.eof(); rs.moveNext()) {
+        StatementLine line;
+        line.trans_id = rs.text(QStringLiteral("trans_id"));
+        line.trans_tanggal = rs.text(QStringLiteral("trans_tanggal"));
+        line.trans_kode = rs.text(QStringLiteral("trans_kode"));
+        line.trans_jumlah_masuk = toRupiah(rs.value(QStringLiteral("trans_jumlah_masuk")));
+        line.trans_jumlah_keluar = toRupiah(rs.value(QStringLiteral("trans_jumlah_keluar")));
+        line.trans_uraian = rs.text(QStringLiteral("trans_uraian"));
+        line.trans_reg_alias = rs.text(QStringLiteral("trans_reg_alias"));
+        line.trans_reg_time = rs.text(QStringLiteral("trans_reg_time"));
+        statement.lines.push_back(std::move(line));
+    }
+    rs.close();
+    Recordset balance = db.open(confirmedBalanceQuery(rekening));
+    statement.closingBalance = balance.eof() ? 0 : toRupiah(balance.value(QStringLiteral("Saldo")));
+    balance.close();
+    snapshot.commit();
+    walkRunningBalance(statement.lines, statement.closingBalance);
+    return statement;
+}
+
+void logStatementView(Connection& db, const VisitState& visit) {
+    Sql s = logTransaksiHead(visit);
+    s << "', log_transaksi = 'LIHAT MUTASI', log_keterangan = 'LIHAT MUTASI SUKSES' ";
+    db.execute(s);
+}
+
+} // namespace kalinda

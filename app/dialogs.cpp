@@ -66,23 +66,30 @@ void showMessage(MessageIcon icon, const QString& text, QWidget* parent) {
     dialogs().message(parent, icon, text, kAppTitle);
 }
 
-void showDatabaseError(const QString& what, const DbError& error, QWidget* parent) {
-    QString advice;
+namespace {
+
+QString adviceFor(const DbError& error) {
+    // READ COMMITTED postings cannot be written to a binary log in the STATEMENT format.
+    if (error.code() == 1665)
+        return QStringLiteral("Format binary log server (binlog_format) harus MIXED atau ROW. "
+                              "Hubungi petugas server.");
     switch (error.kind()) {
     case DbError::Kind::Connection:
-        advice =
-            QStringLiteral("Koneksi ke server terputus. Periksa jaringan/server, lalu coba lagi.");
-        break;
+        return QStringLiteral(
+            "Koneksi ke server terputus. Periksa jaringan/server, lalu coba lagi.");
     case DbError::Kind::Conflict:
-        advice = QStringLiteral("Server sedang sibuk. Silakan coba lagi.");
-        break;
+        return QStringLiteral("Server sedang sibuk. Silakan coba lagi.");
     default:
-        advice = QStringLiteral("Server menolak perintah. Hubungi petugas bila berulang.");
-        break;
+        return QStringLiteral("Server menolak perintah. Hubungi petugas bila berulang.");
     }
+}
+
+} // namespace
+
+void showDatabaseError(const QString& what, const DbError& error, QWidget* parent) {
     showMessage(MessageIcon::Warning,
-                what + QStringLiteral("\n") + advice + QStringLiteral("\n\n(") + error.message() +
-                    QLatin1Char(')'),
+                what + QStringLiteral("\n") + adviceFor(error) + QStringLiteral("\n\n(") +
+                    error.message() + QLatin1Char(')'),
                 parent);
 }
 

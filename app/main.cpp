@@ -1,13 +1,16 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
 #include "app/profile.h"
+#include "app/unattended_start.h"
 #include "inquiries/frm_laporan.h"
 #include "inquiries/frm_transaksi_mutasi.h"
 #include "inquiries/frm_transaksi_spp.h"
 #include "inquiries/report_command.h"
+#include "postings/frm_transaksi_baru.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
 #include "postings/frm_transaksi_kirna.h"
+#include "postings/frm_transaksi_tarik.h"
 #include "visit/frm_transaksi.h"
 
 #include <QApplication>
@@ -115,6 +118,10 @@ int main(int argc, char* argv[]) {
     actions.openGantiPin = [](KioskScreen& screen) { openGantiPin(screen, DbConn()); };
     actions.openMutasi = [](KioskScreen& screen) { openMutasi(screen, DbConn()); };
     actions.openTunggakan = [](KioskScreen& screen) { openTunggakan(screen, DbConn()); };
+    actions.openFee = [](KioskScreen& screen, const QString& view) {
+        openFeePayment(screen, DbConn(), view);
+    };
+    actions.openTransfer = [](KioskScreen& screen) { showTransfer(screen, DbConn()); };
     actions.openKirna = [](KioskScreen& screen) { openKirna(screen, DbConn()); };
 
     std::function<void()> showMain;
@@ -139,15 +146,20 @@ int main(int argc, char* argv[]) {
         };
     }
 
-    // A chosen profile that connects skips the connection form; one that fails falls back to it.
-    if (!profile.isEmpty() && ConnectProfile(profile)) {
-        showMain();
-        return QApplication::exec();
+    const auto showConnectionForm = [showMain]() -> QWidget* {
+        auto* start = new frmKoneksi(showMain);
+        start->adjustSize();
+        start->move(QGuiApplication::primaryScreen()->availableGeometry().center() -
+                    start->rect().center());
+        start->show();
+        return start;
+    };
+    if (profile.isEmpty()) {
+        showConnectionForm();
+    } else {
+        // Started by the kiosk session: nobody picks a profile, and the server may still be
+        // booting.
+        (new UnattendedStart(profile, showMain, showConnectionForm))->start();
     }
-    auto* start = new frmKoneksi(showMain);
-    start->adjustSize();
-    start->move(QGuiApplication::primaryScreen()->availableGeometry().center() -
-                start->rect().center());
-    start->show();
     return QApplication::exec();
 }

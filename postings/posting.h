@@ -4,24 +4,81 @@
 #include "app/money.h"
 
 #include <functional>
+#include <optional>
 
 namespace kalinda {
+
+// How to tell, after the connection was lost during COMMIT, whether a posting is stored.
+struct PostingProof {
+    QString id; // what the administration looks the posting up by
+    Sql lookup; // returns a row only when the posting is stored
+};
+
+// The connection was lost during COMMIT and the server could not be asked afterwards whether
+// the posting is stored. Nothing may be printed for it until that is known.
+class PostingOutcomeUnknown : public DbError {
+public:
+    PostingOutcomeUnknown(const DbError& cause, std::optional<PostingProof> proof,
+                          unsigned long lostSession);
+
+    // Empty when the posting gave no proof: it can then only be checked by hand.
+    const std::optional<PostingProof>& proof() const { return proof_; }
+    unsigned long lostSession() const { return lostSession_; }
+
+private:
+    std::optional<PostingProof> proof_;
+    unsigned long lostSession_;
+};
 
 // A posting written all or nothing, safe against another kiosk posting on the same account:
 // the payer's account row is locked first and the spendable balance read again under the lock.
 // Nothing is kept unless commit() runs; the destructor rolls back.
+//
+// A lost COMMIT is resolved here, for every posting kind. Adopting it takes two steps:
+// 1. Right before commit(), the posting says how its rows are found:
+//        posting.proveStoredBy(id, debitRowLookup(id, account, amount));   // ledger.h
+//    or, without a debit row (PIN change, block), a query that finds the account row only as
+//    the posting leaves it, e.g. "SELECT tab_rekening FROM … WHERE tab_rekening = '…' AND
+//    tab_pin = '<new PIN>'". commit() then returns normally when the posting turns out stored,
+//    throws the connection's DbError when nothing was booked, and PostingOutcomeUnknown when
+//    the server cannot be asked. A posting under a plain Transaction (block) commits through
+//    commitOrLookUp() with its proof instead.
+// 2. The form runs the posting through runPosting() (posting_outcome.h) with its failure text
+//    and its receipt values; a result means "go the usual way" (the form's one success path:
+//    main screen, CetakNota, message). Failures are shown there; an unknown outcome is kept
+//    and settled (receipt, or "not booked") at the next card tap or posting.
 class PostingTransaction {
 public:
     PostingTransaction(Connection& db, const QString& payerAccount);
+    // A posting between two accounts of students, who may post to each other at the same
+    // moment: both rows are locked in ascending account order, so two such postings queue
+    // behind each other instead of deadlocking.
+    PostingTransaction(Connection& db, const QString& payerAccount, const QString& otherAccount);
 
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }
-    void commit() { transaction_.commit(); }
+
+    void proveStoredBy(const QString& id, const Sql& lookup);
+    void commit();
 
 private:
+    void readBalance(const QString& payerAccount);
+
+    Connection& db_;
     Transaction transaction_;
     Rupiah balance_ = 0;
+    std::optional<PostingProof> proof_;
 };
+
+// Commits `transaction`; after a lost COMMIT, looks the posting up as PostingTransaction::commit
+// does. For postings that lock their rows on their own (block) under a plain Transaction.
+void commitOrLookUp(Connection& db, Transaction& transaction,
+                    const std::optional<PostingProof>& proof);
+
+// Whether the posting is stored. The session that lost its COMMIT is ended first (it may live
+// on at the server behind a broken link), so the answer is final. Throws DbError when the
+// server cannot be asked.
+bool isPostingStored(Connection& db, const PostingProof& proof, unsigned long lostSession);
 
 // Runs `posting` again when the server broke a deadlock between two kiosks by undoing it
 // (it is then safe to repeat: nothing of it was kept).

@@ -114,6 +114,7 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
         db.execute(creditRow(move, r.transId + QStringLiteral("##")));
         db.execute(recomputeBalance(in.NoRekening));
         db.execute(recomputeBalance(in.txtRekTujuan));
+        posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, in.amount));
         posting.commit();
         return r;
     });

@@ -1,6 +1,7 @@
 #include "receipt.h"
 
 #include "app/db.h"
+#include "app/visit_state.h"
 
 #include <QList>
 #include <QLocale>
@@ -45,6 +46,20 @@ QString field(const char* label, const QString& value) {
 }
 
 } // namespace
+
+ReceiptValues receiptOfVisit(const VisitState& visit) {
+    ReceiptValues values;
+    values.account = visit[VisitState::txtNorek];
+    values.name = visit[VisitState::txtNama];
+    values.kelas = visit[VisitState::txtKelas];
+    values.kind = visit[VisitState::JenisTrans];
+    values.target = visit[VisitState::RekTujuan];
+    values.amount = visit[VisitState::Nominal];
+    values.transId = visit[VisitState::TransID];
+    values.operatorAlias = operatorAlias();
+    values.operatorName = operatorName();
+    return values;
+}
 
 ReceiptSettings readReceiptSettings(Connection& db) {
     ReceiptSettings settings;

@@ -7,6 +7,7 @@
 namespace kalinda {
 
 class Connection;
+class VisitState;
 
 // The receipt layout as stored in set_cetakan: the raw text of each key, empty when missing.
 struct ReceiptSettings {
@@ -32,6 +33,9 @@ struct ReceiptValues {
     QString operatorAlias; // the Channel line; empty in this kiosk
     QString operatorName;  // ends the Printed line; empty in this kiosk
 };
+
+// The receipt of the visit's last posting (TransID, Nominal, JenisTrans, RekTujuan).
+ReceiptValues receiptOfVisit(const VisitState& visit);
 
 inline const QString kReceiptTitle = QStringLiteral("TRANSAKSI KALINDA CASHLESS");
 inline constexpr int kReceiptLines = 26;

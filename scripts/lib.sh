@@ -11,6 +11,7 @@ KALINDA_PACKAGES=(
     libcups2-dev cups cups-client cups-bsd
     googletest libgtest-dev
     xvfb poppler-utils
+    dpkg-dev lintian systemd cage xwayland qt6-wayland
 )
 
 log() { printf '==> %s\n' "$*" >&2; }

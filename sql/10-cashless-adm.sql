@@ -215,8 +215,10 @@ BEGIN
     RETURN GREATEST(v_limit - v_terpakai, 0);
 END;;
 
+-- DETERMINISTIC so that a query comparing a column with it calls it once and can use an index
+-- (the statement's date range); the setting does not change while a statement runs.
 CREATE FUNCTION GetAppInfo(p_key VARCHAR(50)) RETURNS VARCHAR(255)
-    READS SQL DATA
+    DETERMINISTIC READS SQL DATA
 BEGIN
     RETURN (SELECT info_value FROM app_info WHERE info_key = p_key);
 END;;

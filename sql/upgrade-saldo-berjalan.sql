@@ -14,6 +14,14 @@ CREATE TABLE IF NOT EXISTS data_tabungan_saldo (
 
 DELIMITER ;;
 
+-- DETERMINISTIC so that a query comparing a column with it calls it once and can use an index
+-- (the statement's date range); the setting does not change while a statement runs.
+CREATE OR REPLACE FUNCTION GetAppInfo(p_key VARCHAR(50)) RETURNS VARCHAR(255)
+    DETERMINISTIC READS SQL DATA
+BEGIN
+    RETURN (SELECT info_value FROM app_info WHERE info_key = p_key);
+END;;
+
 -- An account's running total (see data_tabungan_saldo). An account without a total yet has
 -- only rows that reached the ledger without its triggers: they are added up here instead.
 CREATE OR REPLACE FUNCTION GetTabSaldoBerjalan(p_rekening VARCHAR(20)) RETURNS BIGINT

@@ -4,6 +4,7 @@
 #include "app/money.h"
 #include "app/parameters.h"
 #include "card_lookup.h"
+#include "postings/posting_outcome.h"
 #include "postings/product_payment.h"
 
 #include <QHBoxLayout>
@@ -97,6 +98,10 @@ void frmInputPin::CekKartu() {
         focusEntry();
         return;
     }
+    if (settlePendingPosting(db_, this) == Settlement::StillUnknown) {
+        focusEntry();
+        return;
+    }
     std::optional<CardAccount> account;
     try {
         account = lookupCard(db_, card, *pin);
@@ -133,6 +138,12 @@ void frmInputPin::CekKartu() {
 void frmInputPin::CekPinBayar() {
     if (txtRfid->text().size() != 6)
         return;
+    // A payment whose outcome was in doubt is settled first; the student then decides anew.
+    if (settlePendingPosting(db_, this) != Settlement::NothingPending) {
+        txtRfid->clear();
+        focusEntry();
+        return;
+    }
     VisitState& v = screen_.visit();
     try {
         const auto active = checkPaymentPin(db_, v[VisitState::txtNorek], txtRfid->text());
@@ -174,22 +185,31 @@ void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
     in.amount = parseRupiah(v[VisitState::txtNominal]).value_or(0);
     in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
 
-    ProductPaymentResult result;
-    try {
-        result = postProductPayment(db, in);
-    } catch (const IdCapacityError& e) {
-        form.lblInfo->setText(QStringLiteral("TRANSAKSI GAGAL"));
-        showMessage(MessageIcon::Warning, e.message(), &form);
-        return;
-    } catch (const DbError& e) {
-        form.lblInfo->setText(QStringLiteral("TRANSAKSI GAGAL"));
-        showDatabaseError(QStringLiteral("Transaksi gagal, tidak ada yang dibukukan."), e, &form);
+    PostingReport report;
+    report.failedText = QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.");
+    // Printed if the outcome is in doubt and the payment later turns out stored.
+    ReceiptValues receipt = receiptOfVisit(v);
+    receipt.kind = v[VisitState::cboJenis];
+    receipt.target = v[VisitState::txtRekTujuan];
+    receipt.amount = v[VisitState::txtNominal];
+    report.receipt = receipt;
+
+    const auto result = runPosting<ProductPaymentResult>(
+        db, &form, report, [&] { return postProductPayment(db, in); });
+    if (!result) {
+        form.lblInfo->setText(pendingPostingId() ? QStringLiteral("TRANSAKSI BELUM PASTI")
+                                                 : QStringLiteral("TRANSAKSI GAGAL"));
         return;
     }
-    if (result.outcome != ProductPaymentResult::Outcome::Posted) {
+    if (result->outcome != ProductPaymentResult::Outcome::Posted) {
         form.lblInfo->setText(kSaldoTidakMencukupi);
         return;
     }
+    productPaid(screen, form, *result);
+}
+
+void productPaid(KioskScreen& screen, frmInputPin& form, const ProductPaymentResult& result) {
+    VisitState& v = screen.visit();
     form.lblInfo->setText(kTransaksiBerhasil);
     v.set(VisitState::TransID, result.transId);
     v.set(VisitState::Nominal, v[VisitState::txtNominal]);

@@ -2,6 +2,7 @@
 
 #include "app/db.h"
 #include "app/visit_state.h"
+#include "postings/product_payment.h"
 
 #include <QDialog>
 #include <functional>
@@ -51,5 +52,7 @@ private:
 // The product payment after a correct PIN: posts it, shows the outcome on the form, and on
 // success updates the main screen, prints the receipt and closes the form.
 void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db);
+// The payment is stored: main screen, receipt, message, form closed.
+void productPaid(KioskScreen& screen, frmInputPin& form, const ProductPaymentResult& result);
 
 } // namespace kalinda

@@ -384,17 +384,7 @@ void frmTransaksi::cekLimitTransfer() {
 }
 
 void frmTransaksi::CetakNota() {
-    ReceiptValues values;
-    values.account = visit_[VisitState::txtNorek];
-    values.name = visit_[VisitState::txtNama];
-    values.kelas = visit_[VisitState::txtKelas];
-    values.kind = visit_[VisitState::JenisTrans];
-    values.target = visit_[VisitState::RekTujuan];
-    values.amount = visit_[VisitState::Nominal];
-    values.transId = visit_[VisitState::TransID];
-    values.operatorAlias = operatorAlias();
-    values.operatorName = operatorName();
-    kalinda::CetakNota(db_, values, this);
+    kalinda::CetakNota(db_, receiptOfVisit(visit_), this);
 }
 
 void frmTransaksi::CekProduk() {

@@ -1,5 +1,8 @@
 #include "support/mariadb_server.h"
+#include "support/tcp_proxy.h"
 
+#include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kalinda;
@@ -200,6 +203,78 @@ TEST(DbConnect, FailsFastAndReportsStatus) {
     p = MariaDbServer::instance().kioskParams();
     c.connect(p.host, p.user, p.password, p.database, p.port);
     EXPECT_EQ(c.status(), 0);
+}
+
+long long scratchRows(Connection& admin) {
+    return scalarInt(admin, Sql("SELECT COUNT(*) FROM scratch"));
+}
+
+// However the server lost the session (KILL from another session, a restart), a write that
+// was never sent goes through on a new session, once and without an error.
+TEST_F(DbTest, ALostConnectionIsOpenedAgainForTheNextStatement) {
+    const std::pair<const char*, std::function<void()>> losses[] = {
+        {"KILL", [&] { killSession(*admin, *db); }},
+        {"restart", [] { MariaDbServer::instance().restart(); }},
+    };
+    for (const auto& [name, lose] : losses) {
+        SCOPED_TRACE(name);
+        admin->execute(Sql("TRUNCATE TABLE scratch"));
+        lose();
+        db->execute(Sql("INSERT INTO scratch SET txt = 'log row'"));
+        EXPECT_EQ(scratchRows(*admin), 1);
+    }
+    EXPECT_EQ(db->reconnects(), 2);
+}
+
+TEST_F(DbTest, ALossInsideATransactionFailsItAndNothingLandsOutsideIt) {
+    {
+        Transaction tx(*db);
+        db->execute(Sql("INSERT INTO scratch SET txt = 'first'"));
+        killSession(*admin, *db);
+        // Neither this statement nor the next may start a new session of their own.
+        EXPECT_THROW(db->execute(Sql("INSERT INTO scratch SET txt = 'second'")), DbError);
+        EXPECT_THROW(db->execute(Sql("INSERT INTO scratch SET txt = 'third'")), DbError);
+    }
+    EXPECT_EQ(scratchRows(*admin), 0);
+    db->execute(Sql("INSERT INTO scratch SET txt = 'after'"));
+    EXPECT_EQ(scratchRows(*admin), 1);
+}
+
+// The server ran the write but its answer never came back: sending it again would store it
+// twice. A read lost the same way is simply asked again.
+TEST_F(DbTest, AWriteLostWhileTheServerRanItIsNotSentAgain) {
+    TcpProxy proxy(MariaDbServer::instance().port());
+    Connection viaProxy;
+    viaProxy.connect(kioskParamsThrough(proxy));
+    proxy.cutAt("INSERT INTO scratch", TcpProxy::Cut::AfterSending);
+    EXPECT_THROW(viaProxy.execute(Sql("INSERT INTO scratch SET txt = 'once'")), DbError);
+    for (int i = 0; i < 100 && scratchRows(*admin) == 0; ++i)
+        QThread::msleep(20);
+    EXPECT_EQ(scratchRows(*admin), 1);
+    proxy.cutAt("SELECT COUNT(*) FROM scratch", TcpProxy::Cut::AfterSending);
+    EXPECT_EQ(scalar(viaProxy, Sql("SELECT COUNT(*) FROM scratch")), QStringLiteral("1"));
+    EXPECT_EQ(proxy.cuts(), 2);
+}
+
+// A wait for another kiosk's lock ends as a conflict well before the read timeout; only the
+// postings ask for READ COMMITTED.
+TEST_F(DbTest, LockWaitsEndAsConflictsAndTheSessionKeepsTheServersIsolation) {
+    EXPECT_EQ(scalar(*db, Sql("SELECT @@SESSION.innodb_lock_wait_timeout")), QStringLiteral("5"));
+    EXPECT_EQ(scalar(*db, Sql("SELECT @@SESSION.tx_isolation")), QStringLiteral("REPEATABLE-READ"));
+    ConnectParams p = MariaDbServer::instance().kioskParams();
+    p.lockWaitTimeoutSeconds = 1;
+    Connection quick;
+    quick.connect(p);
+    admin->execute(Sql("INSERT INTO scratch SET id = 1"));
+    Transaction holder(*admin);
+    admin->open(Sql("SELECT id FROM scratch WHERE id = 1 FOR UPDATE"));
+    Transaction waiter(quick);
+    try {
+        quick.execute(Sql("UPDATE scratch SET txt = 'mine' WHERE id = 1"));
+        ADD_FAILURE() << "the lock was not held";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.kind(), DbError::Kind::Conflict);
+    }
 }
 
 } // namespace

@@ -134,7 +134,7 @@ TEST_F(IdentifiersTest, TwoKiosksRacingNeverShareASequenceNumber) {
         auto c = kioskConnection();
         for (int i = 0; i < kPerKiosk; ++i) {
             try {
-                Transaction tx(*c);
+                Transaction tx(*c, Isolation::ReadCommitted); // as a posting's
                 ids[k] << insertWithSequenceId(
                     *c, kTransactionIds, [&](const QString& id) { insertLedgerRow(*c, id); },
                     today);

@@ -1,5 +1,8 @@
+#include "postings/ledger.h"
+#include "postings/posting.h"
 #include "postings/product_payment.h"
 #include "support/mariadb_server.h"
+#include "support/tcp_proxy.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -157,6 +160,7 @@ TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
     postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("654321")));
     const QString id = QStringLiteral("KLD261207654321");
     const QStringList expected = {
+        QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
         QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
                        "tab_rekening = '010100000002' FOR UPDATE"),
@@ -310,6 +314,57 @@ TEST_F(ProductPaymentTest, TwoKiosksRacingForTheSameMoneyNeverOverdraw) {
     }
     std::cout << "[ race     ] attempts " << 2 * kRounds << ", postings " << postings
               << ", refusals " << refusals << ", final balance 5000 each round\n";
+}
+
+const QByteArray kCommitPacket("\x03"
+                               "COMMIT");
+
+// The link breaks around COMMIT: the kiosk looks the posting up and tells what happened.
+TEST_F(ProductPaymentTest, ALostCommitIsLookedUpAndReportedAsItIs) {
+    const std::pair<TcpProxy::Cut, bool> cases[] = {
+        {TcpProxy::Cut::BeforeSending, false}, // COMMIT never reached the server
+        {TcpProxy::Cut::AfterSending, true},   // its answer was lost
+    };
+    const Sql kioskRows("SELECT (SELECT COUNT(*) FROM data_transaksi) + "
+                        "(SELECT COUNT(*) FROM log_transaksi)");
+    for (const auto& [cut, isStored] : cases) {
+        SCOPED_TRACE(isStored);
+        TcpProxy proxy(MariaDbServer::instance().port());
+        Connection kiosk;
+        kiosk.connect(kioskParamsThrough(proxy));
+        const long long rows = ledgerRows() + count(kioskRows);
+        const long long balance = stored("010100000002");
+        proxy.cutAt(kCommitPacket, cut);
+        try {
+            const auto r = postProductPayment(kiosk, sitiPays(12500), kToday);
+            EXPECT_TRUE(isStored);
+            EXPECT_EQ(r.outcome, ProductPaymentResult::Outcome::Posted);
+            EXPECT_EQ(r.balanceAfter, balance - 12500);
+        } catch (const PostingOutcomeUnknown&) {
+            ADD_FAILURE() << "the look-up could have answered";
+        } catch (const DbError& e) {
+            EXPECT_FALSE(isStored);
+            EXPECT_EQ(e.kind(), DbError::Kind::Connection);
+        }
+        EXPECT_EQ(ledgerRows() + count(kioskRows), rows + (isStored ? 4 : 0));
+        EXPECT_EQ(stored("010100000002"), balance - (isStored ? 12500 : 0));
+        EXPECT_EQ(proxy.cuts(), 1);
+    }
+}
+
+// The same id can be another kiosk's posting: only the row with our account and amount counts.
+TEST_F(ProductPaymentTest, TheLookUpAfterALostCommitFindsOnlyThisPostingsRow) {
+    postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("333333")));
+    const QString id = QStringLiteral("KLD261207333333");
+    const std::tuple<const char*, Rupiah, bool> lookups[] = {
+        {"010100000002", 12500, true},
+        {"010100000002", 12000, false},
+        {"010100000005", 12500, false},
+    };
+    for (const auto& [account, amount, found] : lookups) {
+        const Sql lookup = debitRowLookup(id, QString::fromLatin1(account), amount);
+        EXPECT_EQ(isPostingStored(*db, {id, lookup}, 0), found) << account << " " << amount;
+    }
 }
 
 } // namespace

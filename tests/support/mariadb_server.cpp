@@ -105,7 +105,7 @@ void MariaDbServer::start() {
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (port_ == 0 || attempt > 0)
             port_ = freePort();
-        const std::vector<std::string> args = {
+        std::vector<std::string> args = {
             "mariadbd",
             "--no-defaults",
             "--datadir=" + dir_.toStdString() + "/data",
@@ -123,6 +123,7 @@ void MariaDbServer::start() {
             "--innodb-flush-log-at-trx-commit=0",
             "--innodb-lock-wait-timeout=20",
         };
+        args.insert(args.end(), extraArgs_.begin(), extraArgs_.end());
         // The server goes down with the test program, whatever way that ends.
         const pid_t pid = startChild(args, dir_.toStdString() + "/mysqld.out");
         pid_ = pid;
@@ -142,6 +143,12 @@ void MariaDbServer::start() {
 
 void MariaDbServer::stop() {
     stopChild(pid_);
+}
+
+void MariaDbServer::restart(const std::vector<std::string>& extraArgs) {
+    stop();
+    extraArgs_ = extraArgs;
+    start();
 }
 
 ConnectParams MariaDbServer::kioskParams() const {
@@ -205,6 +212,12 @@ std::unique_ptr<Connection> kioskConnection() {
     if (c->status() != 0)
         throw std::runtime_error("kiosk connection failed: " + c->lastError().toStdString());
     return c;
+}
+
+void killSession(Connection& admin, const Connection& victim) {
+    Sql kill;
+    kill << "KILL " << static_cast<long long>(victim.sessionId());
+    admin.execute(kill);
 }
 
 QString scalar(Connection& connection, const Sql& query) {

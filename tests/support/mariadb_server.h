@@ -5,7 +5,9 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace kalinda::test {
 
@@ -33,6 +35,9 @@ public:
 
     void start();
     void stop();
+    // Stops the server and starts it again on the same port and data, with these options
+    // added (they stay until the next restart).
+    void restart(const std::vector<std::string>& extraArgs = {});
 
 private:
     MariaDbServer();
@@ -43,6 +48,7 @@ private:
     int port_ = 0;
     pid_t pid_ = 0;
     bool installed_ = false;
+    std::vector<std::string> extraArgs_;
 };
 
 // Where test programs put their servers' folders: $KALINDA_TEST_TMPDIR or /tmp.
@@ -52,6 +58,9 @@ QByteArray testTempRoot();
 std::unique_ptr<Connection> adminConnection();
 // A connection as the kiosk's user.
 std::unique_ptr<Connection> kioskConnection();
+
+// Ends `victim`'s session at the server, as an operator's KILL does.
+void killSession(Connection& admin, const Connection& victim);
 
 // The value of the first column of the first row, as text.
 QString scalar(Connection& connection, const Sql& query);

@@ -1,7 +1,10 @@
+#include "postings/posting_outcome.h"
 #include "printing/raw_printer.h"
 #include "printing/receipt.h"
 #include "support/cups_server.h"
+#include "support/tcp_proxy.h"
 #include "visit/frm_info.h"
+#include "visit/login_log.h"
 #include "visit_fixture.h"
 
 #include <QComboBox>
@@ -12,15 +15,6 @@ using namespace kalinda;
 using namespace kalinda::test;
 
 namespace {
-
-class RecordingPrinter final : public RawPrinter {
-public:
-    RawPrintResult send(const QString& name, const QByteArray& data) override {
-        jobs.push_back({name, data});
-        return RawPrintResult::Sent;
-    }
-    std::vector<std::pair<QString, QByteArray>> jobs;
-};
 
 // The road of a product payment on the real forms: card, PIN, product, PAY, PIN.
 class ProductPaymentFormTest : public VisitFixture {
@@ -185,6 +179,60 @@ TEST_F(ProductPaymentFormTest, ADatabaseFailureBooksNothingAndSaysSo) {
     // The kiosk carries on: once the cause is gone the same payment goes through.
     admin->execute(Sql("DROP TRIGGER `cashless-adm`.refuse_credit"));
     EXPECT_EQ(payWithPin(QStringLiteral("234567")), QStringLiteral("TRANSAKSI BERHASIL"));
+}
+
+// The answer to COMMIT is lost and the server stays away for the look-up: the student hears
+// that the outcome is unknown and which id to ask about, and no receipt is printed. The next
+// tap, once the server is back, settles it first: the payment was stored, its receipt comes now.
+TEST_F(ProductPaymentFormTest, APaymentOfUnknownOutcomeIsSettledAtTheNextTap) {
+    TcpProxy proxy(MariaDbServer::instance().port());
+    ConnectParams p = kioskParamsThrough(proxy);
+    p.connectTimeoutSeconds = 1;
+    p.readTimeoutSeconds = 2;
+    db->connect(p);
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("12500"));
+    proxy.cutAt(QByteArray("\x03"
+                           "COMMIT"),
+                TcpProxy::Cut::AfterSendingThenHold);
+    EXPECT_EQ(payWithPin(QStringLiteral("234567"), false), QStringLiteral("TRANSAKSI BELUM PASTI"));
+    const std::optional<QString> id = pendingPostingId();
+    ASSERT_TRUE(id.has_value());
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.back().text.contains(*id));
+    EXPECT_TRUE(printer.jobs.empty());
+    proxy.hold(false);
+    dialogs.messages.clear();
+    tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+    EXPECT_FALSE(pendingPostingId().has_value());
+    ASSERT_EQ(printer.jobs.size(), 1u);
+    const QString receipt = QString::fromLatin1(printer.jobs[0].second);
+    EXPECT_TRUE(receipt.contains(QStringLiteral("TransID   : ") + *id + QStringLiteral("\r\n")));
+    EXPECT_TRUE(receipt.contains(QStringLiteral("Nominal   : Rp. 12.500\r\n")));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Information);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(*id));
+    EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("137.500"));
+}
+
+// READ COMMITTED cannot be logged in the STATEMENT format. Only the postings ask for it, so
+// everything else keeps working, and a posting the server refuses says what to change.
+TEST_F(ProductPaymentFormTest, OnAServerLoggingStatementsOnlyPostingsAreRefusedWithTheCure) {
+    MariaDbServer::instance().restart(
+        {"--log-bin=kalinda-bin", "--binlog-format=STATEMENT", "--server-id=1"});
+    struct Restore {
+        ~Restore() { MariaDbServer::instance().restart(); }
+    } restore;
+    ASSERT_EQ(scalar(*admin, Sql("SELECT @@GLOBAL.binlog_format")), QStringLiteral("STATEMENT"));
+    EXPECT_NO_THROW(LogLogin(*db, MachineIdentity{}, QStringLiteral("1.0.1")));
+    tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+    EXPECT_EQ(screen->txtNama->text(), QStringLiteral("Siti Aminah"));
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("1000"));
+    EXPECT_EQ(payWithPin(QStringLiteral("234567"), false), QStringLiteral("TRANSAKSI GAGAL"));
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.back().text.contains(QStringLiteral("MIXED atau ROW")));
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 0);
 }
 
 TEST_F(ProductPaymentFormTest, TheReceiptArrivesByteForByteInTheRawQueue) {

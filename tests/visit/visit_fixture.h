@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/parameters.h"
+#include "printing/raw_printer.h"
 #include "support/mariadb_server.h"
 #include "support/scripted_dialogs.h"
 #include "visit/frm_input_pin.h"
@@ -16,6 +17,16 @@
 #include <memory>
 
 namespace kalinda::test {
+
+// Keeps the receipts instead of printing them.
+class RecordingPrinter final : public RawPrinter {
+public:
+    RawPrintResult send(const QString& name, const QByteArray& data) override {
+        jobs.push_back({name, data});
+        return RawPrintResult::Sent;
+    }
+    std::vector<std::pair<QString, QByteArray>> jobs;
+};
 
 // A fresh demo database, the kiosk's connection and its main screen, shown.
 class VisitFixture : public ::testing::Test {

@@ -1,0 +1,81 @@
+#include "posting_outcome.h"
+
+#include "printing/print.h"
+
+namespace kalinda {
+namespace {
+
+struct PendingPosting {
+    PostingProof proof;
+    unsigned long lostSession = 0;
+    std::optional<ReceiptValues> receipt;
+};
+
+// One kiosk, one thread: at most one posting can be in doubt at a time.
+std::optional<PendingPosting>& pending() {
+    static std::optional<PendingPosting> posting;
+    return posting;
+}
+
+} // namespace
+
+namespace detail {
+
+void keepUnknownPosting(const PostingOutcomeUnknown& e, const PostingReport& report,
+                        QWidget* parent) {
+    QString text = QStringLiteral("Koneksi ke server terputus saat transaksi disimpan, sehingga "
+                                  "hasilnya belum diketahui. Struk tidak dicetak.\n");
+    if (e.proof()) {
+        pending() = PendingPosting{*e.proof(), e.lostSession(), report.receipt};
+        text += QStringLiteral("Tanyakan transaksi %1 ke bagian administrasi sebelum "
+                               "mengulanginya.")
+                    .arg(e.proof()->id);
+    } else {
+        text += QStringLiteral("Tanyakan ke bagian administrasi sebelum mengulanginya.");
+    }
+    showMessage(MessageIcon::Warning,
+                text + QStringLiteral("\n\n(") + e.message() + QLatin1Char(')'), parent);
+}
+
+} // namespace detail
+
+std::optional<QString> pendingPostingId() {
+    if (!pending())
+        return std::nullopt;
+    return pending()->proof.id;
+}
+
+Settlement settlePendingPosting(Connection& db, QWidget* parent) {
+    if (!pending())
+        return Settlement::NothingPending;
+    const QString id = pending()->proof.id;
+    bool stored = false;
+    try {
+        stored = isPostingStored(db, pending()->proof, pending()->lostSession);
+    } catch (const DbError& e) {
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Hasil transaksi %1 masih belum diketahui: server belum dapat "
+                                   "dihubungi. Tanyakan ke bagian administrasi.\n\n(%2)")
+                        .arg(id, e.message()),
+                    parent);
+        return Settlement::StillUnknown;
+    }
+    const PendingPosting settled = *pending();
+    pending().reset();
+    if (!stored) {
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Transaksi %1 tidak dibukukan, saldo tidak berubah.").arg(id),
+                    parent);
+        return Settlement::Settled;
+    }
+    if (settled.receipt) {
+        ReceiptValues values = *settled.receipt;
+        values.transId = id;
+        CetakNota(db, values, parent);
+    }
+    showMessage(MessageIcon::Information,
+                QStringLiteral("Transaksi %1 ternyata berhasil dibukukan.").arg(id), parent);
+    return Settlement::Settled;
+}
+
+} // namespace kalinda

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/db.h"
+#include "app/dialogs.h"
+#include "identifiers.h"
+#include "posting.h"
+#include "printing/receipt.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace kalinda {
+
+// What a form tells the user about its posting, besides its own success path.
+struct PostingReport {
+    // Starts the message when nothing was booked ("Transaksi gagal, tidak ada yang dibukukan.").
+    QString failedText;
+    // Printed when a posting of unknown outcome is later found stored (its transId is filled in
+    // then); none for postings without a receipt.
+    std::optional<ReceiptValues> receipt;
+};
+
+enum class Settlement {
+    NothingPending,
+    Settled,      // the user was told: receipt printed, or "not booked"
+    StillUnknown, // the server still cannot be asked; the user was told, it stays pending
+};
+
+// Settles the posting whose outcome was left unknown, if one is pending. Runs before the next
+// card tap and before every posting.
+Settlement settlePendingPosting(Connection& db, QWidget* parent = nullptr);
+// The id of the posting whose outcome is not known yet.
+std::optional<QString> pendingPostingId();
+
+namespace detail {
+void keepUnknownPosting(const PostingOutcomeUnknown& e, const PostingReport& report,
+                        QWidget* parent);
+}
+
+// Runs a posting and shows its failures. Returns the posting's result when it ran to the end
+// (stored, also when only the look-up after a lost COMMIT found it, or refused by its own
+// rules): the form then goes its usual way. nullopt when the failure was already shown: nothing
+// booked (with the server's reason), or the outcome not known yet (the posting is kept and
+// settled before the next one), or a posting of unknown outcome still pending.
+template <typename Result>
+std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingReport& report,
+                                 const std::function<Result()>& post) {
+    if (settlePendingPosting(db, parent) != Settlement::NothingPending)
+        return std::nullopt;
+    try {
+        return post();
+    } catch (const PostingOutcomeUnknown& e) {
+        detail::keepUnknownPosting(e, report, parent);
+    } catch (const IdCapacityError& e) {
+        showMessage(MessageIcon::Warning, e.message(), parent);
+    } catch (const DbError& e) {
+        showDatabaseError(report.failedText, e, parent);
+    }
+    return std::nullopt;
+}
+
+} // namespace kalinda

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the built tree and checks what a kiosk PC would get.
+#   package_test.sh BUILD_DIR
+set -uo pipefail
+work="$(mktemp -d "${KALINDA_TEST_TMPDIR:-/tmp}/package-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+names() { tr ',|' '\n\n' | sed 's/(.*//; s/^ *//; s/ *$//' | sort -u; } # of a Depends list
+
+(cd "$1" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; exit 1; }
+deb="$(ls "$work"/out/kalinda_*.deb)" root="$work/root"
+dpkg-deb -x "$deb" "$root" && dpkg-deb -e "$deb" "$work/control"
+[ -x "$root/usr/bin/kalinda" ] && [ -x "$root/usr/libexec/kalinda/kalinda-session" ] || fail "programs missing"
+for f in usr/share/kalinda/sql/30-kiosk.sql usr/share/kalinda/sql/assemble.cmake \
+    usr/share/doc/kalinda/{README.md,copyright,changelog.gz} etc/default/kalinda; do
+    [ -f "$root/$f" ] || fail "$f missing"
+done
+readelf -S "$root/usr/bin/kalinda" | grep -q '\.debug_info' && fail "the program is not stripped"
+grep -qx 'KALINDA_PROFILE=1' "$root/etc/default/kalinda" || fail "no profile in /etc/default/kalinda"
+zcat "$root/usr/share/man/man1/kalinda.1.gz" | grep -q -- 'profile' || fail "no manual page"
+
+[ "$(dpkg-deb -f "$deb" Package Version Architecture)" = "Package: kalinda
+Version: @VERSION@
+Architecture: $(dpkg --print-architecture)" ] || fail "control: $(dpkg-deb -f "$deb" Package Version Architecture)"
+declared="$(dpkg-deb -f "$deb" Depends | names)"
+for pkg in cage xwayland qt6-wayland libpam-systemd adduser; do
+    grep -qx "$pkg" <<<"$declared" || fail "Depends lacks $pkg"
+done
+grep -qx '/etc/default/kalinda' "$work/control/conffiles" || fail "/etc/default/kalinda is no conffile"
+grep -q 'adduser .*--system .*kalinda' "$work/control/postinst" || fail "postinst creates no user"
+
+# Every library the program links is declared.
+mkdir -p "$work/shlib/debian" && printf 'Source: k\n\nPackage: k\nArchitecture: any\n' >"$work/shlib/debian/control"
+needed="$(cd "$work/shlib" && dpkg-shlibdeps -O "$root/usr/bin/kalinda" 2>/dev/null | sed 's/^shlibs:Depends=//' | names)"
+for lib in libqt6widgets6 libqt6network6 libqt6printsupport6 libmariadb3 libcups2; do
+    grep -qx "$lib" <<<"$needed" || fail "dpkg-shlibdeps does not find $lib"
+done
+for pkg in $needed; do
+    grep -qx "$pkg" <<<"$declared" || fail "Depends lacks $pkg, which dpkg-shlibdeps finds"
+done
+
+lintian "$deb" >"$work/lintian.log" 2>&1
+cat "$work/lintian.log"
+grep -q '^E: ' "$work/lintian.log" && fail "lintian reports errors"
+
+# The unit as systemd reads it, running the package's session (its manual page is above).
+unit="$work/kalinda.service"
+sed "s|=/usr/libexec/|=$root/usr/libexec/|" "$root/lib/systemd/system/kalinda.service" >"$unit"
+grep -q "^ExecStart=$root/" "$unit" || fail "the unit does not start the session"
+systemd-analyze verify --man=no "$unit" >"$work/verify.log" 2>&1 && [ ! -s "$work/verify.log" ] ||
+    fail "systemd-analyze verify: $(cat "$work/verify.log")"
+for line in Restart=on-failure User=kalinda TTYPath=/dev/tty1 EnvironmentFile=-/etc/default/kalinda; do
+    grep -qx "$line" "$unit" || fail "the unit lacks $line"
+done
+grep -q '^After=.*network-online.target.*cups.service' "$unit" || fail "the unit does not wait for network and CUPS"
+exit $((failures > 0))

@@ -1,0 +1,203 @@
+#include "postings/fee_payment.h"
+#include "support/mariadb_server.h"
+
+#include <QSet>
+#include <array>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <latch>
+#include <optional>
+#include <thread>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+const QDate kToday(2026, 12, 7);
+
+// Siti Aminah (150.000) pays infaq.
+FeePaymentInput sitiPays(Rupiah amount, const char* account = "010100000002") {
+    FeePaymentInput in;
+    in.NoRekening = in.txtNorek = QString::fromLatin1(account);
+    in.NoCif = QStringLiteral("240100002");
+    in.Rfid = in.txtRfid = QStringLiteral("0004417002");
+    in.txtNama = QStringLiteral("Siti Aminah");
+    in.txtKelas = QStringLiteral("7A");
+    in.judul = in.jenis = QStringLiteral("INFAQ");
+    in.rekTujuan = QStringLiteral("020100000010");
+    in.purposeName = QStringLiteral("Infaq");
+    in.channel = QStringLiteral("KLD01");
+    in.amount = amount;
+    in.balance = 150000;
+    return in;
+}
+
+class FeePaymentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MariaDbServer::instance().resetDatabase();
+        admin = adminConnection();
+        db = kioskConnection();
+    }
+    QString rows(SqlText query) { return scalar(*admin, Sql(query)); }
+
+    std::unique_ptr<Connection> admin;
+    std::unique_ptr<Connection> db;
+};
+
+TEST_F(FeePaymentTest, WholeBalanceIsRefusedAndOneRupiahLessIsPostedUnderTwoSequenceIds) {
+    EXPECT_EQ(postFeePayment(*db, sitiPays(150000), kToday).outcome,
+              FeePaymentResult::Outcome::InsufficientBalance);
+    const auto r = postFeePayment(*db, sitiPays(149999), kToday);
+    ASSERT_EQ(r.outcome, FeePaymentResult::Outcome::Posted);
+    EXPECT_EQ(r.debitId, QStringLiteral("KLD202612070001"));
+    EXPECT_EQ(r.creditId, QStringLiteral("KLD202612070002"));
+    // What was stored, not only sent: the rows' texts are pinned below.
+    EXPECT_EQ(rows("SELECT GROUP_CONCAT(trans_id ORDER BY trans_id) FROM "
+                   "`cashless-adm`.data_tabungan_trans WHERE trans_id LIKE 'KLD2%'"),
+              QStringLiteral("KLD202612070001,KLD202612070002"));
+    EXPECT_EQ(rows("SELECT GROUP_CONCAT(CONCAT_WS('|', log_transaksi, log_nominal, "
+                   "log_keterangan, IFNULL(log_transid, '-')) ORDER BY log_id SEPARATOR ' / ') "
+                   "FROM log_transaksi"),
+              QStringLiteral("INFAQ|150000|SALDO TIDAK MENCUKUPI!|- / "
+                             "INFAQ|149999|TRANSAKSI BERHASIL|KLD202612070001"));
+    // Only the payer's stored balance is recomputed.
+    EXPECT_EQ(rows("SELECT GROUP_CONCAT(tab_saldo_efektif ORDER BY tab_rekening) FROM "
+                   "`cashless-adm`.data_tabungan_master WHERE tab_rekening IN ('010100000002', "
+                   "'020100000010')"),
+              QStringLiteral("1,1000000"));
+}
+
+TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
+    const QString head = QStringLiteral(
+        "INSERT INTO log_transaksi SET log_tanggal = NOW(), log_time = NOW(), log_user = '', "
+        "log_rekening = '010100000002', log_rfid = '0004417002', log_nama = 'Siti Aminah', "
+        "log_kelas = '7A', log_transaksi = 'INFAQ', log_nominal = '");
+    const QString ledgerTail = QStringLiteral(
+        "trans_uraian = 'Infaq dari 010100000002 a.n Siti Aminah', trans_status = 0, "
+        "trans_reg_date = NOW(), trans_reg_time = NOW(),  trans_reg_alias = 'KLD|'");
+    const QString nextId = QStringLiteral(
+        "SELECT MAX(RIGHT(trans_id, 4)) as Nomor FROM `cashless-adm`.data_tabungan_trans WHERE "
+        "LEFT(trans_id, 11) = 'KLD20261207' ");
+    StatementRecorder recorder;
+    postFeePayment(*db, sitiPays(12500), kToday);
+    const QStringList posting = {
+        QStringLiteral("START TRANSACTION"),
+        QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
+                       "tab_rekening = '010100000002' FOR UPDATE"),
+        QStringLiteral(
+            "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as SaldoAktif"),
+        nextId,
+        QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = "
+                       "'KLD202612070001', trans_tanggal = NOW(), trans_kode = '14', "
+                       "trans_kantor = '01',  trans_rekening = '010100000002', trans_nasabah = "
+                       "'240100002', trans_channel = 'KLD01', trans_rfid = '0004417002', "
+                       "trans_jumlah_keluar = '12500', trans_saldo_akhir = '137500', "
+                       "trans_ob_jenis = 1, trans_ob_rekening = '020100000010', ") +
+            ledgerTail,
+        QStringLiteral("INSERT INTO data_transaksi SET trans_id = 'KLD202612070001', "
+                       "trans_tanggal = NOW(), trans_kode = '14', trans_kantor = '01',  "
+                       "trans_rekening = '010100000002', trans_nasabah = '240100002', "
+                       "trans_nasabah_nama = 'Siti Aminah', trans_nasabah_kelas = '7A', "
+                       "trans_channel = 'KLD01', trans_rfid = '0004417002', trans_jumlah = "
+                       "'12500', trans_saldo_awal = '150000', trans_saldo_akhir = '137500', "
+                       "trans_uraian = 'Infaq dari 010100000002 a.n Siti Aminah', "
+                       "trans_status = 0, trans_reg_date = NOW(), trans_reg_time = NOW(),  "
+                       "trans_reg_alias = ''"),
+        head + QStringLiteral("12500', log_keterangan = 'TRANSAKSI BERHASIL', log_transid = "
+                              "'KLD202612070001' "),
+        nextId,
+        QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = "
+                       "'KLD202612070002', trans_tanggal = NOW(), trans_kode = '15', "
+                       "trans_kantor = '01',  trans_rekening = '020100000010', trans_nasabah = "
+                       "'240100002', trans_channel = 'KLD01', trans_rfid = '0004417002', "
+                       "trans_jumlah_masuk = '12500', trans_ob_jenis = 1, trans_ob_rekening = "
+                       "'010100000002', ") +
+            ledgerTail,
+        QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('010100000002') "),
+        QStringLiteral("COMMIT"),
+    };
+    EXPECT_EQ(recorder.statements(), posting);
+
+    recorder.clear();
+    postFeePayment(*db, sitiPays(200000), kToday);
+    EXPECT_FALSE(feePinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("x'1")));
+    logFeePinRefused(*db, sitiPays(200000));
+    const QStringList refusals = {
+        head + QStringLiteral("200000', log_keterangan = 'SALDO TIDAK MENCUKUPI!'"),
+        QStringLiteral("SELECT tab_rfid,  `cashless-adm`.GetTabSaldoAktif(tab_rekening, "
+                       "CURDATE()) as SaldoAktif FROM `cashless-adm`.data_tabungan_master WHERE "
+                       "tab_rekening = '010100000002' AND tab_pin = 'x\\'1'"),
+        head + QStringLiteral("200000', log_keterangan = 'PIN TIDAK SESUAI!'"),
+    };
+    EXPECT_EQ(recorder.statements(), refusals);
+    EXPECT_TRUE(feePinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("234567")));
+}
+
+TEST_F(FeePaymentTest, AFailingCreditRowLeavesNothingOfThePosting) {
+    admin->execute(Sql("CREATE TRIGGER `cashless-adm`.refuse_credit BEFORE INSERT ON "
+                       "`cashless-adm`.data_tabungan_trans FOR EACH ROW IF NEW.trans_kode = "
+                       "'15' THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF"));
+    EXPECT_THROW(postFeePayment(*db, sitiPays(12500), kToday), DbError);
+    EXPECT_EQ(rows("SELECT CONCAT_WS('|', (SELECT COUNT(*) FROM "
+                   "`cashless-adm`.data_tabungan_trans WHERE trans_id LIKE 'KLD2%'), (SELECT "
+                   "COUNT(*) FROM data_transaksi), (SELECT COUNT(*) FROM log_transaksi))"),
+              QStringLiteral("0|0|0"));
+}
+
+// Two kiosks pay at the same moment, round after round: one account holding 15.000 for two
+// payments of 10.000, then two accounts with plenty. Every posting must hold two ids of its own.
+TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
+    constexpr int kRounds = 30;
+    std::unique_ptr<Connection> kiosks[2] = {kioskConnection(), kioskConnection()};
+    const auto race = [&](const FeePaymentInput& a, const FeePaymentInput& b, int round) {
+        if (a.NoRekening == b.NoRekening) {
+            Sql fund;
+            // Back to the 15.000 deposit alone.
+            fund << "UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = IF(trans_id = "
+                    "'ADM0000000009', 1, 9) WHERE trans_rekening = '"
+                 << esc(a.NoRekening) << "'";
+            admin->execute(fund);
+        }
+        std::latch start(2);
+        std::array<std::optional<FeePaymentResult>, 2> out;
+        const auto pay = [&](int k, const FeePaymentInput* in) {
+            start.arrive_and_wait();
+            try {
+                out[k] = postFeePayment(*kiosks[k], *in, kToday);
+            } catch (const std::exception&) { // counted as neither outcome
+            }
+        };
+        std::thread ta(pay, 0, &a);
+        std::thread tb(pay, 1, &b);
+        ta.join();
+        tb.join();
+        EXPECT_TRUE(out[0] && out[1]) << "round " << round;
+        return out;
+    };
+    int posted = 0;
+    const FeePaymentInput nur = sitiPays(10000, "010100000005");
+    for (int round = 0; round < kRounds; ++round) {
+        for (const auto& r : race(nur, nur, round))
+            posted += r && r->outcome == FeePaymentResult::Outcome::Posted;
+        ASSERT_EQ(posted, round + 1) << "round " << round;
+    }
+    QSet<QString> ids;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const auto& r : race(sitiPays(100), sitiPays(100, "010100000001"), round)) {
+            ASSERT_TRUE(r && r->outcome == FeePaymentResult::Outcome::Posted);
+            ids << r->debitId << r->creditId;
+        }
+    }
+    EXPECT_EQ(ids.size(), 4 * kRounds);
+    EXPECT_EQ(rows("SELECT tab_saldo_efektif FROM `cashless-adm`.data_tabungan_master WHERE "
+                   "tab_rekening = '010100000005'"),
+              QStringLiteral("5000"));
+    std::cout << "[ race     ] one account: " << 2 * kRounds << " attempts, " << posted
+              << " posted, " << 2 * kRounds - posted << " refused; two accounts: " << 2 * kRounds
+              << " postings, " << ids.size() << " distinct ids\n";
+}
+
+} // namespace

@@ -109,6 +109,13 @@ QString storeOrder(Connection& db, const ShopOrderInput& in, const QDate& today)
     return code;
 }
 
+Sql orderHeaderLookup(const QString& orderCode, const QString& account) {
+    Sql s;
+    s << "SELECT order_kode FROM `aio-kirna`.data_barang_order WHERE order_kode = '"
+      << esc(orderCode) << "' AND order_rekening = '" << esc(account) << "'";
+    return s;
+}
+
 Rupiah remainingQuota(Connection& db, const QString& account) {
     Sql s;
     s << "SELECT `cashless-adm`.GetJajanKuotaSisa('" << esc(account) << "') as KuotaSisa";
@@ -179,6 +186,12 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
             if (r.outcome == ShopOrderResult::Outcome::InsufficientBalance)
                 db.execute(shopBalanceRefusedLog(in));
         }
+        // After a lost COMMIT the paid order is found by its debit row, an unpaid one by its
+        // header.
+        if (r.outcome == ShopOrderResult::Outcome::Posted)
+            posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, r.total));
+        else
+            posting.proveStoredBy(r.orderCode, orderHeaderLookup(r.orderCode, in.NoRekening));
         posting.commit();
         return r;
     });

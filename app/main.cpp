@@ -11,6 +11,7 @@
 #include "postings/frm_transaksi_baru.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/frm_transaksi_kirna.h"
 #include "postings/frm_transaksi_tarik.h"
 #include "visit/frm_transaksi.h"
 
@@ -125,6 +126,7 @@ int main(int argc, char* argv[]) {
         openFeePayment(screen, DbConn(), view);
     };
     actions.openTransfer = [](KioskScreen& screen) { showTransfer(screen, DbConn()); };
+    actions.openKirna = [](KioskScreen& screen) { openKirna(screen, DbConn()); };
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {

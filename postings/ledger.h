@@ -40,6 +40,9 @@ struct KioskCopy {
     std::optional<QString> version; // trans_version, written by shop postings only
 };
 Sql kioskCopyRow(const LedgerMove& move, const KioskCopy& copy);
+// The shop's copy of a paid order (data_transaksi of the shop's schema): the kiosk's copy with
+// the order code (the move's) and the delivery slot.
+Sql shopCopyRow(const LedgerMove& move, const KioskCopy& copy, const QString& deliverySlot);
 
 // Finds the debit row of a posting by its id, account and amount: a daily sequence id can have
 // been taken by another kiosk once ours was rolled back. For PostingTransaction::proveStoredBy.

@@ -1,9 +1,11 @@
 #include "frm_transaksi_baru.h"
 
+#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/helpers.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "app/pin_guard.h"
 #include "identifiers.h"
 #include "posting_outcome.h"
 #include "product_payment.h"
@@ -184,7 +186,11 @@ bool frmTransaksiBaru::ValidasiPIN(const FeePaymentInput& in) {
     // Anything but six characters is not checked and not answered.
     if (txtPin->text().size() != 6)
         return false;
-    if (feePinMatches(db_, in.txtNorek, txtPin->text()))
+    if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(screen_.visit()), in.judul, this))
+        return false;
+    const bool right = feePinMatches(db_, in.txtNorek, txtPin->text());
+    countPin(db_, in.txtNorek, right);
+    if (right)
         return true;
     showMessage(MessageIcon::Warning, kPinTidakSesuai, this);
     logFeePinRefused(db_, in);
@@ -192,6 +198,7 @@ bool frmTransaksiBaru::ValidasiPIN(const FeePaymentInput& in) {
 }
 
 void frmTransaksiBaru::ValidasiTransaksi(const FeePaymentInput& in) {
+    const BusyHold busy; // the idle clock waits for the posting and its receipt
     PostingReport report;
     report.failedText = QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.");
     // Printed if the outcome is in doubt and the payment later turns out stored.

@@ -1,10 +1,13 @@
 #include "frm_transaksi_kirna.h"
 
+#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/helpers.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "app/pin_guard.h"
 #include "identifiers.h"
+#include "posting_outcome.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -367,7 +370,12 @@ void frmTransaksiKirna::ValidasiPIN(const ShopOrderInput& input) {
     if (txtPin->text().size() != 6)
         return; // silently: a PIN has six characters
     try {
-        if (shopPinMatches(db_, input.txtNorek, txtPin->text())) {
+        if (refuseLockedPin(db_, input.txtNorek, logTransaksiHead(screen_.visit()),
+                            lblJudul->text(), this))
+            return;
+        const bool right = shopPinMatches(db_, input.txtNorek, txtPin->text());
+        countPin(db_, input.txtNorek, right);
+        if (right) {
             PinValid = QStringLiteral("1");
             return;
         }
@@ -379,18 +387,24 @@ void frmTransaksiKirna::ValidasiPIN(const ShopOrderInput& input) {
 }
 
 void frmTransaksiKirna::payOrder(const ShopOrderInput& input) {
-    ShopOrderResult result;
-    try {
-        const BusyPointer busy;
-        result = postShopOrder(db_, input, today_());
-    } catch (const IdCapacityError& e) {
-        showMessage(MessageIcon::Warning, e.message(), this);
-        return;
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Order gagal, tidak ada yang disimpan atau dibayar."), e,
-                          this);
-        return;
+    const BusyHold busy; // the idle clock waits for the posting and its receipt
+    PostingReport report;
+    report.failedText = QStringLiteral("Order gagal, tidak ada yang disimpan atau dibayar.");
+    // Printed if the outcome is in doubt and the order later turns out paid.
+    ReceiptValues receipt = receiptOfVisit(screen_.visit());
+    receipt.kind = lblJudul->text();
+    receipt.target = parameters().ShopNoRekening;
+    receipt.amount = txtTotalHarga->text();
+    report.receipt = receipt;
+    std::optional<ShopOrderResult> posted;
+    {
+        const BusyPointer pointer;
+        posted = runPosting<ShopOrderResult>(db_, this, report,
+                                             [&] { return postShopOrder(db_, input, today_()); });
     }
+    if (!posted)
+        return;
+    const ShopOrderResult& result = *posted;
     switch (result.outcome) {
     case ShopOrderResult::Outcome::Posted:
         showPosted(result);

@@ -1,9 +1,11 @@
 #include "frm_transaksi_tarik.h"
 
+#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/helpers.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "app/pin_guard.h"
 #include "posting_outcome.h"
 #include "product_payment.h"
 #include "transfer.h"
@@ -230,7 +232,11 @@ void frmTransaksiTarik::cmdSimpan_Click() {
 
     std::optional<Rupiah> active;
     try {
+        if (refuseLockedPin(db_, v[VisitState::NoRekening], logTransaksiHead(v), kTarikKeTabungan,
+                            this))
+            return;
         active = checkTransferPin(db_, v[VisitState::NoRekening], txtPin->text());
+        countPin(db_, v[VisitState::NoRekening], active.has_value());
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("PIN tidak dapat diperiksa."), e, this);
         txtPin->setFocus();
@@ -243,6 +249,7 @@ void frmTransaksiTarik::cmdSimpan_Click() {
 }
 
 void frmTransaksiTarik::ValidasiTransaksi() {
+    const BusyHold busy; // the idle clock waits for the posting and its receipt
     VisitState& v = screen_.visit();
     TransferInput in;
     in.NoRekening = v[VisitState::NoRekening];

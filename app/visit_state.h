@@ -61,6 +61,19 @@ private:
     std::array<QString, FieldCount> values_;
 };
 
+// Copies the paying account of the visit into a posting's input, which names its fields as
+// the visit does.
+template <typename Input>
+void fillPayer(Input& in, const VisitState& v) {
+    in.NoRekening = v[VisitState::NoRekening];
+    in.NoCif = v[VisitState::NoCif];
+    in.Rfid = v[VisitState::Rfid];
+    in.txtNorek = v[VisitState::txtNorek];
+    in.txtRfid = v[VisitState::txtRfid];
+    in.txtNama = v[VisitState::txtNama];
+    in.txtKelas = v[VisitState::txtKelas];
+}
+
 // What the main screen offers the forms opened on top of it.
 class KioskScreen {
 public:

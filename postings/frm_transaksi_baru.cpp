@@ -129,13 +129,7 @@ void frmTransaksiBaru::focusBox(QLineEdit* box) {
 FeePaymentInput frmTransaksiBaru::input() const {
     const VisitState& v = screen_.visit();
     FeePaymentInput in;
-    in.NoRekening = v[VisitState::NoRekening];
-    in.NoCif = v[VisitState::NoCif];
-    in.Rfid = v[VisitState::Rfid];
-    in.txtNorek = v[VisitState::txtNorek];
-    in.txtRfid = v[VisitState::txtRfid];
-    in.txtNama = v[VisitState::txtNama];
-    in.txtKelas = v[VisitState::txtKelas];
+    fillPayer(in, v);
     in.judul = lblJudul->text();
     in.jenis = txtJenis->text();
     in.channel = parameters().AppParam.Channel;

@@ -323,13 +323,7 @@ void frmTransaksiKirna::cmdHapus_Click() {
 ShopOrderInput frmTransaksiKirna::orderInput() const {
     const VisitState& v = screen_.visit();
     ShopOrderInput in;
-    in.NoRekening = v[VisitState::NoRekening];
-    in.NoCif = v[VisitState::NoCif];
-    in.Rfid = v[VisitState::Rfid];
-    in.txtNorek = v[VisitState::txtNorek];
-    in.txtRfid = v[VisitState::txtRfid];
-    in.txtNama = v[VisitState::txtNama];
-    in.txtKelas = v[VisitState::txtKelas];
+    fillPayer(in, v);
     in.judul = lblJudul->text();
     in.deliverySlot = cboKirim->currentText();
     in.channel = parameters().AppParam.Channel;

@@ -252,13 +252,7 @@ void frmTransaksiTarik::ValidasiTransaksi() {
     const BusyHold busy; // the idle clock waits for the posting and its receipt
     VisitState& v = screen_.visit();
     TransferInput in;
-    in.NoRekening = v[VisitState::NoRekening];
-    in.NoCif = v[VisitState::NoCif];
-    in.Rfid = v[VisitState::Rfid];
-    in.txtNorek = v[VisitState::txtNorek];
-    in.txtRfid = v[VisitState::txtRfid];
-    in.txtNama = v[VisitState::txtNama];
-    in.txtKelas = v[VisitState::txtKelas];
+    fillPayer(in, v);
     in.txtRekening = txtRekening->text();
     in.targetName = txtNama->text();
     in.channel = parameters().AppParam.Channel;

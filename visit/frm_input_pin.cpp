@@ -201,13 +201,7 @@ void frmInputPin::CekPinBayar() {
 void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
     VisitState& v = screen.visit();
     ProductPaymentInput in;
-    in.NoRekening = v[VisitState::NoRekening];
-    in.NoCif = v[VisitState::NoCif];
-    in.Rfid = v[VisitState::Rfid];
-    in.txtNorek = v[VisitState::txtNorek];
-    in.txtRfid = v[VisitState::txtRfid];
-    in.txtNama = v[VisitState::txtNama];
-    in.txtKelas = v[VisitState::txtKelas];
+    fillPayer(in, v);
     in.cboJenis = v[VisitState::cboJenis];
     in.txtRekTujuan = v[VisitState::txtRekTujuan];
     in.channel = parameters().AppParam.Channel;

@@ -12,16 +12,6 @@ QString feeDescription(const FeePaymentInput& input) {
            QStringLiteral(" a.n ") + input.txtNama;
 }
 
-bool feePinMatches(Connection& db, const QString& txtNorek, const QString& pin) {
-    Sql s;
-    s << "SELECT tab_rfid,  "
-      << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
-      << "FROM `cashless-adm`.data_tabungan_master "
-      << "WHERE tab_rekening = '" << esc(txtNorek) << "' "
-      << "AND tab_pin = '" << esc(pin) << "'";
-    return !db.open(s).eof();
-}
-
 // The fee form's log rows have the product payment's shape.
 void logFeePinRefused(Connection& db, const FeePaymentInput& in) {
     db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.judul,
@@ -70,12 +60,7 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
         r.debitId = insertWithSequenceId(
             db, kTransactionIds, [&](const QString& id) { db.execute(debitRow(move, id, after)); },
             today);
-        KioskCopy copy;
-        copy.id = r.debitId;
-        copy.payerName = in.txtNama;
-        copy.payerClass = in.txtKelas;
-        copy.balanceBefore = before;
-        copy.balanceAfter = after;
+        const KioskCopy copy{r.debitId, in.txtNama, in.txtKelas, before, after, std::nullopt};
         db.execute(kioskCopyRow(move, copy));
         db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.judul,
                                      in.amount, kTransaksiBerhasil, r.debitId));

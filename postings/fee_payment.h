@@ -2,6 +2,7 @@
 
 #include "app/db.h"
 #include "app/money.h"
+#include "posting.h"
 
 #include <QDate>
 #include <QString>
@@ -41,8 +42,6 @@ inline const QString kPinTidakSesuai = QStringLiteral("PIN TIDAK SESUAI!");
 // "Infaq dari 77 a.n Siti": the purpose's name, the payer's account and name.
 QString feeDescription(const FeePaymentInput& input);
 
-// True when `pin` is the PIN of the account shown on the main screen.
-bool feePinMatches(Connection& db, const QString& txtNorek, const QString& pin);
 // The log row of a PIN that did not match.
 void logFeePinRefused(Connection& db, const FeePaymentInput& input);
 

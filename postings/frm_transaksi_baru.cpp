@@ -182,7 +182,7 @@ bool frmTransaksiBaru::ValidasiPIN(const FeePaymentInput& in) {
         return false;
     if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(screen_.visit()), in.judul, this))
         return false;
-    const bool right = feePinMatches(db_, in.txtNorek, txtPin->text());
+    const bool right = transactionPinMatches(db_, in.txtNorek, txtPin->text());
     countPin(db_, in.txtNorek, right);
     if (right)
         return true;

@@ -367,7 +367,7 @@ void frmTransaksiKirna::ValidasiPIN(const ShopOrderInput& input) {
         if (refuseLockedPin(db_, input.txtNorek, logTransaksiHead(screen_.visit()),
                             lblJudul->text(), this))
             return;
-        const bool right = shopPinMatches(db_, input.txtNorek, txtPin->text());
+        const bool right = transactionPinMatches(db_, input.txtNorek, txtPin->text());
         countPin(db_, input.txtNorek, right);
         if (right) {
             PinValid = QStringLiteral("1");

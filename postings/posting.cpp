@@ -105,4 +105,14 @@ bool isPostingStored(Connection& db, const PostingProof& proof, unsigned long lo
     return !db.open(proof.lookup).eof();
 }
 
+bool transactionPinMatches(Connection& db, const QString& txtNorek, const QString& pin) {
+    Sql s;
+    s << "SELECT tab_rfid,  "
+      << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
+      << "FROM `cashless-adm`.data_tabungan_master "
+      << "WHERE tab_rekening = '" << esc(txtNorek) << "' "
+      << "AND tab_pin = '" << esc(pin) << "'";
+    return !db.open(s).eof();
+}
+
 } // namespace kalinda

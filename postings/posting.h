@@ -107,6 +107,9 @@ inline thread_local int lastConflictRetries = 0;
 // worth it, twenty are not.
 inline constexpr int kLockWaitAttempts = 2;
 
+// The PIN check of the fee and shop forms: whether `pin` is the PIN of the account (any status).
+bool transactionPinMatches(Connection& db, const QString& txtNorek, const QString& pin);
+
 // Runs `posting` again when the server broke a deadlock between two kiosks by undoing it
 // (it is then safe to repeat: nothing of it was kept).
 template <typename Result>

@@ -102,12 +102,8 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
         r.balanceAfter = after;
         r.transId = insertWithRandomId(
             db, [&](const QString& id) { db.execute(debitRow(move, id, after)); }, today, draw);
-        KioskCopy copy;
-        copy.id = r.transId + QStringLiteral("#");
-        copy.payerName = in.txtNama;
-        copy.payerClass = in.txtKelas;
-        copy.balanceBefore = before;
-        copy.balanceAfter = after;
+        const KioskCopy copy{
+            r.transId + QStringLiteral("#"), in.txtNama, in.txtKelas, before, after, std::nullopt};
         db.execute(kioskCopyRow(move, copy));
         db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.cboJenis,
                                      in.amount, kTransaksiBerhasil, r.transId));

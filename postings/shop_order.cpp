@@ -44,16 +44,6 @@ QString shopOrderDescription(const ShopOrderInput& in) {
            in.NoRekening + QStringLiteral(" a.n ") + in.txtNama;
 }
 
-bool shopPinMatches(Connection& db, const QString& txtNorek, const QString& pin) {
-    Sql s;
-    s << "SELECT tab_rfid,  "
-      << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
-      << "FROM `cashless-adm`.data_tabungan_master "
-      << "WHERE tab_rekening = '" << esc(txtNorek) << "' "
-      << "AND tab_pin = '" << esc(pin) << "'";
-    return !db.open(s).eof();
-}
-
 namespace {
 
 Sql shopOrderLog(const ShopOrderInput& in, const QString& keterangan,
@@ -127,13 +117,8 @@ void writePayment(Connection& db, const ShopOrderInput& in, LedgerMove& move, Sh
     r.transId = insertWithSequenceId(
         db, kTransactionIds,
         [&](const QString& id) { db.execute(debitRow(move, id, r.balanceAfter)); }, today);
-    KioskCopy copy;
-    copy.id = r.transId;
-    copy.payerName = in.txtNama;
-    copy.payerClass = in.txtKelas;
-    copy.balanceBefore = r.balanceBefore;
-    copy.balanceAfter = r.balanceAfter;
-    copy.version = in.version;
+    const KioskCopy copy{r.transId,       in.txtNama,     in.txtKelas,
+                         r.balanceBefore, r.balanceAfter, in.version};
     db.execute(kioskCopyRow(move, copy));
     db.execute(shopCopyRow(move, copy, in.deliverySlot));
     db.execute(shopOrderLog(in, kTransaksiBerhasil, r.transId));

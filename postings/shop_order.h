@@ -2,6 +2,7 @@
 
 #include "app/db.h"
 #include "app/money.h"
+#include "posting.h"
 #include "shop_cart.h"
 
 #include <QDate>
@@ -75,8 +76,6 @@ struct ShopOrderResult {
 // "Order KIRNA Siang dari 77 a.n Siti".
 QString shopOrderDescription(const ShopOrderInput& input);
 
-// True when `pin` is the PIN of the account shown on the main screen.
-bool shopPinMatches(Connection& db, const QString& txtNorek, const QString& pin);
 // The log row of a PIN that did not match.
 void logShopPinRefused(Connection& db, const ShopOrderInput& input);
 

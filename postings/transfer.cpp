@@ -133,12 +133,8 @@ TransferResult postTransfer(Connection& db, const TransferInput& in, const QDate
         r.transId = insertWithRandomId(
             db, [&](const QString& id) { db.execute(debitRow(debit, id, r.balanceAfter)); }, today,
             draw);
-        KioskCopy copy;
-        copy.id = r.transId;
-        copy.payerName = in.txtNama;
-        copy.payerClass = in.txtKelas;
-        copy.balanceBefore = r.balanceBefore;
-        copy.balanceAfter = r.balanceAfter;
+        const KioskCopy copy{r.transId,       in.txtNama,     in.txtKelas,
+                             r.balanceBefore, r.balanceAfter, std::nullopt};
         db.execute(kioskCopyRow(debit, copy));
         db.execute(transferLog(in, r.transId));
         db.execute(creditRow(credit, r.transId + QStringLiteral("#")));

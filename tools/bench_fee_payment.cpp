@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
         QElapsedTimer t;
         t.start();
         try {
-            if (!feePinMatches(db, in.txtNorek, QStringLiteral("555555")) ||
+            if (!transactionPinMatches(db, in.txtNorek, QStringLiteral("555555")) ||
                 postFeePayment(db, in).outcome != FeePaymentResult::Outcome::Posted)
                 ++failed;
         } catch (const std::exception& e) {

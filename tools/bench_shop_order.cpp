@@ -135,7 +135,7 @@ int main(int argc, char* argv[]) {
                 QElapsedTimer t;
                 t.start();
                 try {
-                    if (!shopPinMatches(db, kAccount, QStringLiteral("555555")))
+                    if (!transactionPinMatches(db, kAccount, QStringLiteral("555555")))
                         throw std::runtime_error("PIN refused");
                     const auto r = postShopOrder(db, order(shown));
                     (r.outcome == ShopOrderResult::Outcome::Posted ? posted : refused)++;

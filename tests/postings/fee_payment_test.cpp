@@ -124,7 +124,7 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
 
     recorder.clear();
     postFeePayment(*db, sitiPays(200000), kToday);
-    EXPECT_FALSE(feePinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("x'1")));
+    EXPECT_FALSE(transactionPinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("x'1")));
     logFeePinRefused(*db, sitiPays(200000));
     const QStringList refusals = {
         head + QStringLiteral("200000', log_keterangan = 'SALDO TIDAK MENCUKUPI!'"),
@@ -134,7 +134,8 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
         head + QStringLiteral("200000', log_keterangan = 'PIN TIDAK SESUAI!'"),
     };
     EXPECT_EQ(recorder.statements(), refusals);
-    EXPECT_TRUE(feePinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("234567")));
+    EXPECT_TRUE(
+        transactionPinMatches(*db, QStringLiteral("010100000002"), QStringLiteral("234567")));
 }
 
 TEST_F(FeePaymentTest, AFailingCreditRowLeavesNothingOfThePosting) {

@@ -109,7 +109,7 @@ TEST(ShopOrderChecksTest, AmountsAndCutOffTimesAnswerInOrder) {
 TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
     StatementRecorder recorder;
     const ShopOrderInput in = sitiOrders();
-    ASSERT_TRUE(shopPinMatches(*db, in.txtNorek, QStringLiteral("234567")));
+    ASSERT_TRUE(transactionPinMatches(*db, in.txtNorek, QStringLiteral("234567")));
     const auto r = postShopOrder(*db, in, kToday);
     ASSERT_EQ(r.outcome, ShopOrderResult::Outcome::Posted);
 

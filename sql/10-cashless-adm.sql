@@ -100,22 +100,24 @@ CREATE TABLE app_info (
     info_value  VARCHAR(255) NOT NULL DEFAULT ''
 ) ENGINE=InnoDB;
 
+-- Every routine runs with its definer's rights (the administrator who loads this file):
+-- the kiosk's user may call the ones it needs but cannot touch the tables they write.
 DELIMITER ;;
 
 CREATE FUNCTION GetNasabahNama(p_nasabah VARCHAR(20)) RETURNS VARCHAR(100)
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN (SELECT nasabah_nama FROM data_nasabah WHERE nasabah_id = p_nasabah);
 END;;
 
 CREATE FUNCTION GetNasabahAlamat(p_nasabah VARCHAR(20)) RETURNS VARCHAR(200)
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN (SELECT nasabah_alamat FROM data_nasabah WHERE nasabah_id = p_nasabah);
 END;;
 
 CREATE FUNCTION GetNasabahKelas(p_nasabah VARCHAR(20)) RETURNS VARCHAR(30)
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN (SELECT nasabah_kelas FROM data_nasabah WHERE nasabah_id = p_nasabah);
 END;;
@@ -123,7 +125,7 @@ END;;
 -- An account's running total (see data_tabungan_saldo). An account without a total yet has
 -- only rows that reached the ledger without its triggers: they are added up here instead.
 CREATE FUNCTION GetTabSaldoBerjalan(p_rekening VARCHAR(20)) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_saldo BIGINT;
     SET v_saldo = (SELECT saldo_buku FROM data_tabungan_saldo WHERE saldo_rekening = p_rekening);
@@ -140,7 +142,7 @@ END;;
 -- row that is not cancelled. Asked for today, as the kiosk asks, it is the running total less
 -- the rows dated later, which are normally none: an empty range of the account's date index.
 CREATE FUNCTION GetTabSaldoBuku(p_rekening VARCHAR(20), p_tanggal DATE) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     IF p_tanggal IS NULL THEN
         RETURN 0;
@@ -156,7 +158,7 @@ END;;
 -- What the holder may spend on that day: the ledger balance less the minimum balance the
 -- account must keep, never below 0. 0 for an unknown account.
 CREATE FUNCTION GetTabSaldoAktif(p_rekening VARCHAR(20), p_tanggal DATE) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_minimum BIGINT;
     SET v_minimum = (SELECT tab_saldo_minimum FROM data_tabungan_master
@@ -168,7 +170,7 @@ BEGIN
 END;;
 
 CREATE FUNCTION GetTabJajanLimit(p_rekening VARCHAR(20), p_tanggal DATE) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN COALESCE((SELECT tab_limit_jajan FROM data_tabungan_master
                       WHERE tab_rekening = p_rekening), 0);
@@ -176,7 +178,7 @@ END;;
 
 -- Spending of a day: money out to institution accounts (products, fees, the shop).
 CREATE FUNCTION GetTabJajanHarian(p_rekening VARCHAR(20), p_tanggal DATE) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN (SELECT COALESCE(SUM(t.trans_jumlah_keluar), 0)
               FROM data_tabungan_trans t
@@ -189,7 +191,7 @@ BEGIN
 END;;
 
 CREATE FUNCTION GetJajanKuotaSisa(p_rekening VARCHAR(20)) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN GREATEST(GetTabJajanLimit(p_rekening, CURDATE())
                     - GetTabJajanHarian(p_rekening, CURDATE()), 0);
@@ -198,7 +200,7 @@ END;;
 -- What may still be transferred on that day: the daily transfer limit less the money already
 -- sent to other students' accounts that day.
 CREATE FUNCTION GetTabTransferLimit(p_rekening VARCHAR(20), p_tanggal DATE) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_limit BIGINT;
     DECLARE v_terpakai BIGINT;
@@ -218,13 +220,13 @@ END;;
 -- DETERMINISTIC so that a query comparing a column with it calls it once and can use an index
 -- (the statement's date range); the setting does not change while a statement runs.
 CREATE FUNCTION GetAppInfo(p_key VARCHAR(50)) RETURNS VARCHAR(255)
-    DETERMINISTIC READS SQL DATA
+    DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN (SELECT info_value FROM app_info WHERE info_key = p_key);
 END;;
 
 CREATE PROCEDURE HitungTabSaldoNasabah(IN p_rekening VARCHAR(20))
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
     UPDATE data_tabungan_master
        SET tab_saldo_efektif = GetTabSaldoBerjalan(p_rekening)
@@ -237,7 +239,7 @@ END;;
 -- account table itself while it writes the ledger (INSERT ... SELECT ... FROM
 -- data_tabungan_master) may not lock it from here (error 1442) and goes without that lock.
 CREATE PROCEDURE TambahSaldoBerjalan(IN p_rekening VARCHAR(20), IN p_jumlah BIGINT)
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_ada INT;
     DECLARE CONTINUE HANDLER FOR 1442 SET v_ada = NULL;
@@ -262,7 +264,7 @@ END;;
 -- p_perbaiki = 1 each of them is set to the recomputed value, one account at a time under
 -- its account row's lock, so kiosks may go on posting meanwhile.
 CREATE PROCEDURE RekonsiliasiSaldo(IN p_rekening VARCHAR(20), IN p_perbaiki TINYINT)
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_rekening VARCHAR(20);
     DECLARE v_tercatat BIGINT;
@@ -327,7 +329,7 @@ END;;
 -- Adds the missing months up to the current one, then spreads what the account has paid to
 -- the SPP (product 001) and meal (product 002) accounts over the months, oldest first.
 CREATE PROCEDURE HitungSppMakan(IN p_rekening VARCHAR(20))
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 proc: BEGIN
     DECLARE v_mulai DATE;
     DECLARE v_bulan DATE;

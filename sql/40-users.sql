@@ -1,10 +1,56 @@
--- The kiosk's database user: it reads, writes new rows, updates and calls routines.
--- It never deletes and never changes the schema.
-CREATE USER IF NOT EXISTS '@KIOSK_USER@'@'localhost' IDENTIFIED BY '@KIOSK_PASSWORD@';
-CREATE USER IF NOT EXISTS '@KIOSK_USER@'@'127.0.0.1' IDENTIFIED BY '@KIOSK_PASSWORD@';
-GRANT SELECT, INSERT, UPDATE, EXECUTE ON `cashless-adm`.* TO '@KIOSK_USER@'@'localhost';
-GRANT SELECT, INSERT, UPDATE, EXECUTE ON `aio-kirna`.* TO '@KIOSK_USER@'@'localhost';
-GRANT SELECT, INSERT, UPDATE, EXECUTE ON `@KIOSK_DB@`.* TO '@KIOSK_USER@'@'localhost';
-GRANT SELECT, INSERT, UPDATE, EXECUTE ON `cashless-adm`.* TO '@KIOSK_USER@'@'127.0.0.1';
-GRANT SELECT, INSERT, UPDATE, EXECUTE ON `aio-kirna`.* TO '@KIOSK_USER@'@'127.0.0.1';
-GRANT SELECT, INSERT, UPDATE, EXECUTE ON `@KIOSK_DB@`.* TO '@KIOSK_USER@'@'127.0.0.1';
+-- The kiosk's database user at one host pattern (assemble.cmake repeats this for each).
+-- Its password ships inside every copy of the program, so it gets only what the kiosk's own
+-- statements need: it reads, adds rows, changes a card and a PIN, and calls the routines that
+-- recompute balances with their definer's rights. It never changes an amount, a balance or a
+-- ledger row, never deletes and never touches the schema.
+
+-- The password below is written with backslash escapes, whatever the server's sql_mode says.
+SET @kalinda_sql_mode = @@SESSION.sql_mode;
+SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'NO_BACKSLASH_ESCAPES', '');
+
+CREATE USER IF NOT EXISTS '@KIOSK_USER@'@'@KIOSK_HOST@';
+ALTER USER '@KIOSK_USER@'@'@KIOSK_HOST@' IDENTIFIED BY '@KIOSK_PASSWORD@';
+-- Loading again takes away whatever an older version of this file granted.
+REVOKE ALL PRIVILEGES, GRANT OPTION FROM '@KIOSK_USER@'@'@KIOSK_HOST@';
+
+-- Accounts: looked up by card, PIN and registration id; locked FOR UPDATE by every posting.
+GRANT SELECT, UPDATE (tab_pin, tab_rfid)
+    ON `cashless-adm`.data_tabungan_master TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT, INSERT ON `cashless-adm`.data_tabungan_trans TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT ON `cashless-adm`.data_kalinda_produk TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT ON `cashless-adm`.data_nasabah_foto TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT ON `cashless-adm`.data_spp_detail TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetNasabahNama TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetNasabahAlamat TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetNasabahKelas TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetTabSaldoAktif TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetTabJajanLimit TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetJajanKuotaSisa TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetTabTransferLimit TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `cashless-adm`.GetAppInfo TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON PROCEDURE `cashless-adm`.HitungTabSaldoNasabah TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON PROCEDURE `cashless-adm`.HitungSppMakan TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+
+-- The shop: its parameters and catalogue; an order, its lines and the shop's copy.
+GRANT SELECT ON `aio-kirna`.set_app TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT ON `aio-kirna`.data_barang_master TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT, INSERT ON `aio-kirna`.data_barang_order TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT INSERT ON `aio-kirna`.data_barang_order_list TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT INSERT ON `aio-kirna`.data_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+
+-- The kiosk's own schema.
+GRANT SELECT ON `@KIOSK_DB@`.set_app TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT ON `@KIOSK_DB@`.set_cetakan TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT, INSERT ON `@KIOSK_DB@`.data_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT INSERT ON `@KIOSK_DB@`.log_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT INSERT ON `@KIOSK_DB@`.log_login TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT SELECT, UPDATE (user_session, user_last_login)
+    ON `@KIOSK_DB@`.data_pengguna_alias TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+-- The wrong-PIN count is an INSERT ... ON DUPLICATE KEY UPDATE, which needs UPDATE on every
+-- column it inserts.
+GRANT SELECT, INSERT, UPDATE (pin_kunci, pin_jumlah, pin_terakhir)
+    ON `@KIOSK_DB@`.data_pin_salah TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `@KIOSK_DB@`.GetNasabahNama TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON FUNCTION `@KIOSK_DB@`.GetNasabahKelas TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+
+SET SESSION sql_mode = @kalinda_sql_mode;

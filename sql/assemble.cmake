@@ -1,7 +1,11 @@
 cmake_minimum_required(VERSION 3.25)
 # Joins the files of this folder into one load script for the mariadb client.
 #   cmake -DOUT=file [-DKIOSK_DB=kalinda] [-DKIOSK_USER=...] [-DKIOSK_PASSWORD=...]
-#         [-DWITH_DEMO=ON] [-DWITH_DEMO_GUARDS=ON] -P sql/assemble.cmake
+#         [-DKIOSK_HOSTS="localhost;127.0.0.1"] [-DWITH_DEMO=ON] [-DWITH_DEMO_GUARDS=ON]
+#         [-DUSERS_ONLY=ON] -P sql/assemble.cmake
+# KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
+# "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
+# user and its grants, for a school database that is already loaded.
 if(NOT OUT)
     message(FATAL_ERROR "OUT is required")
 endif()
@@ -14,27 +18,77 @@ endif()
 if(NOT DEFINED KIOSK_PASSWORD)
     set(KIOSK_PASSWORD kalinda-demo)
 endif()
+if(NOT KIOSK_HOSTS)
+    set(KIOSK_HOSTS "localhost;127.0.0.1")
+endif()
 if(NOT DEFINED WITH_DEMO)
     set(WITH_DEMO ON)
 endif()
 
-set(dir "${CMAKE_CURRENT_LIST_DIR}")
-set(files 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 40-users.sql)
-if(WITH_DEMO)
-    list(APPEND files 50-demo-data.sql)
-    # The demo switches the kiosk's guards on; the tests' database keeps them off.
-    if(WITH_DEMO_GUARDS)
-        list(APPEND files 60-demo-guards.sql)
+# Names go into the SQL as they are: only characters that need no quoting are taken.
+if(NOT KIOSK_DB MATCHES "^[A-Za-z0-9_$-]+$")
+    message(FATAL_ERROR "KIOSK_DB '${KIOSK_DB}': only letters, digits, _, $ and -")
+endif()
+if(NOT KIOSK_USER MATCHES "^[A-Za-z0-9_.$-]+$")
+    message(FATAL_ERROR "KIOSK_USER '${KIOSK_USER}': only letters, digits, _, ., $ and -")
+endif()
+string(REGEX REPLACE "[ ,;]+" ";" hosts "${KIOSK_HOSTS}")
+list(REMOVE_ITEM hosts "")
+list(REMOVE_DUPLICATES hosts)
+foreach(host ${hosts})
+    if(NOT host MATCHES "^[A-Za-z0-9_.%:/-]+$")
+        message(FATAL_ERROR "KIOSK_HOSTS '${host}': not a host pattern")
     endif()
+endforeach()
+if(NOT hosts)
+    message(FATAL_ERROR "KIOSK_HOSTS names no host")
 endif()
 
-set(script "SET NAMES utf8mb4;\n")
-foreach(f ${files})
-    file(READ "${dir}/${f}" text)
-    string(APPEND script "-- ${f}\n${text}\n")
+# The password between single quotes: backslashes doubled, quotes doubled.
+string(REPLACE "\\" "\\\\" password "${KIOSK_PASSWORD}")
+string(REPLACE "'" "''" password "${password}")
+
+set(dir "${CMAKE_CURRENT_LIST_DIR}")
+
+# A file's text with the deployment's names in place.
+function(sql_text file out)
+    file(READ "${dir}/${file}" text)
+    string(REPLACE "@KIOSK_DB@" "${KIOSK_DB}" text "${text}")
+    string(REPLACE "@KIOSK_USER@" "${KIOSK_USER}" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The user and its grants, once for each host pattern. The password goes in last, so that
+# nothing in it is taken for a placeholder.
+sql_text(40-users.sql template)
+set(users "")
+foreach(host ${hosts})
+    string(REPLACE "@KIOSK_HOST@" "${host}" text "${template}")
+    string(REPLACE "@KIOSK_PASSWORD@" "${password}" text "${text}")
+    string(APPEND users "-- 40-users.sql for ${host}\n${text}\n")
 endforeach()
 
+set(script "SET NAMES utf8mb4;\n")
+if(USERS_ONLY)
+    string(APPEND script "${users}")
+    file(WRITE "${OUT}" "${script}")
+    return()
+endif()
+
+foreach(f 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql)
+    sql_text(${f} text)
+    string(APPEND script "-- ${f}\n${text}\n")
+endforeach()
+string(APPEND script "${users}")
 if(WITH_DEMO)
+    sql_text(50-demo-data.sql text)
+    string(APPEND script "-- 50-demo-data.sql\n${text}\n")
+    # The demo switches the kiosk's guards on; the tests' database keeps them off.
+    if(WITH_DEMO_GUARDS)
+        sql_text(60-demo-guards.sql text)
+        string(APPEND script "-- 60-demo-guards.sql\n${text}\n")
+    endif()
+
     string(APPEND script "USE `cashless-adm`;\n")
     file(GLOB photos "${dir}/photos/*.jpg")
     list(SORT photos)
@@ -45,7 +99,4 @@ if(WITH_DEMO)
     endforeach()
 endif()
 
-string(REPLACE "@KIOSK_DB@" "${KIOSK_DB}" script "${script}")
-string(REPLACE "@KIOSK_USER@" "${KIOSK_USER}" script "${script}")
-string(REPLACE "@KIOSK_PASSWORD@" "${KIOSK_PASSWORD}" script "${script}")
 file(WRITE "${OUT}" "${script}")

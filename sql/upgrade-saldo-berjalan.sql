@@ -17,7 +17,7 @@ DELIMITER ;;
 -- DETERMINISTIC so that a query comparing a column with it calls it once and can use an index
 -- (the statement's date range); the setting does not change while a statement runs.
 CREATE OR REPLACE FUNCTION GetAppInfo(p_key VARCHAR(50)) RETURNS VARCHAR(255)
-    DETERMINISTIC READS SQL DATA
+    DETERMINISTIC READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     RETURN (SELECT info_value FROM app_info WHERE info_key = p_key);
 END;;
@@ -25,7 +25,7 @@ END;;
 -- An account's running total (see data_tabungan_saldo). An account without a total yet has
 -- only rows that reached the ledger without its triggers: they are added up here instead.
 CREATE OR REPLACE FUNCTION GetTabSaldoBerjalan(p_rekening VARCHAR(20)) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_saldo BIGINT;
     SET v_saldo = (SELECT saldo_buku FROM data_tabungan_saldo WHERE saldo_rekening = p_rekening);
@@ -42,7 +42,7 @@ END;;
 -- row that is not cancelled. Asked for today, as the kiosk asks, it is the running total less
 -- the rows dated later, which are normally none: an empty range of the account's date index.
 CREATE OR REPLACE FUNCTION GetTabSaldoBuku(p_rekening VARCHAR(20), p_tanggal DATE) RETURNS BIGINT
-    READS SQL DATA
+    READS SQL DATA SQL SECURITY DEFINER
 BEGIN
     IF p_tanggal IS NULL THEN
         RETURN 0;
@@ -56,7 +56,7 @@ BEGIN
 END;;
 
 CREATE OR REPLACE PROCEDURE HitungTabSaldoNasabah(IN p_rekening VARCHAR(20))
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
     UPDATE data_tabungan_master
        SET tab_saldo_efektif = GetTabSaldoBerjalan(p_rekening)
@@ -69,7 +69,7 @@ END;;
 -- account table itself while it writes the ledger (INSERT ... SELECT ... FROM
 -- data_tabungan_master) may not lock it from here (error 1442) and goes without that lock.
 CREATE OR REPLACE PROCEDURE TambahSaldoBerjalan(IN p_rekening VARCHAR(20), IN p_jumlah BIGINT)
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_ada INT;
     DECLARE CONTINUE HANDLER FOR 1442 SET v_ada = NULL;
@@ -94,7 +94,7 @@ END;;
 -- p_perbaiki = 1 each of them is set to the recomputed value, one account at a time under
 -- its account row's lock, so kiosks may go on posting meanwhile.
 CREATE OR REPLACE PROCEDURE RekonsiliasiSaldo(IN p_rekening VARCHAR(20), IN p_perbaiki TINYINT)
-    MODIFIES SQL DATA
+    MODIFIES SQL DATA SQL SECURITY DEFINER
 BEGIN
     DECLARE v_rekening VARCHAR(20);
     DECLARE v_tercatat BIGINT;

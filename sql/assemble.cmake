@@ -19,7 +19,7 @@ if(NOT DEFINED WITH_DEMO)
 endif()
 
 set(dir "${CMAKE_CURRENT_LIST_DIR}")
-set(files 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 40-users.sql)
+set(files 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 35-audit-kiosk.sql 40-users.sql)
 if(WITH_DEMO)
     list(APPEND files 50-demo-data.sql)
     # The demo switches the kiosk's guards on; the tests' database keeps them off.

@@ -20,11 +20,12 @@ protected:
         kiosk = kioskConnection();
     }
 
-    // "kind amount" of every finding over the whole ledger, or over one account's postings.
+    // "kind amount" of every finding since yesterday (the demo's older kiosk rows carry office
+    // ids), or of one account's postings.
     QStringList findings(const Sql& account = Sql("NULL")) {
         Sql s;
-        s << "CALL `cashless-adm`.AuditTransaksiKiosk(NULL, NULL, " << account << ", '"
-          << esc(scalar(*kiosk, Sql("SELECT DATABASE()"))) << "')";
+        s << "CALL `cashless-adm`.AuditTransaksiKiosk(CURDATE() - INTERVAL 1 DAY, NULL, " << account
+          << ", '" << esc(scalar(*kiosk, Sql("SELECT DATABASE()"))) << "')";
         QStringList out;
         for (Recordset r = admin->open(s); !r.eof(); r.moveNext())
             out << r.text(QStringLiteral("jenis")) + ' ' + r.text(QStringLiteral("jumlah"));

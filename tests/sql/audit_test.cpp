@@ -12,17 +12,21 @@ using namespace kalinda::test;
 
 namespace {
 
-class KioskAuditTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        MariaDbServer::instance().resetDatabase();
-        admin = adminConnection();
-        kiosk = kioskConnection();
-    }
-
-    // "kind amount" of every finding since yesterday (the demo's older kiosk rows carry office
+// On a database that had no audit until its script ran (twice): a day of real postings leaves
+// nothing to find; rows planted with the kiosk's password, as from a copied kiosk, are found.
+TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
+    MariaDbServer::instance().resetDatabase();
+    QFile script(QStringLiteral(KALINDA_AUDIT_SQL));
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    MariaDbServer::instance().runAdminScript(
+        "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal ON "
+        "`cashless-adm`.data_tabungan_trans;\n" +
+        QString::fromUtf8(script.readAll()).repeated(2));
+    auto admin = adminConnection();
+    auto kiosk = kioskConnection();
+    // "kind amount" of each finding since yesterday (the demo's older kiosk rows carry office
     // ids), or of one account's postings.
-    QStringList findings(const Sql& account = Sql("NULL")) {
+    const auto findings = [&](SqlText account) {
         Sql s;
         s << "CALL `cashless-adm`.AuditTransaksiKiosk(CURDATE() - INTERVAL 1 DAY, NULL, " << account
           << ", '" << esc(scalar(*kiosk, Sql("SELECT DATABASE()"))) << "')";
@@ -30,38 +34,19 @@ protected:
         for (Recordset r = admin->open(s); !r.eof(); r.moveNext())
             out << r.text(QStringLiteral("jenis")) + ' ' + r.text(QStringLiteral("jumlah"));
         return out;
-    }
+    };
 
-    std::unique_ptr<Connection> admin;
-    std::unique_ptr<Connection> kiosk;
-};
-
-// On a database that had no audit until its script ran (twice): a day of real postings leaves
-// nothing to find, then rows planted with the kiosk's password, as from a copied kiosk.
-TEST_F(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
-    QFile script(QStringLiteral(KALINDA_AUDIT_SQL));
-    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    MariaDbServer::instance().runAdminScript(
-        "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal ON "
-        "`cashless-adm`.data_tabungan_trans;\n" +
-        QString::fromUtf8(script.readAll()).repeated(2));
-
-    const auto siti = [](auto in) { // 150.000, quota 50.000
-        in.NoRekening = QStringLiteral("010100000002");
+    const auto siti = [](auto in, auto receiver, const char* account) {
+        in.NoRekening = QStringLiteral("010100000002"); // 150.000, quota 50.000
         in.balance = 150000;
+        in.*receiver = QString::fromLatin1(account);
         return in;
     };
-    auto order = siti(ShopOrderInput{});
-    order.deliverySlot = QStringLiteral("Siang");
-    order.shopAccount = QStringLiteral("020100000099");
+    auto order = siti(ShopOrderInput{}, &ShopOrderInput::shopAccount, "020100000099");
     order.cart.add(ShopCart::lineFromEntry(QStringLiteral("K007 : Pulpen"), 2500, 2, 5000));
-    auto pay = siti(ProductPaymentInput{});
-    pay.cboJenis = QStringLiteral("003 : Jajan Kantin");
-    pay.txtRekTujuan = QStringLiteral("020100000003");
-    auto fee = siti(FeePaymentInput{});
-    fee.rekTujuan = QStringLiteral("020100000010");
-    auto send = siti(TransferInput{});
-    send.txtRekening = QStringLiteral("010100000001");
+    auto pay = siti(ProductPaymentInput{}, &ProductPaymentInput::txtRekTujuan, "020100000003");
+    auto fee = siti(FeePaymentInput{}, &FeePaymentInput::rekTujuan, "020100000010");
+    auto send = siti(TransferInput{}, &TransferInput::txtRekening, "010100000001");
     pay.amount = fee.amount = send.amount = 2000;
     for (int round = 0; round < 2; ++round) { // equal postings of a day are counted
         ASSERT_EQ(postShopOrder(*kiosk, order).outcome, ShopOrderResult::Outcome::Posted);
@@ -69,7 +54,7 @@ TEST_F(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
         ASSERT_EQ(postFeePayment(*kiosk, fee).outcome, FeePaymentResult::Outcome::Posted);
         ASSERT_EQ(postTransfer(*kiosk, send).outcome, TransferResult::Outcome::Posted);
     }
-    EXPECT_EQ(findings(), QStringList());
+    EXPECT_EQ(findings("NULL"), QStringList());
 
     // A forged credit, a debit without credit, a malformed id, a posting across midnight.
     kiosk->execute(Sql("SET @d = CURDATE(), @e = CURDATE() - INTERVAL 1 DAY"));
@@ -87,9 +72,10 @@ TEST_F(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     kiosk->execute(Sql("INSERT INTO data_transaksi (trans_id, trans_tanggal, trans_kode, "
                        "trans_rekening, trans_jumlah) VALUES "
                        "(CONCAT('KLD', @y, '777777#'), @d, '14', '010100000004', 3000)"));
-    EXPECT_EQ(findings(), QStringList({"DEBIT_TANPA_KREDIT 7000", "FORMAT_TIDAK_SESUAI 1000",
-                                       "KREDIT_TANPA_DEBIT 50000", "SALINAN_TANPA_MUTASI 3000"}));
-    EXPECT_EQ(findings(Sql("'010100000006'")), QStringList{"FORMAT_TIDAK_SESUAI 1000"});
+    EXPECT_EQ(findings("NULL"),
+              QStringList({"DEBIT_TANPA_KREDIT 7000", "FORMAT_TIDAK_SESUAI 1000",
+                           "KREDIT_TANPA_DEBIT 50000", "SALINAN_TANPA_MUTASI 3000"}));
+    EXPECT_EQ(findings("'010100000006'"), QStringList{"FORMAT_TIDAK_SESUAI 1000"});
 }
 
 } // namespace

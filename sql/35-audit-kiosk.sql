@@ -1,0 +1,189 @@
+-- The audit of kiosk postings (AuditTransaksiKiosk, see README.md). Part of the load, and on
+-- its own the upgrade of an existing school database; safe to run again:
+--   mariadb -uroot < 35-audit-kiosk.sql
+USE `cashless-adm`;
+
+-- The audit reads days of the ledger and of the shop's copies without a scan of either.
+CREATE INDEX IF NOT EXISTS idx_tanggal ON data_tabungan_trans (trans_tanggal);
+CREATE INDEX IF NOT EXISTS idx_tanggal ON `aio-kirna`.data_transaksi (trans_tanggal);
+
+DELIMITER ;;
+
+-- Lists what does not add up among the kiosk postings dated p_dari to p_sampai (NULL: no
+-- bound), one row per finding, with `jenis`:
+--   DEBIT_TANPA_KREDIT, KREDIT_TANPA_DEBIT: the debits ("14") and credits ("15") between the
+--     same two accounts on one day for one amount are not as many; `banyak` of them lack a
+--     partner, `trans_id` names every row of the group.
+--   SALINAN_TANPA_MUTASI: a copy in the kiosk's or the shop's data_transaksi without the
+--     ledger debit it copies.
+--   FORMAT_TIDAK_SESUAI: a kiosk row with an id, order code, kind or date the kiosk never
+--     writes; `keterangan` names the columns.
+-- Kiosk rows are the ledger rows not cancelled that carry the kiosk's alias ("KLD|"), a "KLD"
+-- id or status 0. Rows dated after today are read whatever the range. p_rekening keeps the
+-- postings from or to one account; p_skema_kiosk names the kiosk's schema (NULL: its copies
+-- are not read).
+CREATE OR REPLACE PROCEDURE AuditTransaksiKiosk(IN p_dari DATE, IN p_sampai DATE,
+                                                IN p_rekening VARCHAR(20),
+                                                IN p_skema_kiosk VARCHAR(64))
+    MODIFIES SQL DATA SQL SECURITY INVOKER
+BEGIN
+    DECLARE v_dari DATE DEFAULT COALESCE(p_dari, '1000-01-02');
+    DECLARE v_sampai DATE DEFAULT COALESCE(p_sampai, '9999-12-30');
+    DECLARE v_isolasi VARCHAR(30) DEFAULT @@SESSION.tx_isolation;
+    DECLARE v_salinan TEXT;
+    DECLARE v_tabel VARCHAR(200);
+    DECLARE EXIT HANDLER FOR SQLEXCEPTION
+    BEGIN
+        SET SESSION tx_isolation = v_isolasi;
+        RESIGNAL;
+    END;
+
+    -- Reads inside the caller's transaction would lock what they read until it ends, and the
+    -- kiosks would wait to post.
+    IF @@in_transaction THEN
+        SIGNAL SQLSTATE '45000'
+            SET MESSAGE_TEXT = 'AuditTransaksiKiosk: jalankan di luar transaksi (COMMIT dulu)';
+    END IF;
+    IF p_skema_kiosk IS NOT NULL AND NOT EXISTS (
+            SELECT 1 FROM information_schema.TABLES
+             WHERE TABLE_SCHEMA = p_skema_kiosk AND TABLE_NAME = 'data_transaksi') THEN
+        SIGNAL SQLSTATE '45000'
+            SET MESSAGE_TEXT = 'AuditTransaksiKiosk: skema kiosk tanpa tabel data_transaksi';
+    END IF;
+    -- Plain reads: under REPEATABLE READ an INSERT ... SELECT locks the rows and gaps it reads,
+    -- and the kiosks would wait for the audit to post today's rows.
+    SET SESSION tx_isolation = 'READ-COMMITTED';
+
+    -- Each kiosk row as one side of a movement between two accounts. Its amount is its effect
+    -- on its account, so a "14" row that adds money is a negative debit and finds no partner.
+    -- A day more on either side lets a posting written across midnight find its partner.
+    CREATE OR REPLACE TEMPORARY TABLE tmp_audit_mutasi (
+        trans_id         VARCHAR(20) NOT NULL,
+        tanggal          DATE        NOT NULL,
+        kode             CHAR(2)     NOT NULL,
+        rekening_debit   VARCHAR(20) NOT NULL,
+        rekening_kredit  VARCHAR(20) NOT NULL,
+        jumlah           BIGINT      NOT NULL,
+        kuitansi         VARCHAR(20) NULL
+    ) ENGINE=Aria;
+    INSERT INTO tmp_audit_mutasi
+    SELECT trans_id, trans_tanggal, trans_kode,
+           IF(trans_kode = '15', trans_ob_rekening, trans_rekening),
+           IF(trans_kode = '15', trans_rekening, trans_ob_rekening),
+           IF(trans_kode = '15', 1, -1) * (trans_jumlah_masuk - trans_jumlah_keluar),
+           trans_kuitansi
+      FROM data_tabungan_trans
+     WHERE (trans_tanggal BETWEEN v_dari - INTERVAL 1 DAY AND v_sampai + INTERVAL 1 DAY
+            OR trans_tanggal > CURDATE())
+       AND trans_status IN (0, 1)
+       AND (trans_reg_alias LIKE 'KLD|%' OR trans_id LIKE 'KLD%' OR trans_status = 0)
+       AND (p_rekening IS NULL OR trans_rekening = p_rekening OR trans_ob_rekening = p_rekening);
+
+    -- Fees and shop orders give their credits their own sequence ids: debits and credits are
+    -- paired by counting them.
+    CREATE OR REPLACE TEMPORARY TABLE tmp_audit_pasangan (
+        tanggal          DATE        NOT NULL,
+        rekening_debit   VARCHAR(20) NOT NULL,
+        rekening_kredit  VARCHAR(20) NOT NULL,
+        jumlah           BIGINT      NOT NULL,
+        lebih            INT         NOT NULL,
+        trans_id         TEXT        NOT NULL
+    ) ENGINE=Aria;
+    INSERT INTO tmp_audit_pasangan
+    SELECT tanggal, rekening_debit, rekening_kredit, jumlah,
+           SUM(kode = '14') - SUM(kode = '15'),
+           GROUP_CONCAT(trans_id ORDER BY trans_id SEPARATOR ' ')
+      FROM tmp_audit_mutasi
+     WHERE kode IN ('14', '15')
+     GROUP BY tanggal, rekening_debit, rekening_kredit, jumlah
+    HAVING SUM(kode = '14') <> SUM(kode = '15');
+    -- A debit left over on one day and a credit left over on the next are one posting written
+    -- across midnight (the debit is always written first).
+    CREATE OR REPLACE TEMPORARY TABLE tmp_audit_malam ENGINE=Aria
+    SELECT d.tanggal, d.rekening_debit, d.rekening_kredit, d.jumlah,
+           LEAST(d.lebih, -k.lebih) AS banyak
+      FROM tmp_audit_pasangan d
+      JOIN tmp_audit_pasangan k
+        ON k.rekening_debit = d.rekening_debit AND k.rekening_kredit = d.rekening_kredit
+       AND k.jumlah = d.jumlah AND k.tanggal = d.tanggal + INTERVAL 1 DAY
+     WHERE d.lebih > 0 AND k.lebih < 0;
+    UPDATE tmp_audit_pasangan p
+      JOIN tmp_audit_malam m
+        ON m.rekening_debit = p.rekening_debit AND m.rekening_kredit = p.rekening_kredit
+       AND m.jumlah = p.jumlah AND p.tanggal IN (m.tanggal, m.tanggal + INTERVAL 1 DAY)
+       SET p.lebih = p.lebih - SIGN(p.lebih) * m.banyak;
+
+    CREATE OR REPLACE TEMPORARY TABLE tmp_audit_hasil (
+        jenis            VARCHAR(30)  NOT NULL,
+        tanggal          DATE         NOT NULL,
+        rekening_debit   VARCHAR(20)  NULL,
+        rekening_kredit  VARCHAR(20)  NULL,
+        jumlah           BIGINT       NOT NULL,
+        banyak           INT          NOT NULL,
+        trans_id         TEXT         NOT NULL,
+        keterangan       VARCHAR(200) NOT NULL DEFAULT ''
+    ) ENGINE=Aria;
+    INSERT INTO tmp_audit_hasil
+        (jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id)
+    SELECT IF(lebih > 0, 'DEBIT_TANPA_KREDIT', 'KREDIT_TANPA_DEBIT'), tanggal, rekening_debit,
+           rekening_kredit, jumlah, ABS(lebih), trans_id
+      FROM tmp_audit_pasangan
+     WHERE lebih <> 0 AND (tanggal BETWEEN v_dari AND v_sampai OR tanggal > CURDATE());
+
+    -- The kiosk's ids: a daily sequence "KLD" + yyyymmdd + 0001..9999 on any row; a random
+    -- "KLD" + yymmdd + 100000..999999 on a debit, with "#" or "##" after it on a credit; shop
+    -- order codes "ODR" + yymmdd + 001..999. The date is the kiosk's clock's, a day off the
+    -- server's at most; the server writes today's date into every row.
+    INSERT INTO tmp_audit_hasil
+    SELECT 'FORMAT_TIDAK_SESUAI', tanggal, rekening_debit, rekening_kredit, jumlah, 1, trans_id,
+           CONCAT_WS(', ', IF(kode IN ('14', '15'), NULL, 'trans_kode'),
+                     IF(id_sah, NULL, 'trans_id'), IF(kuitansi_sah, NULL, 'trans_kuitansi'),
+                     IF(tanggal > CURDATE(), 'trans_tanggal', NULL))
+      FROM (SELECT h.*,
+                   (BINARY trans_id REGEXP '^KLD[0-9]{12}$' AND RIGHT(trans_id, 4) <> '0000'
+                    AND BINARY SUBSTRING(trans_id, 4, 8) IN (kemarin, hari, besok))
+                   OR (BINARY trans_id REGEXP IF(kode = '14', '^KLD[0-9]{6}[1-9][0-9]{5}$',
+                                                '^KLD[0-9]{6}[1-9][0-9]{5}#{1,2}$')
+                       AND BINARY SUBSTRING(trans_id, 4, 6)
+                           IN (RIGHT(kemarin, 6), RIGHT(hari, 6), RIGHT(besok, 6))) AS id_sah,
+                   COALESCE(kuitansi, '') = ''
+                   OR (BINARY kuitansi REGEXP '^ODR[0-9]{9}$' AND RIGHT(kuitansi, 3) <> '000'
+                       AND BINARY SUBSTRING(kuitansi, 4, 6)
+                           IN (RIGHT(kemarin, 6), RIGHT(hari, 6), RIGHT(besok, 6)))
+                       AS kuitansi_sah
+              FROM (SELECT m.*, DATE_FORMAT(tanggal - INTERVAL 1 DAY, '%Y%m%d') AS kemarin,
+                           DATE_FORMAT(tanggal, '%Y%m%d') AS hari,
+                           DATE_FORMAT(tanggal + INTERVAL 1 DAY, '%Y%m%d') AS besok
+                      FROM tmp_audit_mutasi m
+                     WHERE tanggal BETWEEN v_dari AND v_sampai OR tanggal > CURDATE()) h) f
+     WHERE kode NOT IN ('14', '15') OR NOT id_sah OR NOT kuitansi_sah OR tanggal > CURDATE();
+
+    -- A copy's debit has the copy's id, or the id without the product payment's "#".
+    SET v_salinan = CONCAT(
+        'INSERT INTO tmp_audit_hasil ',
+        '(jenis, tanggal, rekening_debit, jumlah, banyak, trans_id, keterangan) ',
+        'SELECT ''SALINAN_TANPA_MUTASI'', c.trans_tanggal, c.trans_rekening, c.trans_jumlah, 1, ',
+        'c.trans_id, ? FROM @TABEL@ c ',
+        'WHERE c.trans_tanggal BETWEEN ? AND ? AND (? IS NULL OR c.trans_rekening = ?) ',
+        'AND NOT EXISTS (SELECT 1 FROM `cashless-adm`.data_tabungan_trans t WHERE t.trans_id = ',
+        'IF(c.trans_id LIKE ''%#'', LEFT(c.trans_id, CHAR_LENGTH(c.trans_id) - 1), c.trans_id) ',
+        'AND t.trans_kode = ''14'' AND t.trans_rekening = c.trans_rekening ',
+        'AND t.trans_jumlah_keluar = c.trans_jumlah)');
+    SET v_tabel = '`aio-kirna`.data_transaksi';
+    PREPARE s_salinan FROM REPLACE(v_salinan, '@TABEL@', v_tabel);
+    EXECUTE s_salinan USING v_tabel, v_dari, v_sampai, p_rekening, p_rekening;
+    IF p_skema_kiosk IS NOT NULL THEN
+        SET v_tabel = CONCAT('`', REPLACE(p_skema_kiosk, '`', '``'), '`.data_transaksi');
+        PREPARE s_salinan FROM REPLACE(v_salinan, '@TABEL@', v_tabel);
+        EXECUTE s_salinan USING v_tabel, v_dari, v_sampai, p_rekening, p_rekening;
+    END IF;
+    DEALLOCATE PREPARE s_salinan;
+
+    SET SESSION tx_isolation = v_isolasi;
+    SELECT jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id, keterangan
+      FROM tmp_audit_hasil
+     ORDER BY tanggal, jenis, rekening_debit, rekening_kredit, trans_id;
+    DROP TEMPORARY TABLE tmp_audit_mutasi, tmp_audit_pasangan, tmp_audit_malam, tmp_audit_hasil;
+END;;
+
+DELIMITER ;

@@ -1,0 +1,81 @@
+#include "postings/fee_payment.h"
+#include "postings/product_payment.h"
+#include "postings/shop_order.h"
+#include "postings/transfer.h"
+#include "support/mariadb_server.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+// On a database that had no audit until its script ran (twice): a day of real postings leaves
+// nothing to find; rows planted with the kiosk's password, as from a copied kiosk, are found.
+TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
+    MariaDbServer::instance().resetDatabase();
+    QFile script(QStringLiteral(KALINDA_AUDIT_SQL));
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    MariaDbServer::instance().runAdminScript(
+        "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal ON "
+        "`cashless-adm`.data_tabungan_trans;\n" +
+        QString::fromUtf8(script.readAll()).repeated(2));
+    auto admin = adminConnection();
+    auto kiosk = kioskConnection();
+    // "kind amount" of each finding since yesterday (the demo's older kiosk rows carry office
+    // ids), or of one account's postings.
+    const auto findings = [&](SqlText account) {
+        Sql s;
+        s << "CALL `cashless-adm`.AuditTransaksiKiosk(CURDATE() - INTERVAL 1 DAY, NULL, " << account
+          << ", '" << esc(scalar(*kiosk, Sql("SELECT DATABASE()"))) << "')";
+        QStringList out;
+        for (Recordset r = admin->open(s); !r.eof(); r.moveNext())
+            out << r.text(QStringLiteral("jenis")) + ' ' + r.text(QStringLiteral("jumlah"));
+        return out;
+    };
+
+    const auto siti = [](auto in, auto receiver, const char* account) {
+        in.NoRekening = QStringLiteral("010100000002"); // 150.000, quota 50.000
+        in.balance = 150000;
+        in.*receiver = QString::fromLatin1(account);
+        return in;
+    };
+    auto order = siti(ShopOrderInput{}, &ShopOrderInput::shopAccount, "020100000099");
+    order.cart.add(ShopCart::lineFromEntry(QStringLiteral("K007 : Pulpen"), 2500, 2, 5000));
+    auto pay = siti(ProductPaymentInput{}, &ProductPaymentInput::txtRekTujuan, "020100000003");
+    auto fee = siti(FeePaymentInput{}, &FeePaymentInput::rekTujuan, "020100000010");
+    auto send = siti(TransferInput{}, &TransferInput::txtRekening, "010100000001");
+    pay.amount = fee.amount = send.amount = 2000;
+    for (int round = 0; round < 2; ++round) { // equal postings of a day are counted
+        ASSERT_EQ(postShopOrder(*kiosk, order).outcome, ShopOrderResult::Outcome::Posted);
+        ASSERT_EQ(postProductPayment(*kiosk, pay).outcome, ProductPaymentResult::Outcome::Posted);
+        ASSERT_EQ(postFeePayment(*kiosk, fee).outcome, FeePaymentResult::Outcome::Posted);
+        ASSERT_EQ(postTransfer(*kiosk, send).outcome, TransferResult::Outcome::Posted);
+    }
+    EXPECT_EQ(findings("NULL"), QStringList());
+
+    // A forged credit, a debit without credit, a malformed id, a posting across midnight.
+    kiosk->execute(Sql("SET @d = CURDATE(), @e = CURDATE() - INTERVAL 1 DAY"));
+    kiosk->execute(Sql("SET @y = DATE_FORMAT(@d, '%y%m%d'), @s = DATE_FORMAT(@d, '%Y%m%d'), "
+                       "@k = DATE_FORMAT(@e, '%y%m%d')"));
+    kiosk->execute(
+        Sql("INSERT INTO `cashless-adm`.data_tabungan_trans (trans_id, trans_tanggal, trans_kode, "
+            "trans_rekening, trans_ob_rekening, trans_jumlah_masuk, trans_jumlah_keluar) VALUES "
+            "(CONCAT('KLD', @y, '654321##'), @d, '15', '010100000002', '010100000001', 50000, 0), "
+            "(CONCAT('KLD', @s, '9001'), @d, '14', '010100000004', '020100000010', 0, 7000), "
+            "('KLD2612071234', @d, '14', '010100000005', '010100000006', 0, 1000), "
+            "(CONCAT('KLD', @s, '9002'), @d, '15', '010100000006', '010100000005', 1000, 0), "
+            "(CONCAT('KLD', @k, '222222'), @e, '14', '010100000007', '010100000008', 0, 2000), "
+            "(CONCAT('KLD', @k, '222222#'), @d, '15', '010100000008', '010100000007', 2000, 0)"));
+    kiosk->execute(Sql("INSERT INTO data_transaksi (trans_id, trans_tanggal, trans_kode, "
+                       "trans_rekening, trans_jumlah) VALUES "
+                       "(CONCAT('KLD', @y, '777777#'), @d, '14', '010100000004', 3000)"));
+    EXPECT_EQ(findings("NULL"),
+              QStringList({"DEBIT_TANPA_KREDIT 7000", "FORMAT_TIDAK_SESUAI 1000",
+                           "KREDIT_TANPA_DEBIT 50000", "SALINAN_TANPA_MUTASI 3000"}));
+    EXPECT_EQ(findings("'010100000006'"), QStringList{"FORMAT_TIDAK_SESUAI 1000"});
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "posting_outcome.h"
 
+#include "app/server_switch.h"
 #include "printing/print.h"
 
 namespace kalinda {
@@ -8,6 +9,7 @@ namespace {
 struct PendingPosting {
     PostingProof proof;
     unsigned long lostSession = 0;
+    QString server; // where that session ran
     std::optional<ReceiptValues> receipt;
 };
 
@@ -21,12 +23,12 @@ std::optional<PendingPosting>& pending() {
 
 namespace detail {
 
-void keepUnknownPosting(const PostingOutcomeUnknown& e, const PostingReport& report,
+void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
                         QWidget* parent) {
     QString text = QStringLiteral("Koneksi ke server terputus saat transaksi disimpan, sehingga "
                                   "hasilnya belum diketahui. Struk tidak dicetak.\n");
     if (e.proof()) {
-        pending() = PendingPosting{*e.proof(), e.lostSession(), report.receipt};
+        pending() = PendingPosting{*e.proof(), e.lostSession(), db.server(), report.receipt};
         text += QStringLiteral("Tanyakan transaksi %1 ke bagian administrasi sebelum "
                                "mengulanginya.")
                     .arg(e.proof()->id);
@@ -49,9 +51,26 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     if (!pending())
         return Settlement::NothingPending;
     const QString id = pending()->proof.id;
+    // Session ids are a server's own: on another server the same id is somebody else's.
+    const auto lostSession = [&db] {
+        return db.server() == pending()->server ? pending()->lostSession : 0;
+    };
     bool stored = false;
     try {
-        stored = isPostingStored(db, pending()->proof, pending()->lostSession);
+        try {
+            stored = isPostingStored(db, pending()->proof, lostSession());
+        } catch (const DbError& e) {
+            // The server is gone: a kiosk that may move asks the server it moved to.
+            ServerSwitch* server = serverSwitch();
+            if (e.kind() != DbError::Kind::Connection || !server || !server->serves(db) ||
+                !server->movesByItself())
+                throw;
+            const ServerSwitch::Verdict verdict = server->connectionLost();
+            if (verdict.outcome != ServerSwitch::Outcome::Moved)
+                throw;
+            showMessage(MessageIcon::Warning, ServerSwitch::explain(verdict), parent);
+            stored = isPostingStored(db, pending()->proof, lostSession());
+        }
     } catch (const DbError& e) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Hasil transaksi %1 masih belum diketahui: server belum dapat "

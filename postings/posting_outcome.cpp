@@ -55,27 +55,33 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     const auto lostSession = [&db] {
         return db.server() == pending()->server ? pending()->lostSession : 0;
     };
-    bool stored = false;
-    try {
+    QString serverGone; // what the kiosk says about its server when that is gone
+    const auto lookUp = [&] {
         try {
-            stored = isPostingStored(db, pending()->proof, lostSession());
+            return isPostingStored(db, pending()->proof, lostSession());
         } catch (const DbError& e) {
-            // The server is gone: a kiosk that may move asks the server it moved to.
+            // Asked again where the kiosk is now: its server back, or the one it moved to.
             ServerSwitch* server = serverSwitch();
-            if (e.kind() != DbError::Kind::Connection || !server || !server->serves(db) ||
-                !server->movesByItself())
+            if (e.kind() != DbError::Kind::Connection || !server || !server->serves(db))
                 throw;
             const ServerSwitch::Verdict verdict = server->connectionLost();
-            if (verdict.outcome != ServerSwitch::Outcome::Moved)
+            if (verdict.outcome == ServerSwitch::Outcome::Gone) {
+                serverGone = ServerSwitch::explain(verdict) + QLatin1Char('\n');
                 throw;
-            showMessage(MessageIcon::Warning, ServerSwitch::explain(verdict), parent);
-            stored = isPostingStored(db, pending()->proof, lostSession());
+            }
+            if (verdict.outcome == ServerSwitch::Outcome::Moved)
+                showMessage(MessageIcon::Warning, ServerSwitch::explain(verdict), parent);
+            return isPostingStored(db, pending()->proof, lostSession());
         }
+    };
+    bool stored = false;
+    try {
+        stored = lookUp();
     } catch (const DbError& e) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Hasil transaksi %1 masih belum diketahui: server belum dapat "
-                                   "dihubungi. Tanyakan ke bagian administrasi.\n\n(%2)")
-                        .arg(id, e.message()),
+                                   "dihubungi. Tanyakan ke bagian administrasi.\n%2\n(%3)")
+                        .arg(id, serverGone, e.message()),
                     parent);
         return Settlement::StillUnknown;
     }

@@ -12,6 +12,7 @@ struct ConnectionSettings {
     QString DbUser;
     QString DbPassword;
     QString DbName;
+    QString ProfileCode; // the profile the settings came from ("1".."4")
 };
 
 ConnectionSettings& connectionSettings();

@@ -306,6 +306,14 @@ bool Connection::reconnect() {
     return true;
 }
 
+QString Connection::server() const {
+    if (!params_)
+        return {};
+    if (!params_->unixSocket.isEmpty())
+        return params_->unixSocket;
+    return params_->host + QLatin1Char(':') + QString::number(params_->port);
+}
+
 unsigned long Connection::sessionId() const {
     return connected_ ? session_ : 0;
 }

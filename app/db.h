@@ -145,6 +145,12 @@ public:
     unsigned long sessionId() const;
     // How many times the connection was opened again after a loss.
     int reconnects() const { return reconnects_; }
+    // Opens the connection again with the same parameters, as a lost one is reopened; false
+    // when the server does not answer. Ends any open transaction.
+    bool reconnect();
+    ConnectParams params() const { return params_.value_or(ConnectParams{}); }
+    // Where the connection goes: "host:port", or the socket path ("" before any connect).
+    QString server() const;
 
     // Escapes text for use between single quotes in this connection's character set.
     QByteArray escape(const QString& text) const;
@@ -155,7 +161,6 @@ private:
     enum class Resend { Read, IfNotSent, Never };
     void send(const QByteArray& text, Resend resend);
     bool query(const QByteArray& text);
-    bool reconnect();
     bool serverHungUp() const;
     void drainResults();
     [[noreturn]] void fail();

@@ -2,6 +2,7 @@
 
 #include "db.h"
 #include "on_screen_keypad.h"
+#include "server_switch.h"
 
 #include <QDialog>
 #include <QInputDialog>
@@ -94,9 +95,15 @@ QString adviceFor(const DbError& error) {
 } // namespace
 
 void showDatabaseError(const QString& what, const DbError& error, QWidget* parent) {
+    QString advice;
+    ServerSwitch* server = serverSwitch();
+    if (error.kind() == DbError::Kind::Connection && server)
+        advice = ServerSwitch::explain(server->connectionLost());
+    else
+        advice = adviceFor(error);
     showMessage(MessageIcon::Warning,
-                what + QStringLiteral("\n") + adviceFor(error) + QStringLiteral("\n\n(") +
-                    error.message() + QLatin1Char(')'),
+                what + QStringLiteral("\n") + advice + QStringLiteral("\n\n(") + error.message() +
+                    QLatin1Char(')'),
                 parent);
 }
 

@@ -40,7 +40,9 @@ void showMessage(MessageIcon icon, const QString& text, QWidget* parent = nullpt
 
 class DbError;
 // Tells the user, in plain words, that `what` could not be done because the database refused
-// or could not be reached, with the server's own message below.
+// or could not be reached, with the server's own message below. A lost connection is first
+// handed to the installed ServerSwitch, which finds out whether the server is gone (and may
+// move the kiosk); the message then says which server, and where the kiosk is now.
 void showDatabaseError(const QString& what, const DbError& error, QWidget* parent = nullptr);
 
 } // namespace kalinda

@@ -23,6 +23,8 @@ QString failOver(Connection& db, const QString& current, const QStringList& prof
     // The profiles after the current one first, then round to it.
     const qsizetype at = profiles.indexOf(current);
     QStringList order = profiles.mid(at + 1) + profiles.mid(0, at + 1);
+    // Each attempt points `db` at the profile tried; a failed round must leave it at its own.
+    const ConnectParams own = db.params();
     const auto& table = connectionProfiles();
     ConnectionSettings& s = connectionSettings();
     for (const QString& code : order) {
@@ -38,10 +40,13 @@ QString failOver(Connection& db, const QString& current, const QStringList& prof
             if (db.status() == 0) {
                 s.ServerAddress = address;
                 s.ServerPort = port;
+                s.ProfileCode = code;
                 return code;
             }
         }
     }
+    if (at < 0)
+        db.connect(own);
     return {};
 }
 

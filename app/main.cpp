@@ -3,6 +3,7 @@
 #include "app/kiosk_style.h"
 #include "app/on_screen_keypad.h"
 #include "app/profile.h"
+#include "app/server_switch.h"
 #include "app/unattended_start.h"
 #include "inquiries/frm_laporan.h"
 #include "inquiries/frm_transaksi_mutasi.h"
@@ -137,7 +138,11 @@ int main(int argc, char* argv[]) {
         };
     } else {
         showMain = [&actions, fullScreen] {
+            // Installed before the main screen loads: it reads the failover setting into it.
+            auto* server = new ServerSwitch(DbConn(), connectionSettings().ProfileCode);
+            installServerSwitch(server);
             auto* mainScreen = new frmTransaksi(DbConn(), actions);
+            server->setParent(mainScreen);
             mainScreen->setAttribute(Qt::WA_DeleteOnClose);
             if (fullScreen) {
                 // Without a window manager the full-screen state alone does not size the window.

@@ -19,6 +19,7 @@ bool ApplyProfile(const QString& code, const EncodedSettings& stored) {
         if (code == profiles[i].code) {
             s.ServerAddress = DecodeSetting(stored.hosts[i]);
             s.ServerPort = DecodeSetting(i == 0 ? stored.portLocal : stored.portServer);
+            s.ProfileCode = code;
             return true;
         }
     }

@@ -1,5 +1,6 @@
 #include "posting_outcome.h"
 
+#include "app/server_switch.h"
 #include "printing/print.h"
 
 namespace kalinda {
@@ -8,6 +9,7 @@ namespace {
 struct PendingPosting {
     PostingProof proof;
     unsigned long lostSession = 0;
+    QString server; // where that session ran
     std::optional<ReceiptValues> receipt;
 };
 
@@ -21,12 +23,12 @@ std::optional<PendingPosting>& pending() {
 
 namespace detail {
 
-void keepUnknownPosting(const PostingOutcomeUnknown& e, const PostingReport& report,
+void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
                         QWidget* parent) {
     QString text = QStringLiteral("Koneksi ke server terputus saat transaksi disimpan, sehingga "
                                   "hasilnya belum diketahui. Struk tidak dicetak.\n");
     if (e.proof()) {
-        pending() = PendingPosting{*e.proof(), e.lostSession(), report.receipt};
+        pending() = PendingPosting{*e.proof(), e.lostSession(), db.server(), report.receipt};
         text += QStringLiteral("Tanyakan transaksi %1 ke bagian administrasi sebelum "
                                "mengulanginya.")
                     .arg(e.proof()->id);
@@ -49,14 +51,37 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     if (!pending())
         return Settlement::NothingPending;
     const QString id = pending()->proof.id;
+    // Session ids are a server's own: on another server the same id is somebody else's.
+    const auto lostSession = [&db] {
+        return db.server() == pending()->server ? pending()->lostSession : 0;
+    };
+    QString serverGone; // what the kiosk says about its server when that is gone
+    const auto lookUp = [&] {
+        try {
+            return isPostingStored(db, pending()->proof, lostSession());
+        } catch (const DbError& e) {
+            // Asked again where the kiosk is now: its server back, or the one it moved to.
+            ServerSwitch* server = serverSwitch();
+            if (e.kind() != DbError::Kind::Connection || !server || !server->serves(db))
+                throw;
+            const ServerSwitch::Verdict verdict = server->connectionLost();
+            if (verdict.outcome == ServerSwitch::Outcome::Gone) {
+                serverGone = ServerSwitch::explain(verdict) + QLatin1Char('\n');
+                throw;
+            }
+            if (verdict.outcome == ServerSwitch::Outcome::Moved)
+                showMessage(MessageIcon::Warning, ServerSwitch::explain(verdict), parent);
+            return isPostingStored(db, pending()->proof, lostSession());
+        }
+    };
     bool stored = false;
     try {
-        stored = isPostingStored(db, pending()->proof, pending()->lostSession);
+        stored = lookUp();
     } catch (const DbError& e) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Hasil transaksi %1 masih belum diketahui: server belum dapat "
-                                   "dihubungi. Tanyakan ke bagian administrasi.\n\n(%2)")
-                        .arg(id, e.message()),
+                                   "dihubungi. Tanyakan ke bagian administrasi.\n%2\n(%3)")
+                        .arg(id, serverGone, e.message()),
                     parent);
         return Settlement::StillUnknown;
     }

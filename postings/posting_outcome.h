@@ -36,7 +36,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent = nullptr);
 std::optional<QString> pendingPostingId();
 
 namespace detail {
-void keepUnknownPosting(const PostingOutcomeUnknown& e, const PostingReport& report,
+void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
                         QWidget* parent);
 }
 
@@ -53,7 +53,7 @@ std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingR
     try {
         return post();
     } catch (const PostingOutcomeUnknown& e) {
-        detail::keepUnknownPosting(e, report, parent);
+        detail::keepUnknownPosting(db, e, report, parent);
     } catch (const IdCapacityError& e) {
         showMessage(MessageIcon::Warning, e.message(), parent);
     } catch (const DbError& e) {

@@ -2,9 +2,11 @@
 
 #include "app/busy.h"
 #include "app/dialogs.h"
+#include "app/failover.h"
 #include "app/helpers.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "app/server_switch.h"
 #include "app/settings.h"
 #include "card_lookup.h"
 #include "frm_info.h"
@@ -97,6 +99,7 @@ void frmTransaksi::buildControls() {
         "#Shape1, #Shape2 { background: #0b5d3b; }"
         "#Shape3 { border: 3px solid #0b5d3b; }"
         "#lblJudul { color: white; font-size: 22pt; font-weight: bold; }"
+        "#lblServer { color: white; font-size: 10pt; }"
         "QPushButton { font-size: 12pt; font-weight: bold; }"
         "#cmdKeluar { background: #b3261e; color: white; }"
         "#cmdStart, #cmdFinish { background: #1b7f4c; color: white; }"
@@ -113,6 +116,10 @@ void frmTransaksi::buildControls() {
 
     lblJudul = new QLabel(QStringLiteral("SELF TRANSACTION - ") + schoolName(), this);
     lblJudul->setObjectName(QStringLiteral("lblJudul"));
+
+    lblServer = new QLabel(this);
+    lblServer->setObjectName(QStringLiteral("lblServer"));
+    lblServer->hide();
 
     cmdKeluar = new QPushButton(QStringLiteral("KELUAR"), this);
     cmdKeluar->setObjectName(QStringLiteral("cmdKeluar"));
@@ -301,6 +308,14 @@ void frmTransaksi::visitChanged(VisitState::Field field) {
     }
 }
 
+void frmTransaksi::showServer() {
+    ServerSwitch* server = serverSwitch();
+    const bool shown = server && server->serves(db_) && server->movesByItself();
+    lblServer->setVisible(shown);
+    if (shown)
+        lblServer->setText(QStringLiteral("Server: ") + server->caption());
+}
+
 void frmTransaksi::Form_Load() {
     const QString version = AppVersion();
     try {
@@ -320,6 +335,11 @@ void frmTransaksi::Form_Load() {
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Daftar produk tidak dapat dibaca."), e, this);
     }
+    if (ServerSwitch* server = serverSwitch(); server && server->serves(db_)) {
+        connect(server, &ServerSwitch::changed, this, &frmTransaksi::showServer);
+        server->setFailoverProfiles(failoverProfiles(parameters().AppParam.FailoverProfiles));
+    }
+    showServer();
     idle_ = new IdleGuard(this, [this] { cmdFinish_Click(); });
     idle_->setTimeout(parameters().AppParam.IdleTimeout.trimmed().toInt());
     MenuDisable();
@@ -559,6 +579,7 @@ void frmTransaksi::resizeEvent(QResizeEvent* event) {
     Shape1->setGeometry(0, 0, twips(W + 1000), twips(kTopBandTwips));
     Shape2->setGeometry(0, twips(H - kBottomBandTwips), twips(W + 1000), twips(kBottomBandTwips));
     lblJudul->setGeometry(twips(300), twips(250), twips(std::max(0, W - 2300)), twips(800));
+    lblServer->setGeometry(twips(300), twips(1000), twips(std::max(0, W - 2300)), twips(280));
     // Tall enough for a finger, centred in the title band.
     const int keluarHeight = std::max(twips(700), cmdKeluar->minimumHeight());
     cmdKeluar->setGeometry(twips(W - 1600), std::max(0, (twips(kTopBandTwips) - keluarHeight) / 2),
@@ -575,6 +596,7 @@ void frmTransaksi::resizeEvent(QResizeEvent* event) {
     Shape2->lower();
     Shape3->lower();
     lblJudul->raise();
+    lblServer->raise();
     cmdKeluar->raise();
     lblRunningText->raise();
 }

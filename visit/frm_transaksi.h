@@ -87,6 +87,7 @@ public:
     PhotoBox* picFoto;
     QLabel* lblJudul;
     QLabel* lblRunningText;
+    QLabel* lblServer; // the server in use, shown while the kiosk may move to another
     QTimer* Timer3;
     QFrame* Shape1;
     QFrame* Shape2;
@@ -109,6 +110,7 @@ private:
     void Form_Load();
     void Timer3_Timer();
     void visitChanged(VisitState::Field field);
+    void showServer();
 
     void cmdStart_Click();
     void cmdFinish_Click();

@@ -1,0 +1,96 @@
+#include "app/server_switch.h"
+#include "postings/posting_outcome.h"
+#include "support/galera_cluster.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_settings.h"
+#include "visit/frm_transaksi.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kalinda;
+using namespace kalinda::test;
+
+namespace {
+
+// A kiosk on profile 2 (node 0) of a build whose profiles 2 to 4 are the three nodes.
+class FailoverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const QString reason = GaleraCluster::unavailableReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+        cluster = &GaleraCluster::instance();
+        for (int n = 0; n < GaleraCluster::kNodes; ++n) {
+            cluster->startNode(n);
+            profiles.hosts[std::size_t(n) + 1] = encode3(cluster->host(n));
+        }
+        profiles.portServer = encode3(QString::number(cluster->sqlPort()));
+        db.connect(cluster->kioskParams(0));
+        server = std::make_unique<ServerSwitch>(db, QStringLiteral("2"), profiles);
+        installServerSwitch(server.get());
+    }
+
+    GaleraCluster* cluster = nullptr;
+    EncodedSettings profiles = builtInSettings();
+    Connection db;
+    std::unique_ptr<ServerSwitch> server;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(FailoverTest, PostingInDoubtStaysWithoutTheSettingAndIsSettledWhereTheKioskMoved) {
+    // Lost at COMMIT on node 0; its session id is another kiosk's on node 1.
+    auto other = cluster->kioskConnection(1);
+    const PostingProof proof{QStringLiteral("FO-1"), Sql("SELECT 1 FROM DUAL WHERE 0")};
+    const DbError lost(DbError::Kind::Connection, 2013, QStringLiteral("lost"));
+    detail::keepUnknownPosting(db, PostingOutcomeUnknown(lost, proof, other->sessionId()),
+                               PostingReport{}, nullptr);
+    cluster->stopNode(0);
+    EXPECT_EQ(settlePendingPosting(db), Settlement::StillUnknown);
+    EXPECT_TRUE(dialogs.messageTexts().last().contains(
+        QStringLiteral("\nServer %1 tidak dapat dihubungi.").arg(server->caption())));
+
+    // From the failed look-up on node 0 to the one that answers on node 1.
+    server->setFailoverProfiles({"2", "3", "4"});
+    QElapsedTimer moving;
+    moving.start();
+    EXPECT_EQ(settlePendingPosting(db), Settlement::Settled);
+    std::cout << "[ failover ] moved in " << double(moving.nsecsElapsed()) / 1e6 << " ms\n";
+    EXPECT_TRUE(scalar(db, Sql("SELECT @@wsrep_node_address")).startsWith(cluster->host(1)));
+    other->open(Sql("SELECT 1"));
+    EXPECT_EQ(other->reconnects(), 0);
+    cluster->startNode(0);
+}
+
+TEST_F(FailoverTest, CardTapAfterTheNodeDiedMovesAndTheNextTapWorks) {
+    auto admin = cluster->adminConnection(1);
+    admin->execute(
+        Sql("INSERT INTO set_app SET app_case = 'FailoverProfiles', app_text = '2,3,4'"));
+    frmTransaksi screen(db);
+    screen.show();
+    const QString primary = server->caption(), backup = server->captionOf(QStringLiteral("3"));
+    cluster->stopNode(0);
+    for (const int tap : {1, 2}) {
+        dialogs.queueInput(QStringLiteral("123456"));
+        dialogs.onNextModal([](QDialog& form) {
+            QTest::keyClicks(form.focusWidget(), QStringLiteral("0004417001"));
+            if (form.isVisible())
+                form.reject();
+        });
+        QTest::mouseClick(screen.cmdStart, Qt::LeftButton);
+        EXPECT_EQ(screen.txtNama->text().isEmpty(), tap == 1);
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(
+        QStringLiteral("Server %1 tidak dapat dihubungi. Kiosk pindah ke server %2.")
+            .arg(primary, backup)));
+    EXPECT_EQ(screen.lblServer->text(), QStringLiteral("Server: ") + backup);
+    admin->execute(Sql("DELETE FROM set_app WHERE app_case = 'FailoverProfiles'"));
+    cluster->startNode(0);
+}
+
+} // namespace

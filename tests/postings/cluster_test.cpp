@@ -1,20 +1,29 @@
 #include "app/connection.h"
 #include "app/failover.h"
+#include "postings/block_account.h"
+#include "postings/fee_payment.h"
 #include "postings/identifiers.h"
 #include "postings/ledger.h"
+#include "postings/pin_change.h"
 #include "postings/posting.h"
 #include "postings/product_payment.h"
+#include "postings/shop_order.h"
+#include "postings/transfer.h"
 #include "support/galera_cluster.h"
 #include "support/mariadb_server.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <latch>
 #include <mutex>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 using namespace kalinda;
@@ -28,16 +37,22 @@ QString student(int n) {
     return QStringLiteral("0101%1").arg(n, 8, 10, QLatin1Char('0'));
 }
 
+// The payer's fields every posting's input has, for student `n` of the demo data.
+template <typename Input>
+void fillPayer(Input& in, int n) {
+    in.NoRekening = in.txtNorek = student(n);
+    in.NoCif = QStringLiteral("2401%1").arg(n, 5, 10, QLatin1Char('0'));
+    in.Rfid = in.txtRfid = QStringLiteral("00044170%1").arg(n, 2, 10, QLatin1Char('0'));
+    in.txtNama = QStringLiteral("Santri %1").arg(n);
+    in.txtKelas = QStringLiteral("7A");
+    in.channel = QStringLiteral("KLD01");
+}
+
 ProductPaymentInput canteenPayment(int payer, Rupiah amount, Rupiah shownBalance) {
     ProductPaymentInput in;
-    in.NoRekening = in.txtNorek = student(payer);
-    in.NoCif = QStringLiteral("2401%1").arg(payer, 5, 10, QLatin1Char('0'));
-    in.Rfid = in.txtRfid = QStringLiteral("00044170%1").arg(payer, 2, 10, QLatin1Char('0'));
-    in.txtNama = QStringLiteral("Santri %1").arg(payer);
-    in.txtKelas = QStringLiteral("7A");
+    fillPayer(in, payer);
     in.cboJenis = QStringLiteral("003 : Jajan Kantin");
     in.txtRekTujuan = kCanteen;
-    in.channel = QStringLiteral("KLD01");
     in.amount = amount;
     in.balance = shownBalance;
     return in;
@@ -100,12 +115,16 @@ protected:
                 "FROM `cashless-adm`.data_tabungan_trans ORDER BY trans_id"),
             Sql("SELECT saldo_rekening, saldo_buku FROM `cashless-adm`.data_tabungan_saldo "
                 "ORDER BY saldo_rekening"),
-            Sql("SELECT tab_rekening, tab_saldo_efektif FROM `cashless-adm`.data_tabungan_master "
-                "ORDER BY tab_rekening"),
+            Sql("SELECT tab_rekening, tab_saldo_efektif, tab_pin, tab_rfid "
+                "FROM `cashless-adm`.data_tabungan_master ORDER BY tab_rekening"),
             Sql("SELECT trans_id, trans_jumlah, trans_saldo_awal, trans_saldo_akhir "
                 "FROM data_transaksi ORDER BY trans_id"),
             Sql("SELECT log_id, log_rekening, log_nominal, log_keterangan, log_transid "
                 "FROM log_transaksi ORDER BY log_id"),
+            Sql("SELECT order_kode, order_rekening, order_harga, order_status "
+                "FROM `aio-kirna`.data_barang_order ORDER BY order_kode"),
+            Sql("SELECT trans_id, trans_order, trans_jumlah FROM `aio-kirna`.data_transaksi "
+                "ORDER BY trans_id"),
         };
         for (const Sql& q : queries) {
             for (Recordset rs = c->open(q); !rs.eof(); rs.moveNext()) {
@@ -334,6 +353,231 @@ TEST_F(ClusterTest, FourKiosksOnThreeNodesPayingTheCanteenNeverFailForAConflict)
     std::cout << "[ cluster  ] 4 kiosks on 3 nodes, " << 4 * kPerKiosk
               << " payments: " << clusterConflicts(*cluster) - conflictsBefore << " conflicts, "
               << retries << " retries, at most " << mostRetries << " for one payment\n";
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
+TransferInput transfer(int from, int to, Rupiah amount, Rupiah shownBalance) {
+    TransferInput in;
+    fillPayer(in, from);
+    in.txtRekening = student(to);
+    in.targetName = QStringLiteral("Santri %1").arg(to);
+    in.amount = amount;
+    in.balance = shownBalance;
+    return in;
+}
+
+FeePaymentInput infaq(int payer, Rupiah amount, Rupiah shownBalance) {
+    FeePaymentInput in;
+    fillPayer(in, payer);
+    in.judul = in.jenis = QStringLiteral("INFAQ");
+    in.rekTujuan = QStringLiteral("020100000010");
+    in.purposeName = QStringLiteral("Infaq");
+    in.amount = amount;
+    in.balance = shownBalance;
+    return in;
+}
+
+// `count` notebooks of 4.000 and the delivery fee of 1.000, for midday.
+ShopOrderInput notebooks(int payer, int count, Rupiah shownBalance) {
+    ShopOrderInput in;
+    fillPayer(in, payer);
+    in.deliverySlot = QStringLiteral("Siang");
+    in.version = QStringLiteral("1.0.1");
+    in.shopAccount = QStringLiteral("020100000099");
+    in.balance = shownBalance;
+    in.cart.add(
+        ShopCart::lineFromEntry(QStringLiteral("K006 : Buku Tulis"), 4000, count, 4000 * count));
+    return in;
+}
+
+// What one kiosk's posting did. A refusal for another reason than the race is about throws.
+struct Attempt {
+    bool posted = false;
+    QStringList ids; // every id it made; a refused shop order keeps its order code
+};
+
+template <typename Outcome>
+Attempt settle(Outcome got, Outcome refusal, QStringList ids) {
+    if (got != Outcome::Posted && got != refusal)
+        throw std::runtime_error("refused for another reason: " + std::to_string(int(got)));
+    ids.removeAll(QString());
+    return {got == Outcome::Posted, ids};
+}
+
+// Two kiosks on two nodes posting against one account at the same moment.
+struct Race {
+    const char* name;
+    int allowed; // postings per round that the account's rules let through
+    std::function<void()> reset;
+    std::function<Attempt(Connection&, int kiosk)> post;
+    Sql state;                                   // what a round leaves on the account,
+    std::function<QString(int winner)> expected; // given the kiosk that posted (-1: both did)
+};
+
+Sql bookBalance(int n) {
+    Sql s;
+    s << "SELECT `cashless-adm`.GetTabSaldoBuku('" << esc(student(n)) << "', CURDATE())";
+    return s;
+}
+
+// The book balance and the orders not set aside by the test, as "balance orders".
+Sql balanceAndOrders(int n) {
+    Sql s;
+    s << "SELECT CONCAT(`cashless-adm`.GetTabSaldoBuku('" << esc(student(n))
+      << "', CURDATE()), ' ', COUNT(*)) FROM `aio-kirna`.data_barang_order "
+         "WHERE order_status = 1 AND order_rekening = '"
+      << esc(student(n)) << "'";
+    return s;
+}
+
+Sql accountRow(SqlText columns, int n) {
+    Sql s;
+    s << "SELECT " << columns << " FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+      << esc(student(n)) << "'";
+    return s;
+}
+
+TEST_F(ClusterTest, EveryPostingRacedOnTwoNodesPostsOnlyWhatTheRulesAllow) {
+    constexpr int kRounds = 12;
+    using TO = TransferResult::Outcome;
+    using FO = FeePaymentResult::Outcome;
+    using SO = ShopOrderResult::Outcome;
+    const auto funds = [this](int n, Rupiah amount) {
+        return [this, n, amount] { setBalance(student(n), amount); };
+    };
+    // The payer also starts every round without orders left from earlier rounds.
+    const auto shopFunds = [this](int n, Rupiah amount) {
+        return [this, n, amount] {
+            setBalance(student(n), amount);
+            Sql setAside;
+            setAside << "UPDATE `aio-kirna`.data_barang_order SET order_status = 9 "
+                        "WHERE order_rekening = '"
+                     << esc(student(n)) << "'";
+            admin->execute(setAside);
+        };
+    };
+    const auto always = [](const char* text) {
+        return [text](int) { return QString::fromLatin1(text); };
+    };
+    const auto sendTo = [](Rupiah amount, Rupiah shown, TO refusal) {
+        return [=](Connection& db, int k) {
+            const auto r = postTransfer(db, transfer(1, 2 + k, amount, shown));
+            return settle(r.outcome, refusal, {r.transId});
+        };
+    };
+    const auto payInfaq = [](Rupiah amount, Rupiah shown) {
+        return [=](Connection& db, int) {
+            const auto r = postFeePayment(db, infaq(12, amount, shown));
+            return settle(r.outcome, FO::InsufficientBalance, {r.debitId, r.creditId});
+        };
+    };
+    const auto order = [](int count, Rupiah shown, SO refusal) {
+        return [=](Connection& db, int) {
+            const auto r = postShopOrder(db, notebooks(13, count, shown));
+            return settle(r.outcome, refusal, {r.orderCode, r.transId, r.creditId});
+        };
+    };
+    const QString newPins[] = {QStringLiteral("202020"), QStringLiteral("303030")};
+    const Race races[] = {
+        {"transfer, balance for one", 1, funds(1, 15000),
+         sendTo(10000, 15000, TO::InsufficientBalance), bookBalance(1), always("5000")},
+        {"transfer, limit for one", 1, funds(1, 200000), sendTo(60000, 200000, TO::OverLimit),
+         bookBalance(1), always("140000")},
+        {"transfer, both fit", 2, funds(1, 200000), sendTo(10000, 200000, TO::Posted),
+         bookBalance(1), always("180000")},
+        {"fee, balance for one", 1, funds(12, 15000), payInfaq(10000, 15000), bookBalance(12),
+         always("5000")},
+        {"fee, both fit", 2, funds(12, 100000), payInfaq(10000, 100000), bookBalance(12),
+         always("80000")},
+        {"shop, balance for one", 1, shopFunds(13, 25000), order(4, 25000, SO::InsufficientBalance),
+         balanceAndOrders(13), always("8000 2")},
+        {"shop, quota for one", 1, shopFunds(13, 200000), order(10, 200000, SO::OverQuota),
+         balanceAndOrders(13), always("159000 2")},
+        {"shop, both fit", 2, shopFunds(13, 200000), order(4, 200000, SO::Posted),
+         balanceAndOrders(13), always("166000 2")},
+        {"PIN change from one old PIN", 1,
+         [this] {
+             admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = "
+                                "'999999' WHERE tab_rekening = '010100000014'"));
+         },
+         [&](Connection& db, int k) {
+             const PinChangeInput in{student(14), {}, {}, {}, QStringLiteral("999999"), newPins[k]};
+             return Attempt{changePin(db, in) == PinChangeOutcome::Changed, {}};
+         },
+         accountRow("tab_pin", 14), [&](int winner) { return newPins[winner]; }},
+        {"block with one PIN", 1,
+         [this] {
+             admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
+                                "'0004417004', tab_pin = '456789' "
+                                "WHERE tab_rekening = '010100000004'"));
+         },
+         [](Connection& db, int) {
+             const BlockInput in{
+                 QStringLiteral("SPD2024004"), QStringLiteral("456789"), {}, {}, {}, {}};
+             return Attempt{blockAccount(db, in).outcome == BlockResult::Outcome::Blocked, {}};
+         },
+         accountRow("CONCAT(tab_rfid, ' ', tab_pin)", 4), always("#0004417004 582931")},
+    };
+
+    std::unique_ptr<Connection> kiosks[2] = {cluster->kioskConnection(0),
+                                             cluster->kioskConnection(1)};
+    std::unique_ptr<Connection> nodes[2] = {cluster->adminConnection(0),
+                                            cluster->adminConnection(1)};
+    // Without causal reads a kiosk retrying after a conflict may read its node before the
+    // winner's rows arrived there: the postings must be right all the same.
+    for (auto& kiosk : kiosks)
+        kiosk->execute(Sql("SET SESSION wsrep_sync_wait = 0"));
+    QStringList ids;
+    for (const Race& race : races) {
+        SCOPED_TRACE(race.name);
+        const long long conflictsBefore = clusterConflicts(*cluster);
+        int posted = 0;
+        int retries = 0;
+        int mostRetries = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            race.reset();
+            nodes[1]->open(Sql("SELECT 1")); // the reset has arrived on node 1
+            std::latch start(2);
+            std::array<Attempt, 2> out;
+            std::array<int, 2> retried{};
+            std::array<QString, 2> failure;
+            auto kiosk = [&](int k) {
+                start.arrive_and_wait();
+                try {
+                    out[k] = race.post(*kiosks[k], k);
+                } catch (const DbError& e) {
+                    failure[k] = e.message();
+                } catch (const std::exception& e) {
+                    failure[k] = QString::fromUtf8(e.what());
+                }
+                retried[k] = lastConflictRetries;
+            };
+            std::thread t0(kiosk, 0);
+            std::thread t1(kiosk, 1);
+            t0.join();
+            t1.join();
+            ASSERT_EQ(failure[0] + failure[1], QString()) << "round " << round;
+            const int postedNow = int(out[0].posted) + int(out[1].posted);
+            ASSERT_EQ(postedNow, race.allowed) << "round " << round;
+            const int winner = postedNow == 1 ? (out[0].posted ? 0 : 1) : -1;
+            for (int n = 0; n < 2; ++n) {
+                ASSERT_EQ(scalar(*nodes[n], race.state), race.expected(winner))
+                    << "round " << round << ", node " << n;
+            }
+            posted += postedNow;
+            for (int k = 0; k < 2; ++k) {
+                ids << out[k].ids;
+                retries += retried[k];
+                mostRetries = std::max(mostRetries, retried[k]);
+            }
+        }
+        std::cout << "[ cluster  ] " << race.name << ": " << 2 * kRounds << " attempts, " << posted
+                  << " posted, " << 2 * kRounds - posted << " refused, " << retries
+                  << " retries (at most " << mostRetries << " for one), "
+                  << clusterConflicts(*cluster) - conflictsBefore << " conflicts\n";
+    }
+    // Order codes, sequence and random ids made on both nodes at once: none given twice.
+    EXPECT_EQ(std::set<QString>(ids.begin(), ids.end()).size(), std::size_t(ids.size()));
     expectSameLedgerAndCleanTotalsOnEveryNode();
 }
 

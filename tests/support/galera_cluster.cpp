@@ -72,7 +72,7 @@ std::string errorsSince(const QString& log, qint64 from) {
         return "(no error log)";
     QStringList errors;
     for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.contains("[ERROR]"))
+        if (line.contains("[ERROR]") || line.contains("error"))
             errors << QString::fromLocal8Bit(line.trimmed());
     }
     return errors.mid(std::max<qsizetype>(0, errors.size() - 4))
@@ -336,10 +336,13 @@ void GaleraCluster::startNode(int node) {
     if (isRunning(node))
         return;
     const QString log = nodes_[node].dir + QStringLiteral("/mysqld.err");
+    // The state-transfer daemon says why it stopped (a port taken) in a log of its own.
+    const QString rsyncLog = nodes_[node].dir + QStringLiteral("/tmp/rsyncd.log");
     for (int attempt = 1;; ++attempt) {
         // Fresh state-transfer ports: those of the last start may be taken by now.
         pickTransferPorts(node);
         const qint64 logStart = QFileInfo(log).size();
+        const qint64 rsyncStart = QFileInfo(rsyncLog).size();
         launch(node, false);
         try {
             waitSynced(node);
@@ -349,7 +352,8 @@ void GaleraCluster::startNode(int node) {
             if (isRunning(node) || attempt == 3)
                 throw;
             std::cerr << "[ cluster  ] node " << node << " failed to join (start " << attempt
-                      << "):\n  " << errorsSince(log, logStart)
+                      << "):\n  " << errorsSince(log, logStart) << "\n  "
+                      << errorsSince(rsyncLog, rsyncStart)
                       << "\n[ cluster  ] starting it again on new state-transfer ports\n";
         }
     }

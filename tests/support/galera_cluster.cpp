@@ -6,9 +6,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
+#include <arpa/inet.h>
 #include <cstdlib>
+#include <iostream>
+#include <netinet/in.h>
+#include <random>
 #include <stdexcept>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,6 +41,43 @@ std::unique_ptr<Connection> connected(const ConnectParams& params, const char* w
         throw std::runtime_error(std::string(who) +
                                  " connection to a node failed: " + c->lastError().toStdString());
     return c;
+}
+
+// A port that nothing holds at that address now, below the range the kernel gives outgoing
+// connections and freePort() (on 127.0.0.1 only): another cluster on this machine, or a
+// connection of our own, may have taken a port since it was last free.
+int portFreeAt(const std::string& host) {
+    static std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<int> pick(20000, 32000);
+    for (int tries = 0; tries < 200; ++tries) {
+        const int port = pick(random);
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, host.c_str(), &addr.sin_addr);
+        // Without SO_REUSEADDR the bind also fails on a port in TIME_WAIT.
+        const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (free)
+            return port;
+    }
+    throw std::runtime_error("no free port at " + host);
+}
+
+// The lines of a node's error log written since `from`, that say what went wrong.
+std::string errorsSince(const QString& log, qint64 from) {
+    QFile f(log);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(from))
+        return "(no error log)";
+    QStringList errors;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.contains("[ERROR]") || line.contains("error"))
+            errors << QString::fromLocal8Bit(line.trimmed());
+    }
+    return errors.mid(std::max<qsizetype>(0, errors.size() - 4))
+        .join(QStringLiteral("\n  "))
+        .toStdString();
 }
 
 void stopClusterAtExit() {
@@ -94,9 +137,7 @@ GaleraCluster::GaleraCluster() {
         if (n > 0)
             QDir().mkpath(node.dir + QStringLiteral("/data"));
         node.sqlPort = n == 0 ? freePort() : nodes_[0].sqlPort;
-        node.gcommPort = freePort();
-        node.istPort = freePort();
-        node.sstPort = freePort();
+        node.gcommPort = portFreeAt(hostOf(n));
     }
     if (nodeUser())
         runShell(
@@ -109,13 +150,13 @@ GaleraCluster::GaleraCluster() {
             .arg(nodes_[0].dir, nodeUser() ? QStringLiteral("--user=mysql") : QString());
     if (runShell(install.toStdString()) != 0)
         throw std::runtime_error("mariadb-install-db failed in " + dir_.toStdString());
+    pickTransferPorts(0);
     launch(0, true);
     waitSynced(0);
     runAdminScriptOn(socketPath(0), dir_, demoDatabaseScript());
     for (int n = 1; n < kNodes; ++n)
-        launch(n, false);
-    for (int n = 1; n < kNodes; ++n)
-        waitSynced(n);
+        startNode(n);
+    warmLedger(0);
 }
 
 GaleraCluster::~GaleraCluster() {
@@ -151,6 +192,8 @@ void GaleraCluster::launch(int n, bool newCluster) {
         "--innodb-log-file-size=16M",
         "--innodb-flush-log-at-trx-commit=0",
         "--innodb-lock-wait-timeout=20",
+        // One list of free table instances, so that warmLedger() fills the one every session uses.
+        "--table-open-cache-instances=1",
         "--binlog-format=ROW",
         "--innodb-autoinc-lock-mode=2",
         "--wsrep-on=ON",
@@ -220,6 +263,69 @@ void GaleraCluster::resetDatabase() {
         ++node;
     runAdminScriptOn(socketPath(node), dir_, demoDatabaseScript());
     waitForSync();
+    // The tables are new: their cached instances went with the old ones.
+    for (int n = 0; n < kNodes; ++n) {
+        if (isRunning(n))
+            warmLedger(n);
+    }
+}
+
+void GaleraCluster::pickTransferPorts(int n) {
+    nodes_[n].istPort = portFreeAt(hostOf(n));
+    nodes_[n].sstPort = portFreeAt(hostOf(n));
+}
+
+// The server parses a table's triggers whenever it opens a new instance of it for its table
+// cache. A local transaction aborted for a replicated one while it does so (only under write
+// conflicts between nodes) leaves that instance with its triggers marked unparseable, and every
+// write that gets it fails until the instance leaves the cache. Here one session, which no
+// replicated transaction can abort, opens and checks more instances of the ledger than the
+// tests ever use at once, so that their sessions never open one. A probe takes the most
+// recently released instance; a handler holds it so that the next probe takes another.
+// Returns false when one of them was broken.
+bool GaleraCluster::warmLedger(int n) {
+    constexpr int kInstances = 12;
+    auto probe = adminConnection(n);
+    auto holder = adminConnection(n);
+    bool healthy = true;
+    for (int i = 0; i < kInstances; ++i) {
+        // The server checks the triggers only for a row it writes: a cancelled one, undone.
+        probe->execute(Sql("START TRANSACTION"));
+        try {
+            probe->execute(Sql("INSERT INTO `cashless-adm`.data_tabungan_trans SET "
+                               "trans_id = 'CACHE-CHECK', trans_tanggal = CURDATE(), "
+                               "trans_kode = '00', trans_rekening = '', trans_status = 9"));
+        } catch (const DbError& e) {
+            if (!e.message().contains(QLatin1String("has an error in its body")))
+                throw;
+            healthy = false;
+        }
+        probe->execute(Sql("ROLLBACK"));
+        Sql hold;
+        hold << "HANDLER `cashless-adm`.data_tabungan_trans OPEN AS held" << i;
+        holder->execute(hold);
+    }
+    // Closing the holder gives every instance back to the cache.
+    return healthy;
+}
+
+std::vector<int> GaleraCluster::mendLedgerTriggers() {
+    std::vector<int> mended;
+    for (int n = 0; n < kNodes; ++n) {
+        if (!isRunning(n) || warmLedger(n))
+            continue;
+        std::cerr << "[ cluster  ] node " << n
+                  << ": ledger triggers broken in the table cache (\"has an error in its "
+                     "body\"), flushing the table there\n";
+        auto admin = adminConnection(n);
+        admin->execute(Sql("SET SESSION wsrep_on = OFF"));
+        admin->execute(Sql("FLUSH TABLES `cashless-adm`.data_tabungan_trans"));
+        if (!warmLedger(n))
+            throw std::runtime_error("node " + std::to_string(n) +
+                                     ": ledger triggers still broken after FLUSH TABLES");
+        mended.push_back(n);
+    }
+    return mended;
 }
 
 void GaleraCluster::stopNode(int node) {
@@ -229,8 +335,29 @@ void GaleraCluster::stopNode(int node) {
 void GaleraCluster::startNode(int node) {
     if (isRunning(node))
         return;
-    launch(node, false);
-    waitSynced(node);
+    const QString log = nodes_[node].dir + QStringLiteral("/mysqld.err");
+    // The state-transfer daemon says why it stopped (a port taken) in a log of its own.
+    const QString rsyncLog = nodes_[node].dir + QStringLiteral("/tmp/rsyncd.log");
+    for (int attempt = 1;; ++attempt) {
+        // Fresh state-transfer ports: those of the last start may be taken by now.
+        pickTransferPorts(node);
+        const qint64 logStart = QFileInfo(log).size();
+        const qint64 rsyncStart = QFileInfo(rsyncLog).size();
+        launch(node, false);
+        try {
+            waitSynced(node);
+            break;
+        } catch (const std::runtime_error&) {
+            // A node still running did not fail to start: it is too slow, and that is reported.
+            if (isRunning(node) || attempt == 3)
+                throw;
+            std::cerr << "[ cluster  ] node " << node << " failed to join (start " << attempt
+                      << "):\n  " << errorsSince(log, logStart) << "\n  "
+                      << errorsSince(rsyncLog, rsyncStart)
+                      << "\n[ cluster  ] starting it again on new state-transfer ports\n";
+        }
+    }
+    warmLedger(node);
 }
 
 void GaleraCluster::stopAll() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace kalinda::test {
 
@@ -30,6 +31,7 @@ public:
     ~GaleraCluster();
 
     QString host(int node) const;
+    QString dataDir(int node) const { return nodes_[node].dir + QStringLiteral("/data"); }
     int sqlPort() const { return nodes_[0].sqlPort; }
     ConnectParams kioskParams(int node) const;
     ConnectParams adminParams(int node) const;
@@ -38,9 +40,13 @@ public:
 
     // Drops the schemas and loads the demo data again (through node 0; the others follow).
     void resetDatabase();
-    // Shuts a node down cleanly, or starts it again and waits until it has caught up.
+    // Shuts a node down cleanly, or starts it again and waits until it has caught up. A start
+    // whose state transfer fails is reported and tried again on new ports.
     void stopNode(int node);
     void startNode(int node);
+    // Finds the running nodes whose cached ledger table lost its triggers, reports them and
+    // flushes the table there; returns those nodes. Every node's cache is warm afterwards.
+    std::vector<int> mendLedgerTriggers();
     void stopAll();
     bool isRunning(int node) const { return nodes_[node].pid > 0; }
     // wsrep_local_state_comment ("Synced" once a node serves the cluster's current state).
@@ -62,6 +68,8 @@ private:
     QString socketPath(int node) const;
     void launch(int node, bool newCluster);
     void waitSynced(int node);
+    void pickTransferPorts(int node);
+    bool warmLedger(int node);
 
     QString dir_;
     std::array<Node, kNodes> nodes_;

@@ -29,6 +29,7 @@ protected:
             cluster->startNode(n);
             profiles.hosts[std::size_t(n) + 1] = encode3(cluster->host(n));
         }
+        cluster->mendLedgerTriggers();
         profiles.portServer = encode3(QString::number(cluster->sqlPort()));
         db.connect(cluster->kioskParams(0));
         server = std::make_unique<ServerSwitch>(db, QStringLiteral("2"), profiles);

@@ -82,6 +82,7 @@ std::string errorsSince(const QString& log, qint64 from) {
 
 void stopClusterAtExit() {
     GaleraCluster::instance().stopAll();
+    removeFolderIfPassed(GaleraCluster::instance().folder());
 }
 
 } // namespace

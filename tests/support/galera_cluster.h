@@ -31,6 +31,7 @@ public:
     ~GaleraCluster();
 
     QString host(int node) const;
+    QString folder() const { return dir_; }
     QString dataDir(int node) const { return nodes_[node].dir + QStringLiteral("/data"); }
     int sqlPort() const { return nodes_[0].sqlPort; }
     ConnectParams kioskParams(int node) const;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QThread>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -25,9 +26,17 @@ QString shellQuote(const QString& s) {
 
 void stopAtExit() {
     MariaDbServer::instance().stop();
+    removeFolderIfPassed(MariaDbServer::instance().folder());
 }
 
 } // namespace
+
+void removeFolderIfPassed(const QString& dir) {
+    // A failed run keeps the server's folder and logs to read; a passing one leaves no trace.
+    if (::testing::UnitTest::GetInstance()->Passed() &&
+        qEnvironmentVariableIsEmpty("KALINDA_KEEP_TEST_DATA"))
+        QDir(dir).removeRecursively();
+}
 
 QByteArray testTempRoot() {
     // scripts/test gives each run a folder of its own, so it can clean up after crashes

@@ -22,6 +22,7 @@ public:
 
     int port() const { return port_; }
     QString socketPath() const { return dir_ + QStringLiteral("/mysqld.sock"); }
+    QString folder() const { return dir_; }
 
     // The kiosk's user over TCP, default schema the kiosk's own.
     ConnectParams kioskParams() const;
@@ -61,6 +62,8 @@ void runAdminScriptOn(const QString& socket, const QString& workDir, const QStri
 
 // Where test programs put their servers' folders: $KALINDA_TEST_TMPDIR or /tmp.
 QByteArray testTempRoot();
+// Removes a server's folder at exit, unless a test failed or KALINDA_KEEP_TEST_DATA is set.
+void removeFolderIfPassed(const QString& dir);
 
 // A connection as root, for test set-up and checks.
 std::unique_ptr<Connection> adminConnection();

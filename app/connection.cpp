@@ -43,7 +43,14 @@ void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
     slot = std::make_unique<Connection>();
     bool portOk = false;
     const int port = s.ServerPort.trimmed().toInt(&portOk);
-    slot->connect(s.ServerAddress, s.DbUser, s.DbPassword, s.DbName, portOk ? port : 0);
+    ConnectParams params;
+    params.host = s.ServerAddress;
+    params.user = s.DbUser;
+    params.password = s.DbPassword;
+    params.database = s.DbName;
+    params.port = portOk ? port : 0;
+    params.readTimeoutSeconds = s.ReadTimeoutSeconds;
+    slot->connect(params);
     slot->setOption(3);
     pointer.release();
     if (slot->status() == 1) {

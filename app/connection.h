@@ -13,6 +13,8 @@ struct ConnectionSettings {
     QString DbPassword;
     QString DbName;
     QString ProfileCode; // the profile the settings came from ("1".."4")
+    // How long one statement may keep the connection waiting; long jobs (the report) raise it.
+    int ReadTimeoutSeconds = ConnectParams{}.readTimeoutSeconds;
 };
 
 ConnectionSettings& connectionSettings();

@@ -131,6 +131,7 @@ int main(int argc, char* argv[]) {
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {
+        connectionSettings().ReadTimeoutSeconds = kReportReadTimeoutSeconds;
         showMain = [operatorName = options.value(QStringLiteral("operator"))] {
             auto* window = new frmLaporan(DbConn(), reportOperatorName(operatorName));
             window->setAttribute(Qt::WA_DeleteOnClose);

@@ -12,6 +12,9 @@
 
 namespace kalinda {
 
+// A report over years of ledger may keep the server busy well past the kiosk's read timeout.
+constexpr int kReportReadTimeoutSeconds = 600;
+
 // The period and the registering user the report is asked for.
 struct ReportPeriod {
     QDate first;

@@ -105,6 +105,7 @@ QString readReportJob(const QCommandLineParser& parser, ReportJob& job) {
 int runReportJob(const ReportJob& job, QTextStream& err, const EncodedSettings& stored) {
     ConsoleDialogs console(err);
     ApplyProfile(job.profile, stored);
+    connectionSettings().ReadTimeoutSeconds = kReportReadTimeoutSeconds;
     OpenConnection(stored);
     if (DbConn().status() != 0)
         return ReportNoDatabase;

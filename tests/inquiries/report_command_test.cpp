@@ -1,3 +1,4 @@
+#include "app/connection.h"
 #include "inquiries/report_command.h"
 #include "report_fixture.h"
 #include "support/scripted_dialogs.h"
@@ -62,6 +63,9 @@ TEST_F(ReportCommandTest, WritesTheReportOrSaysWhyNot) {
             status = runReportJob(job, stream, testSettings());
         }
         EXPECT_EQ(status, c.status) << c.args.join(' ').toStdString();
+        if (status == ReportDone) {
+            EXPECT_EQ(DbConn().params().readTimeoutSeconds, kReportReadTimeoutSeconds);
+        }
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
         // Connection warnings are written once, and no dialog waits for a person.
         EXPECT_EQ(err.count(QStringLiteral("Ada kesalahan")), c.status == ReportNoDatabase ? 1 : 0);

@@ -36,14 +36,7 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
     if (in.balance - in.amount <= 0)
         return refuse(db, in, in.balance);
 
-    LedgerMove move;
-    move.payerAccount = in.NoRekening;
-    move.payerHolder = in.NoCif;
-    move.payerCard = in.Rfid;
-    move.targetAccount = in.rekTujuan;
-    move.channel = in.channel;
-    move.description = feeDescription(in);
-    move.amount = in.amount;
+    const LedgerMove move = payerMove(in, in.rekTujuan, feeDescription(in), in.amount);
 
     const FeePaymentResult result = retryOnConflict<FeePaymentResult>([&] {
         PostingTransaction posting(db, in.NoRekening);

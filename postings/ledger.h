@@ -22,6 +22,14 @@ struct LedgerMove {
     std::optional<QString> orderCode; // trans_kuitansi of shop postings
 };
 
+// The movement paid from the account of a posting's input, which names the payer as the
+// visit does (NoRekening, NoCif, Rfid) and carries the kiosk's channel.
+template <typename Input>
+LedgerMove payerMove(const Input& in, QString targetAccount, QString description, Rupiah amount) {
+    return {in.NoRekening,          in.NoCif, in.Rfid,     std::move(targetAccount), in.channel,
+            std::move(description), amount,   std::nullopt};
+}
+
 // "KLD|" followed by the operator alias, as the ledger's alias column takes it.
 QString ledgerAlias();
 

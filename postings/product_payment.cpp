@@ -79,14 +79,7 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
     if (in.balance - in.amount <= 0)
         return refuse(db, in, in.balance);
 
-    LedgerMove move;
-    move.payerAccount = in.NoRekening;
-    move.payerHolder = in.NoCif;
-    move.payerCard = in.Rfid;
-    move.targetAccount = in.txtRekTujuan;
-    move.channel = in.channel;
-    move.description = productDescription(in);
-    move.amount = in.amount;
+    const LedgerMove move = payerMove(in, in.txtRekTujuan, productDescription(in), in.amount);
 
     const ProductPaymentResult result = retryOnConflict<ProductPaymentResult>([&] {
         PostingTransaction posting(db, in.NoRekening);

@@ -138,14 +138,7 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
     if (in.shopAccount.trimmed().isEmpty())
         return none; // nothing stored: there is no one to pay
 
-    LedgerMove move;
-    move.payerAccount = in.NoRekening;
-    move.payerHolder = in.NoCif;
-    move.payerCard = in.Rfid;
-    move.targetAccount = in.shopAccount;
-    move.channel = in.channel;
-    move.description = shopOrderDescription(in);
-    move.amount = in.cart.orderTotal();
+    LedgerMove move = payerMove(in, in.shopAccount, shopOrderDescription(in), in.cart.orderTotal());
 
     return retryOnConflict<ShopOrderResult>([&] {
         PostingTransaction posting(db, in.NoRekening);

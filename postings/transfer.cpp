@@ -99,14 +99,7 @@ TransferResult postTransfer(Connection& db, const TransferInput& in, const QDate
     if (in.balance - in.amount <= 0)
         return refuseBalance(db, in, in.balance);
 
-    LedgerMove debit;
-    debit.payerAccount = in.NoRekening;
-    debit.payerHolder = in.NoCif;
-    debit.payerCard = in.Rfid;
-    debit.targetAccount = in.txtRekening;
-    debit.channel = in.channel;
-    debit.description = transferDebitDescription(in);
-    debit.amount = in.amount;
+    const LedgerMove debit = payerMove(in, in.txtRekening, transferDebitDescription(in), in.amount);
     LedgerMove credit = debit;
     credit.description = transferCreditDescription(in);
 

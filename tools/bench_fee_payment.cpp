@@ -6,6 +6,7 @@
 
 #include "app/connection.h"
 #include "app/settings.h"
+#include "bench_server.h"
 #include "postings/fee_payment.h"
 
 #include <QCommandLineParser>
@@ -23,24 +24,13 @@ int main(int argc, char* argv[]) {
     options.addHelpOption();
     options.addOption({QStringLiteral("count"), QStringLiteral("Payments."), QStringLiteral("N"),
                        QStringLiteral("200")});
-    options.addOption({QStringLiteral("host"), QStringLiteral("Server."), QStringLiteral("H"),
-                       DecodeSetting(builtInSettings().hosts[0])});
-    options.addOption({QStringLiteral("port"), QStringLiteral("Port."), QStringLiteral("P"),
-                       DecodeSetting(builtInSettings().portLocal)});
+    bench::addServerOptions(options);
     options.process(app);
 
-    ConnectParams params;
-    params.host = options.value(QStringLiteral("host"));
-    params.port = options.value(QStringLiteral("port")).toInt();
-    params.user = DecodeSetting(builtInSettings().user);
-    params.password = DecodeSetting(builtInSettings().password);
-    params.database = DecodeSetting(builtInSettings().database);
+    const ConnectParams params = bench::serverParams(options);
     Connection db;
-    db.connect(params);
-    if (db.status() != 0) {
-        std::cerr << "cannot connect: " << db.lastError().toStdString() << '\n';
+    if (!bench::connectOrSay(db, params))
         return 1;
-    }
 
     FeePaymentInput in;
     in.NoRekening = in.txtNorek = QStringLiteral("010100000010"); // Budi Santoso

@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "bare_client.h"
 #include "bench_fixture.h"
+#include "bench_server.h"
 #include "visit/card_lookup.h"
 
 #include <QCommandLineParser>
@@ -264,19 +265,13 @@ int main(int argc, char* argv[]) {
     add("callgrind", "Also count client instructions of N postings (0 = skip).", "N",
         QStringLiteral("50"));
     add("instructions", "Internal: the run under callgrind.", "N", QStringLiteral("0"));
-    add("host", "Server.", "H", DecodeSetting(builtInSettings().hosts[0]));
-    add("port", "Port.", "P", DecodeSetting(builtInSettings().portLocal));
+    addServerOptions(options);
     options.process(app);
     const auto number = [&](const char* name) {
         return options.value(QString::fromLatin1(name)).toLongLong();
     };
 
-    ConnectParams params;
-    params.host = options.value(QStringLiteral("host"));
-    params.port = options.value(QStringLiteral("port")).toInt();
-    params.user = DecodeSetting(builtInSettings().user);
-    params.password = DecodeSetting(builtInSettings().password);
-    params.database = DecodeSetting(builtInSettings().database);
+    const ConnectParams params = serverParams(options);
 
     try {
         Connection db;

@@ -7,6 +7,7 @@
 #include "app/connection.h"
 #include "app/parameters.h"
 #include "app/settings.h"
+#include "bench_server.h"
 #include "inquiries/report.h"
 #include "inquiries/report_output.h"
 
@@ -32,21 +33,13 @@ int main(int argc, char* argv[]) {
          QStringLiteral("2030-01-31")},
         {QStringLiteral("pdf"), QStringLiteral("Output."), QStringLiteral("FILE"),
          QStringLiteral("/tmp/kalinda-bench-report.pdf")},
-        {QStringLiteral("host"), QStringLiteral("Server."), QStringLiteral("H"),
-         DecodeSetting(builtInSettings().hosts[0])},
-        {QStringLiteral("port"), QStringLiteral("Port."), QStringLiteral("P"),
-         DecodeSetting(builtInSettings().portLocal)},
     });
+    bench::addServerOptions(options);
     options.process(app);
 
     Connection db;
-    db.connect(options.value(QStringLiteral("host")), DecodeSetting(builtInSettings().user),
-               DecodeSetting(builtInSettings().password), DecodeSetting(builtInSettings().database),
-               options.value(QStringLiteral("port")).toInt());
-    if (db.status() != 0) {
-        std::cerr << "cannot connect: " << db.lastError().toStdString() << '\n';
+    if (!bench::connectOrSay(db, bench::serverParams(options)))
         return 1;
-    }
     const QDate first = QDate::fromString(options.value(QStringLiteral("from")), Qt::ISODate);
     const QDate last = QDate::fromString(options.value(QStringLiteral("to")), Qt::ISODate);
     if (const int seed = options.value(QStringLiteral("seed")).toInt(); seed > 0) {

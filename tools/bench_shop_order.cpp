@@ -7,6 +7,7 @@
 
 #include "app/connection.h"
 #include "app/settings.h"
+#include "bench_server.h"
 #include "postings/shop_order.h"
 
 #include <QCommandLineParser>
@@ -67,10 +68,7 @@ int main(int argc, char* argv[]) {
                        QStringLiteral("N"), QStringLiteral("100")});
     options.addOption({QStringLiteral("kiosks"), QStringLiteral("Kiosks ordering at once."),
                        QStringLiteral("K"), QStringLiteral("1")});
-    options.addOption({QStringLiteral("host"), QStringLiteral("Server."), QStringLiteral("H"),
-                       DecodeSetting(builtInSettings().hosts[0])});
-    options.addOption({QStringLiteral("port"), QStringLiteral("Port."), QStringLiteral("P"),
-                       DecodeSetting(builtInSettings().portLocal)});
+    bench::addServerOptions(options);
     options.addOption(
         {QStringLiteral("socket"),
          QStringLiteral("root's unix socket: lifts the account's quota and deposits."),
@@ -79,12 +77,7 @@ int main(int argc, char* argv[]) {
     const int count = options.value(QStringLiteral("count")).toInt();
     const int kiosks = std::max(1, options.value(QStringLiteral("kiosks")).toInt());
 
-    ConnectParams params;
-    params.host = options.value(QStringLiteral("host"));
-    params.port = options.value(QStringLiteral("port")).toInt();
-    params.user = DecodeSetting(builtInSettings().user);
-    params.password = DecodeSetting(builtInSettings().password);
-    params.database = DecodeSetting(builtInSettings().database);
+    const ConnectParams params = bench::serverParams(options);
 
     if (options.isSet(QStringLiteral("socket"))) {
         ConnectParams root;

@@ -8,6 +8,7 @@
 #include "app/dialogs.h"
 #include "app/parameters.h"
 #include "app/settings.h"
+#include "bench_server.h"
 #include "inquiries/frm_transaksi_mutasi.h"
 
 #include <QApplication>
@@ -94,26 +95,15 @@ int main(int argc, char* argv[]) {
                        QStringLiteral("N"), QStringLiteral("10000")});
     options.addOption({QStringLiteral("repeat"), QStringLiteral("Openings to time."),
                        QStringLiteral("R"), QStringLiteral("5")});
-    options.addOption({QStringLiteral("host"), QStringLiteral("Server."), QStringLiteral("H"),
-                       DecodeSetting(builtInSettings().hosts[0])});
-    options.addOption({QStringLiteral("port"), QStringLiteral("Port."), QStringLiteral("P"),
-                       DecodeSetting(builtInSettings().portLocal)});
+    bench::addServerOptions(options);
     options.process(app);
     const int rows = options.value(QStringLiteral("rows")).toInt();
     const int repeat = std::max(1, options.value(QStringLiteral("repeat")).toInt());
 
-    ConnectParams params;
-    params.host = options.value(QStringLiteral("host"));
-    params.port = options.value(QStringLiteral("port")).toInt();
-    params.user = DecodeSetting(builtInSettings().user);
-    params.password = DecodeSetting(builtInSettings().password);
-    params.database = DecodeSetting(builtInSettings().database);
+    const ConnectParams params = bench::serverParams(options);
     Connection db;
-    db.connect(params);
-    if (db.status() != 0) {
-        std::cerr << "cannot connect: " << db.lastError().toStdString() << '\n';
+    if (!bench::connectOrSay(db, params))
         return 1;
-    }
     try {
         seed(db, rows);
         parameters() = LoadParameters(db);

@@ -6,6 +6,7 @@
 
 #include "app/connection.h"
 #include "app/settings.h"
+#include "bench_server.h"
 #include "postings/transfer.h"
 
 #include <QCommandLineParser>
@@ -23,25 +24,14 @@ int main(int argc, char* argv[]) {
     options.addHelpOption();
     options.addOption({QStringLiteral("count"), QStringLiteral("Transfers."), QStringLiteral("N"),
                        QStringLiteral("200")});
-    options.addOption({QStringLiteral("host"), QStringLiteral("Server."), QStringLiteral("H"),
-                       DecodeSetting(builtInSettings().hosts[0])});
-    options.addOption({QStringLiteral("port"), QStringLiteral("Port."), QStringLiteral("P"),
-                       DecodeSetting(builtInSettings().portLocal)});
+    bench::addServerOptions(options);
     options.process(app);
     const int count = options.value(QStringLiteral("count")).toInt();
 
-    ConnectParams params;
-    params.host = options.value(QStringLiteral("host"));
-    params.port = options.value(QStringLiteral("port")).toInt();
-    params.user = DecodeSetting(builtInSettings().user);
-    params.password = DecodeSetting(builtInSettings().password);
-    params.database = DecodeSetting(builtInSettings().database);
+    const ConnectParams params = bench::serverParams(options);
     Connection db;
-    db.connect(params);
-    if (db.status() != 0) {
-        std::cerr << "cannot connect: " << db.lastError().toStdString() << '\n';
+    if (!bench::connectOrSay(db, params))
         return 1;
-    }
 
     // Budi Santoso and Zahra Khairunnisa, 200.000 transfer limit each.
     TransferInput budi;

@@ -1,7 +1,6 @@
 #include "dialogs.h"
 
 #include "db.h"
-#include "on_screen_keypad.h"
 #include "server_switch.h"
 
 #include <QDialog>

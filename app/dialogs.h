@@ -15,6 +15,10 @@ enum class MessageIcon { Information, Warning, Error };
 
 enum class InputEcho { Normal, Password };
 
+// The dynamic property a form may set on a box to choose its on-screen pad: "digits", "text"
+// or "none". Owned here so that every folder can say it; the keypad reads it.
+inline constexpr const char* kKeypadProperty = "kalindaKeypad";
+
 // Every dialog the kiosk raises goes through here, so tests can answer them without a person.
 class Dialogs {
 public:

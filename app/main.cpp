@@ -1,7 +1,5 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
-#include "app/kiosk_style.h"
-#include "app/on_screen_keypad.h"
 #include "app/profile.h"
 #include "app/server_switch.h"
 #include "app/unattended_start.h"
@@ -15,6 +13,8 @@
 #include "postings/frm_transaksi_kirna.h"
 #include "postings/frm_transaksi_tarik.h"
 #include "visit/frm_transaksi.h"
+#include "widgets/kiosk_style.h"
+#include "widgets/on_screen_keypad.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,6 @@
 #include "frm_transaksi_block.h"
 
 #include "app/dialogs.h"
-#include "app/on_screen_keypad.h"
 #include "app/pin_guard.h"
 #include "block_account.h"
 #include "entry_form.h"

@@ -1,6 +1,6 @@
-#include "app/kiosk_style.h"
-#include "app/on_screen_keypad.h"
 #include "visit_fixture.h"
+#include "widgets/kiosk_style.h"
+#include "widgets/on_screen_keypad.h"
 
 #include <QAbstractButton>
 #include <QInputDialog>

@@ -1,7 +1,7 @@
 #include "on_screen_keypad.h"
 
+#include "app/parameters.h"
 #include "kiosk_style.h"
-#include "parameters.h"
 
 #include <QApplication>
 #include <QGridLayout>

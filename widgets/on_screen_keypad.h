@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/dialogs.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -8,9 +10,6 @@ class QAbstractButton;
 class QGridLayout;
 
 namespace kalinda {
-
-// The dynamic property a form may set on a box to choose its pad: "digits", "text" or "none".
-inline constexpr const char* kKeypadProperty = "kalindaKeypad";
 
 enum class KeypadKind { None, Digits, Text };
 

@@ -2,79 +2,22 @@
 #include "app/frm_koneksi.h"
 #include "app/profile.h"
 #include "app/server_switch.h"
-#include "app/unattended_start.h"
+#include "command_line.h"
 #include "inquiries/frm_laporan.h"
-#include "inquiries/frm_transaksi_mutasi.h"
-#include "inquiries/frm_transaksi_spp.h"
 #include "inquiries/report_command.h"
-#include "postings/frm_transaksi_baru.h"
-#include "postings/frm_transaksi_block.h"
-#include "postings/frm_transaksi_ganti_pin.h"
-#include "postings/frm_transaksi_kirna.h"
-#include "postings/frm_transaksi_tarik.h"
+#include "kiosk_menu.h"
+#include "unattended_start.h"
 #include "visit/frm_transaksi.h"
 #include "widgets/kiosk_style.h"
 #include "widgets/on_screen_keypad.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFile>
 #include <QScreen>
 #include <QTextStream>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace kalinda;
-
-namespace {
-
-const QString kReportCommand = QStringLiteral("report");
-
-void defineOptions(QCommandLineParser& options) {
-    options.setApplicationDescription(QStringLiteral(
-        "Self-service kiosk for cashless savings.\n\n"
-        "kalinda report --from YYYY-MM-DD --to YYYY-MM-DD [--user U] [--profile N]\n"
-        "               (--pdf FILE | --csv FILE | --printer NAME)\n"
-        "  writes the transaction report without a display. Exit status: 0 written,\n"
-        "  2 wrong options, 3 database unreachable or refused, 4 output not written."));
-    options.addHelpOption();
-    options.addVersionOption();
-    options.addPositionalArgument(kReportCommand,
-                                  QStringLiteral("Write the transaction report, no window."),
-                                  QStringLiteral("[report]"));
-    options.addOptions({
-        {QStringLiteral("windowed"),
-         QStringLiteral("Run the main screen in a window, not full-screen (for development).")},
-        {QStringLiteral("report"),
-         QStringLiteral("Open the operator's transaction report window instead of the kiosk.")},
-        {QStringLiteral("profile"),
-         QStringLiteral("Connect with profile N (1 to 4) without the connection form; "
-                        "default for the report command: 1."),
-         QStringLiteral("N")},
-    });
-    addReportOptions(options);
-}
-
-QStringList argumentsOf(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    return arguments;
-}
-
-// Scripts run without a session; give Qt the folder it would pick itself, without its warning.
-void useRuntimeFolder() {
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return;
-    const QString dir = QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(getuid());
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     // What runs without a display is known before the platform is chosen.
@@ -118,16 +61,7 @@ int main(int argc, char* argv[]) {
     installKioskStyle(app);
     installOnScreenKeypad();
 
-    KioskActions actions;
-    actions.openBlock = [](KioskScreen& screen) { openBlock(screen, DbConn()); };
-    actions.openGantiPin = [](KioskScreen& screen) { openGantiPin(screen, DbConn()); };
-    actions.openMutasi = [](KioskScreen& screen) { openMutasi(screen, DbConn()); };
-    actions.openTunggakan = [](KioskScreen& screen) { openTunggakan(screen, DbConn()); };
-    actions.openFee = [](KioskScreen& screen, const QString& view) {
-        openFeePayment(screen, DbConn(), view);
-    };
-    actions.openTransfer = [](KioskScreen& screen) { showTransfer(screen, DbConn()); };
-    actions.openKirna = [](KioskScreen& screen) { openKirna(screen, DbConn()); };
+    const KioskActions actions = kioskMenu();
 
     std::function<void()> showMain;
     if (options.isSet(QStringLiteral("report"))) {

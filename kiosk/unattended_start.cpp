@@ -1,7 +1,7 @@
 #include "unattended_start.h"
 
-#include "dialogs.h"
-#include "profile.h"
+#include "app/dialogs.h"
+#include "app/profile.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
-#include "app/unattended_start.h"
+#include "kiosk/unattended_start.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_settings.h"
 #include "visit/frm_transaksi.h"

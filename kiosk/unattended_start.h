@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings.h"
+#include "app/settings.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,0 +1,54 @@
+#include "command_line.h"
+
+#include "inquiries/report_command.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <unistd.h>
+
+namespace kalinda {
+
+void defineOptions(QCommandLineParser& options) {
+    options.setApplicationDescription(QStringLiteral(
+        "Self-service kiosk for cashless savings.\n\n"
+        "kalinda report --from YYYY-MM-DD --to YYYY-MM-DD [--user U] [--profile N]\n"
+        "               (--pdf FILE | --csv FILE | --printer NAME)\n"
+        "  writes the transaction report without a display. Exit status: 0 written,\n"
+        "  2 wrong options, 3 database unreachable or refused, 4 output not written."));
+    options.addHelpOption();
+    options.addVersionOption();
+    options.addPositionalArgument(kReportCommand,
+                                  QStringLiteral("Write the transaction report, no window."),
+                                  QStringLiteral("[report]"));
+    options.addOptions({
+        {QStringLiteral("windowed"),
+         QStringLiteral("Run the main screen in a window, not full-screen (for development).")},
+        {QStringLiteral("report"),
+         QStringLiteral("Open the operator's transaction report window instead of the kiosk.")},
+        {QStringLiteral("profile"),
+         QStringLiteral("Connect with profile N (1 to 4) without the connection form; "
+                        "default for the report command: 1."),
+         QStringLiteral("N")},
+    });
+    addReportOptions(options);
+}
+
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void useRuntimeFolder() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QString dir = QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(getuid());
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+}
+
+} // namespace kalinda

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCommandLineParser;
+
+namespace kalinda {
+
+// The headless command: "kalinda report --from … --to … (--pdf|--csv|--printer) …".
+inline const QString kReportCommand = QStringLiteral("report");
+
+// The program's options: --windowed, --report, --profile N, and those of the report command.
+void defineOptions(QCommandLineParser& options);
+
+QStringList argumentsOf(int argc, char* argv[]);
+
+// Scripts run without a session; give Qt the folder it would pick itself, without its warning.
+void useRuntimeFolder();
+
+} // namespace kalinda

@@ -1,0 +1,137 @@
+#include "db.h"
+
+#include <algorithm>
+#include <mutex>
+#include <mysql.h>
+#include <poll.h>
+
+// Opening the connection, and opening it again after the server or the network dropped it.
+
+namespace kalinda {
+namespace {
+
+void libraryInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { mysql_library_init(0, nullptr, nullptr); });
+}
+
+} // namespace
+
+Connection::Connection()
+    : handle_(nullptr, mysql_close) {
+    libraryInit();
+}
+
+Connection::~Connection() = default;
+
+void Connection::connect(const QString& host, const QString& user, const QString& password,
+                         const QString& database, int port) {
+    ConnectParams params;
+    params.host = host;
+    params.user = user;
+    params.password = password;
+    params.database = database;
+    params.port = port;
+    connect(params);
+}
+
+void Connection::connect(const ConnectParams& params) {
+    params_ = params;
+    inTransaction_ = false;
+    connected_ = false;
+    lastError_.clear();
+    handle_.reset(mysql_init(nullptr));
+    if (!handle_) {
+        lastError_ = QStringLiteral("Out of memory");
+        return;
+    }
+    const auto seconds = [](int value) { return static_cast<unsigned>(std::max(1, value)); };
+    const unsigned connectTimeout = seconds(params.connectTimeoutSeconds);
+    const unsigned readTimeout = seconds(params.readTimeoutSeconds);
+    const unsigned writeTimeout = seconds(params.writeTimeoutSeconds);
+    mysql_options(handle_.get(), MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+    mysql_options(handle_.get(), MYSQL_OPT_READ_TIMEOUT, &readTimeout);
+    mysql_options(handle_.get(), MYSQL_OPT_WRITE_TIMEOUT, &writeTimeout);
+    mysql_options(handle_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    const QByteArray lockWait = "SET SESSION innodb_lock_wait_timeout = " +
+                                QByteArray::number(seconds(params.lockWaitTimeoutSeconds));
+    mysql_options(handle_.get(), MYSQL_INIT_COMMAND, lockWait.constData());
+    if (!params.unixSocket.isEmpty()) {
+        const unsigned protocol = MYSQL_PROTOCOL_SOCKET;
+        mysql_options(handle_.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    } else {
+        const unsigned protocol = MYSQL_PROTOCOL_TCP;
+        mysql_options(handle_.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    }
+
+    // Without a server name or a valid port the client library would fall back to its own
+    // defaults and might reach a server the profile never named.
+    if (params.unixSocket.isEmpty() &&
+        (params.host.trimmed().isEmpty() || params.port <= 0 || params.port > 65535)) {
+        lastError_ = QStringLiteral("Alamat atau port server tidak valid");
+        handle_.reset();
+        return;
+    }
+
+    const QByteArray host = params.host.toUtf8();
+    const QByteArray user = params.user.toUtf8();
+    const QByteArray password = params.password.toUtf8();
+    const QByteArray database = params.database.toUtf8();
+    const QByteArray socket = params.unixSocket.toUtf8();
+    const unsigned port = params.unixSocket.isEmpty() ? static_cast<unsigned>(params.port) : 0;
+    MYSQL* ok = mysql_real_connect(
+        handle_.get(), params.unixSocket.isEmpty() ? host.constData() : "localhost",
+        user.constData(), password.constData(), database.isEmpty() ? nullptr : database.constData(),
+        port, socket.isEmpty() ? nullptr : socket.constData(), CLIENT_MULTI_RESULTS);
+    if (!ok) {
+        lastError_ = QString::fromUtf8(mysql_error(handle_.get()));
+        handle_.reset();
+        return;
+    }
+    connected_ = true;
+    session_ = mysql_thread_id(handle_.get());
+}
+
+bool Connection::reconnect() {
+    if (!params_)
+        return false;
+    const unsigned long lost = session_;
+    const ConnectParams params = *params_;
+    connect(params);
+    if (!connected_)
+        return false;
+    ++reconnects_;
+    // A session behind a broken network link lives on at the server with its locks until the
+    // server notices; end it so it cannot hold the account rows. Nothing to do when it is gone.
+    if (lost != 0)
+        query("KILL " + QByteArray::number(static_cast<qulonglong>(lost)));
+    return true;
+}
+
+QString Connection::server() const {
+    if (!params_)
+        return {};
+    if (!params_->unixSocket.isEmpty())
+        return params_->unixSocket;
+    return params_->host + QLatin1Char(':') + QString::number(params_->port);
+}
+
+unsigned long Connection::sessionId() const {
+    return connected_ ? session_ : 0;
+}
+
+bool Connection::serverHungUp() const {
+    // Between statements the server sends nothing; anything to read, or the end of the stream,
+    // means it has closed the session (idle timeout, KILL, restart). A local check, no round trip.
+    const int fd = static_cast<int>(mysql_get_socket(handle_.get()));
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
+int Connection::status() const {
+    return connected_ ? 0 : 1;
+}
+
+} // namespace kalinda

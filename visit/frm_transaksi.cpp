@@ -1,24 +1,16 @@
 #include "frm_transaksi.h"
 
-#include "app/busy.h"
 #include "app/dialogs.h"
 #include "app/failover.h"
 #include "app/helpers.h"
 #include "app/money.h"
 #include "app/parameters.h"
 #include "app/server_switch.h"
-#include "app/settings.h"
-#include "card_lookup.h"
-#include "frm_info.h"
-#include "frm_input_pin.h"
 #include "idle_guard.h"
 #include "login_log.h"
 #include "photo.h"
-#include "postings/product_payment.h"
 #include "printing/print.h"
-#include "printing/printer_check.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
@@ -298,24 +290,6 @@ void frmTransaksi::bind(VisitState::Field field, QLineEdit* edit) {
             [this, field](const QString& text) { visit_.set(field, text); });
 }
 
-void frmTransaksi::visitChanged(VisitState::Field field) {
-    const QString& value = visit_[field];
-    if (QLineEdit* edit = boxes_[field]) {
-        if (edit->text() != value)
-            edit->setText(value);
-    } else if (field == VisitState::cboJenis && cboJenis->currentText() != value) {
-        cboJenis->setCurrentIndex(cboJenis->findText(value));
-    }
-}
-
-void frmTransaksi::showServer() {
-    ServerSwitch* server = serverSwitch();
-    const bool shown = server && server->serves(db_) && server->movesByItself();
-    lblServer->setVisible(shown);
-    if (shown)
-        lblServer->setText(QStringLiteral("Server: ") + server->caption());
-}
-
 void frmTransaksi::Form_Load() {
     const QString version = AppVersion();
     try {
@@ -356,204 +330,6 @@ void frmTransaksi::Form_Load() {
     visit_.set(VisitState::txtQuota1, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota2, QStringLiteral("0"));
     Timer3->start();
-}
-
-void frmTransaksi::MenuEnable() {
-    setMenu(true);
-    if (idle_)
-        idle_->arm();
-}
-
-void frmTransaksi::MenuDisable() {
-    setMenu(false);
-    if (idle_)
-        idle_->disarm();
-}
-
-void frmTransaksi::setMenu(bool enabled) {
-    for (QPushButton* b : findChildren<QPushButton*>()) {
-        // Only this screen's own buttons, not those of forms shown on top of it.
-        if (b->window() == this && b->objectName().startsWith(QLatin1String("cmd")))
-            b->setEnabled(enabled);
-    }
-    for (QPushButton* b : {cmdStart, cmdFinish, cmdBlock, cmdKeluar})
-        b->setEnabled(true);
-}
-
-void frmTransaksi::Bersih() {
-    visit_.set(VisitState::txtNama, QString());
-    visit_.set(VisitState::txtAlamat, QString());
-    visit_.set(VisitState::txtKelas, QString());
-    visit_.set(VisitState::txtRfid, QString());
-    visit_.set(VisitState::txtSaldo, QStringLiteral("0"));
-    visit_.set(VisitState::txtNominal, QStringLiteral("0"));
-    visit_.set(VisitState::txtNorek, QString());
-    picFoto->clearPicture();
-    visit_.set(VisitState::NoCif, QString());
-    visit_.set(VisitState::NoRekening, QString());
-    visit_.set(VisitState::Rfid, QString());
-    visit_.set(VisitState::txtCif, QString());
-    txtNominal->setReadOnly(false);
-    visit_.set(VisitState::txtNominal, QString());
-    visit_.set(VisitState::txtQuota1, QStringLiteral("0"));
-    visit_.set(VisitState::txtQuota2, QStringLiteral("0"));
-    forgetLastReceipt(); // a copy is only ever of this visit's receipt
-}
-
-void frmTransaksi::CekSaldoReal() {
-    Sql s;
-    s << "SELECT `cashless-adm`.GetTabSaldoAktif('" << esc(visit_[VisitState::txtNorek])
-      << "', CURDATE()) as Saldo";
-    Recordset rs = db_.open(s);
-    if (!rs.eof())
-        visit_.set(VisitState::txtSaldo, formatRupiah(toRupiah(rs.value(QStringLiteral("Saldo")))));
-}
-
-void frmTransaksi::cekLimitTransfer() {
-    // Failures leave the limit shown as it was.
-    try {
-        Sql s;
-        s << "SELECT `cashless-adm`.GetTabTransferLimit('" << esc(visit_[VisitState::txtNorek])
-          << "', CURDATE()) as tranferLimit ";
-        Recordset rs = db_.open(s);
-        if (!rs.eof())
-            visit_.set(VisitState::txtQuota2, rs.text(QStringLiteral("tranferLimit")));
-    } catch (const DbError&) {
-    }
-}
-
-void frmTransaksi::CetakNota() {
-    kalinda::CetakNota(db_, receiptOfVisit(visit_), this);
-}
-
-void frmTransaksi::CekProduk() {
-    try {
-        const std::optional<Product> product = findProduct(db_, cboJenis->currentText());
-        if (!product)
-            return;
-        visit_.set(VisitState::txtRekTujuan, product->account);
-        if (product->fixedPrice) {
-            visit_.set(VisitState::txtNominal, QStringLiteral("0"));
-            visit_.set(VisitState::txtNominal, QString::number(product->price));
-            txtNominal->setReadOnly(true);
-            cmdReset->hide();
-        } else {
-            txtNominal->setReadOnly(false);
-            visit_.set(VisitState::txtNominal, QStringLiteral("0"));
-            cmdReset->show();
-        }
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Data produk tidak dapat dibaca."), e, this);
-    }
-}
-
-void frmTransaksi::TampilFoto() {
-    picFoto->clearPicture();
-    picFoto->setPicture(loadHolderPhoto(db_, txtCif->text()));
-}
-
-void frmTransaksi::cmdStart_Click() {
-    Bersih();
-    frmInputPin form(*this, db_, this);
-    form.view = QStringLiteral("Start");
-    dialogs().exec(form);
-}
-
-void frmTransaksi::cmdFinish_Click() {
-    Bersih();
-    MenuDisable();
-}
-
-void frmTransaksi::cmdReset_Click() {
-    visit_.set(VisitState::txtNominal, QStringLiteral("0"));
-    txtNominal->setFocus();
-}
-
-void frmTransaksi::cmdBayar_Click() {
-    if (cboJenis->currentText().isEmpty()) {
-        showInfo(QStringLiteral("Jenis Produk harus dipilih!"), this);
-        return;
-    }
-    // Text that is not a number at all is no valid amount either.
-    const auto amount = parseRupiah(txtNominal->text());
-    if (!amount || *amount <= 0) {
-        showInfo(kNominalTidakValid, this);
-        return;
-    }
-    if (!productChoiceAccepted(*amount) || !printerReadyOrAccepted(this))
-        return;
-    frmInputPin form(*this, db_, this);
-    form.view = QStringLiteral("Bayar");
-    form.txtRfid->setMaxLength(6);
-    form.lblInfo->setText(QStringLiteral("Masukkan PIN ANDA!"));
-    form.ValidasiTransaksi = [this](frmInputPin& pin) {
-        if (actions_.payProduct)
-            actions_.payProduct(*this, pin);
-        else
-            payProduct(*this, pin, db_);
-    };
-    dialogs().exec(form);
-}
-
-bool frmTransaksi::productChoiceAccepted(Rupiah amount) {
-    ProductChoiceRefusal refusal;
-    try {
-        refusal = checkProductChoice(db_, cboJenis->currentText(), amount,
-                                     visit_[VisitState::txtRekTujuan]);
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Data produk tidak dapat dibaca."), e, this);
-        return false;
-    }
-    switch (refusal) {
-    case ProductChoiceRefusal::None:
-        return true;
-    case ProductChoiceRefusal::UnknownProduct:
-        showInfo(kProdukTidakDitemukan, this);
-        return false;
-    case ProductChoiceRefusal::AmountNotThePrice:
-        // FINISH TRANSACTION unlocks the amount while the product stays chosen.
-        showInfo(kNominalTidakValid, this);
-        txtNominal->setFocus();
-        return false;
-    case ProductChoiceRefusal::NoReceivingAccount:
-        showInfo(kRekeningTujuanTidakValid, this);
-        return false;
-    }
-    return false;
-}
-
-void frmTransaksi::openWithFreshBalance(const std::function<void(KioskScreen&)>& open) {
-    try {
-        CekSaldoReal();
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Saldo tidak dapat diperbarui."), e, this);
-        return;
-    }
-    if (open && printerReadyOrAccepted(this))
-        open(*this);
-}
-
-void frmTransaksi::cmdKeluar_Click() {
-    const BusyHold operatorBox; // the idle clock leaves the password box alone
-    const auto answer =
-        dialogs().input(this, QStringLiteral("Masukkan password"), QStringLiteral("Input password"),
-                        QStringLiteral("0"), InputEcho::Password);
-    // Cancel never closes the kiosk, even when no password is set.
-    if (!answer || *answer != parameters().AppParam.pinLogout)
-        return;
-    closingAllowed_ = true;
-    close();
-}
-
-void frmTransaksi::closeEvent(QCloseEvent* event) {
-    // A kiosk is left only through KELUAR and its password.
-    if (!closingAllowed_) {
-        event->ignore();
-        return;
-    }
-    Timer3->stop();
-    event->accept();
-    emit closed();
 }
 
 void frmTransaksi::Timer3_Timer() {

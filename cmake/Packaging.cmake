@@ -22,6 +22,9 @@ add_custom_target(kalinda_docs ALL DEPENDS
 install(TARGETS kalinda RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/sql/" DESTINATION ${CMAKE_INSTALL_DATADIR}/kalinda/sql)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kalinda)
+# The README links to docs/ and shows one of its screenshots, so both travel with it.
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kalinda/docs
+    FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 install(FILES "${KALINDA_PACKAGING_OUT}/changelog.gz" "${KALINDA_PACKAGING_DIR}/copyright"
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kalinda)
 install(FILES "${KALINDA_PACKAGING_OUT}/kalinda.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -1,7 +1,7 @@
 // Times product payments on a Galera cluster the way the kiosk makes them (PIN check, then the
 // posting up to its commit): K kiosks, each with its own payer, all paying one receiver, on one
 // node and spread over the nodes; payments per second, median latency and the conflicts the
-// kiosks retried. Runs against the three nodes of `scripts/db cluster`; see README.md.
+// kiosks retried. Runs against the three nodes of `scripts/db cluster`; see docs/benchmarks.md.
 //
 //   build/tools/kalinda_bench_cluster [--hosts 127.0.0.2,127.0.0.3,127.0.0.4] [--port 3306]
 //                                     [--rounds N] [--per-kiosk N]

@@ -2,7 +2,7 @@
 // commit) against a bare Connector/C client replaying the same statements, on a receiving
 // account with a small and with a large ledger, and with several kiosks paying one receiver at
 // once. Compared variants run interleaved in one run, and every figure is a median. Runs
-// against the demo database of scripts/db unless told otherwise; see README.md.
+// against the demo database of scripts/db unless told otherwise; see docs/benchmarks.md.
 //
 //   build/tools/kalinda_bench_posting [--rounds N] [--small ROWS] [--large ROWS]
 //                                     [--kiosk-rounds N] [--per-kiosk N] [--callgrind N]

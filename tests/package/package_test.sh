@@ -13,7 +13,8 @@ deb="$(ls "$work"/out/kalinda_*.deb)" root="$work/root"
 dpkg-deb -x "$deb" "$root" && dpkg-deb -e "$deb" "$work/control"
 [ -x "$root/usr/bin/kalinda" ] && [ -x "$root/usr/libexec/kalinda/kalinda-session" ] || fail "programs missing"
 for f in usr/share/kalinda/sql/30-kiosk.sql usr/share/kalinda/sql/assemble.cmake \
-    usr/share/doc/kalinda/{README.md,copyright,changelog.gz} etc/default/kalinda; do
+    usr/share/doc/kalinda/{README.md,copyright,changelog.gz} \
+    usr/share/doc/kalinda/docs/{architecture.md,screens/visit-1366x768.png} etc/default/kalinda; do
     [ -f "$root/$f" ] || fail "$f missing"
 done
 readelf -S "$root/usr/bin/kalinda" | grep -q '\.debug_info' && fail "the program is not stripped"

@@ -10,7 +10,7 @@ KALINDA_PACKAGES=(
     libmariadb-dev mariadb-server mariadb-client galera-4 rsync
     libcups2-dev cups cups-client cups-bsd
     googletest libgtest-dev
-    xvfb poppler-utils
+    xvfb poppler-utils valgrind
     dpkg-dev lintian systemd cage xwayland qt6-wayland
 )
 

@@ -31,6 +31,9 @@ struct BlockResult {
 // Finds the account by registration id and PIN, puts "#" before its card number and gives it
 // the reset PIN, with its log row, all or nothing and with the found row locked. No match is
 // logged with the main screen's customer. A failure reaches the caller as DbError.
+// The block has no visit, so no payer to check as the other postings do: it names its account
+// by registration id and PIN and checks both again under the row's lock. A visit that runs on
+// the account meanwhile is stopped at its next posting (PayerRefused).
 BlockResult blockAccount(Connection& db, const BlockInput& input);
 
 // Whether the block of `account` is stored (its card number is "#" + `cardBefore`): what a

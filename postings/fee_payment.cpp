@@ -39,7 +39,7 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
     const LedgerMove move = payerMove(in, in.rekTujuan, feeDescription(in), in.amount);
 
     const FeePaymentResult result = retryOnConflict<FeePaymentResult>([&] {
-        PostingTransaction posting(db, in.NoRekening);
+        PostingTransaction posting(db, {in.NoRekening, in.Rfid});
         // The balance shown when the form opened may be gone: another kiosk can have posted.
         const Rupiah before = posting.spendableBalance();
         const Rupiah after = before - in.amount;

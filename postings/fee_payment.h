@@ -48,8 +48,9 @@ void logFeePinRefused(Connection& db, const FeePaymentInput& input);
 // Pays a fee or donation from the visit's account: the debit row, the kiosk's copy and the log
 // row under one daily sequence id, the credit row under the next, and the payer's balance
 // recomputation, in one database transaction. A payment that would not leave more than 0 is
-// refused and logged, also when another kiosk spent the money a moment ago. A failure undoes
-// everything and reaches the caller as DbError (or IdCapacityError).
+// refused and logged, also when another kiosk spent the money a moment ago. A card blocked or
+// an account closed since the visit began writes nothing and throws PayerRefused. A failure
+// undoes everything and reaches the caller as DbError (or IdCapacityError).
 FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& input,
                                 const QDate& today = QDate::currentDate());
 

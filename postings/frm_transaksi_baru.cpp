@@ -195,6 +195,7 @@ void frmTransaksiBaru::ValidasiTransaksi(const FeePaymentInput& in) {
     const BusyHold busy; // the idle clock waits for the posting and its receipt
     PostingReport report;
     report.failedText = QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.");
+    report.visit = &screen_;
     // Printed if the outcome is in doubt and the payment later turns out stored.
     ReceiptValues receipt = receiptOfVisit(screen_.visit());
     receipt.kind = lblJudul->text();

@@ -61,6 +61,7 @@ void frmTransaksiGantiPin::cmdSimpan_Click() {
     in.pinBaru = txtPinBaru->text();
     PostingReport report;
     report.failedText = QStringLiteral("PIN tidak dapat diganti.");
+    report.visit = &screen_;
     try {
         if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(v), QStringLiteral("GANTI PIN"),
                             this))

@@ -384,6 +384,7 @@ void frmTransaksiKirna::payOrder(const ShopOrderInput& input) {
     const BusyHold busy; // the idle clock waits for the posting and its receipt
     PostingReport report;
     report.failedText = QStringLiteral("Order gagal, tidak ada yang disimpan atau dibayar.");
+    report.visit = &screen_;
     // Printed if the outcome is in doubt and the order later turns out paid.
     ReceiptValues receipt = receiptOfVisit(screen_.visit());
     receipt.kind = lblJudul->text();

@@ -261,6 +261,7 @@ void frmTransaksiTarik::ValidasiTransaksi() {
 
     PostingReport report;
     report.failedText = QStringLiteral("Transfer gagal, tidak ada yang dibukukan.");
+    report.visit = &screen_;
     // Printed if the outcome is in doubt and the transfer later turns out stored.
     ReceiptValues receipt = receiptOfVisit(v);
     receipt.kind = kTarikKeTabungan;

@@ -47,7 +47,7 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
     return retryOnConflict<PinChangeOutcome>([&] {
         // The old PIN is checked under the account's lock, so a kiosk that waited sees the new
         // one. The balance the guard also reads is not needed here.
-        PostingTransaction posting(db, in.txtNorek);
+        PostingTransaction posting(db, {in.txtNorek, in.txtRfid});
         Sql check;
         check << "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master "
               << "WHERE tab_rekening = '" << esc(in.txtNorek) << "' "

@@ -23,7 +23,8 @@ std::optional<PinEntryRefusal> checkPinEntries(const QString& pinLama, const QSt
 
 struct PinChangeInput {
     QString txtNorek; // the account in visit
-    QString txtRfid;  // the customer as shown, for the log rows
+    QString txtRfid;  // its card, checked again under the lock; the customer as shown, for the
+                      // log rows
     QString txtNama;
     QString txtKelas;
     QString pinLama;
@@ -34,7 +35,8 @@ enum class PinChangeOutcome { Changed, WrongOldPin };
 
 // Checks the old PIN with the account's row locked, then stores the new PIN and its log row,
 // all or nothing: two kiosks cannot both change a PIN from the same old one. A wrong old PIN
-// changes nothing and is logged. A failure reaches the caller as DbError.
+// changes nothing and is logged. A card blocked or an account closed since the visit began
+// changes nothing and throws PayerRefused. A failure reaches the caller as DbError.
 PinChangeOutcome changePin(Connection& db, const PinChangeInput& input);
 
 // Whether the account holds `pinBaru` now: what a kiosk reads again when the answer to its

@@ -5,14 +5,27 @@
 namespace kalinda {
 namespace {
 
-void lockAccount(Connection& db, const QString& account) {
+Recordset lockAccount(Connection& db, const QString& account) {
     Sql lock;
-    lock << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
+    lock << "SELECT tab_rekening, tab_rfid, tab_status FROM `cashless-adm`.data_tabungan_master "
+            "WHERE tab_rekening = '"
          << esc(account) << "' FOR UPDATE";
-    db.open(lock);
+    return db.open(lock);
+}
+
+// The locked row must still be the visit's: its card compared exactly (the column's collation
+// ignores case and trailing blanks), which a block changes, and the account active. A visit
+// always has a card: an account without one (the school's own) never pays from a visit.
+void checkPayer(const Recordset& row, const Payer& payer) {
+    if (row.eof() || payer.card.isEmpty() || row.text(QStringLiteral("tab_rfid")) != payer.card ||
+        row.value(QStringLiteral("tab_status")).toInt() != 1)
+        throw PayerRefused();
 }
 
 } // namespace
+
+PayerRefused::PayerRefused()
+    : std::runtime_error("card blocked or account closed since the visit began") {}
 
 PostingOutcomeUnknown::PostingOutcomeUnknown(const DbError& cause,
                                              std::optional<PostingProof> proof,
@@ -21,22 +34,20 @@ PostingOutcomeUnknown::PostingOutcomeUnknown(const DbError& cause,
     , proof_(std::move(proof))
     , lostSession_(lostSession) {}
 
-PostingTransaction::PostingTransaction(Connection& db, const QString& payerAccount)
-    : db_(db)
-    , transaction_(db, Isolation::ReadCommitted) {
-    lockAccount(db, payerAccount);
-    readBalance(payerAccount);
-}
+PostingTransaction::PostingTransaction(Connection& db, const Payer& payer)
+    : PostingTransaction(db, payer, payer.account) {}
 
-PostingTransaction::PostingTransaction(Connection& db, const QString& payerAccount,
+PostingTransaction::PostingTransaction(Connection& db, const Payer& payer,
                                        const QString& otherAccount)
     : db_(db)
     , transaction_(db, Isolation::ReadCommitted) {
-    const bool payerFirst = payerAccount < otherAccount;
-    lockAccount(db, payerFirst ? payerAccount : otherAccount);
-    if (otherAccount != payerAccount)
-        lockAccount(db, payerFirst ? otherAccount : payerAccount);
-    readBalance(payerAccount);
+    const bool other = otherAccount != payer.account;
+    if (other && otherAccount < payer.account)
+        lockAccount(db, otherAccount);
+    checkPayer(lockAccount(db, payer.account), payer);
+    if (other && payer.account < otherAccount)
+        lockAccount(db, otherAccount);
+    readBalance(payer.account);
 }
 
 void PostingTransaction::readBalance(const QString& payerAccount) {

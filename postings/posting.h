@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 namespace kalinda {
@@ -34,8 +35,23 @@ private:
     unsigned long lostSession_;
 };
 
+// The account a posting pays from, and the card the visit was opened with.
+struct Payer {
+    QString account; // NoRekening
+    QString card;    // Rfid
+};
+
+// The visit's account may no longer pay: since the card was tapped the card was blocked (its
+// tab_rfid is no longer the visit's card) or the office closed the account (tab_status not 1).
+// Found under the lock, before anything is written; runPosting() ends the visit.
+class PayerRefused : public std::runtime_error {
+public:
+    PayerRefused();
+};
+
 // A posting written all or nothing, safe against another kiosk posting on the same account:
-// the payer's account row is locked first and the spendable balance read again under the lock.
+// the payer's account row is locked first; under the lock it must still carry the visit's card
+// and be active (else PayerRefused), and the spendable balance is read again.
 // Nothing is kept unless commit() runs; the destructor rolls back.
 //
 // A lost COMMIT is resolved here, for every posting kind. Adopting it takes two steps:
@@ -53,11 +69,11 @@ private:
 //    and settled (receipt, or "not booked") at the next card tap or posting.
 class PostingTransaction {
 public:
-    PostingTransaction(Connection& db, const QString& payerAccount);
+    PostingTransaction(Connection& db, const Payer& payer);
     // A posting between two accounts of students, who may post to each other at the same
     // moment: both rows are locked in ascending account order, so two such postings queue
     // behind each other instead of deadlocking.
-    PostingTransaction(Connection& db, const QString& payerAccount, const QString& otherAccount);
+    PostingTransaction(Connection& db, const Payer& payer, const QString& otherAccount);
 
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }

@@ -3,6 +3,8 @@
 #include "app/server_switch.h"
 #include "printing/print.h"
 
+#include <QDialog>
+
 namespace kalinda {
 namespace {
 
@@ -37,6 +39,18 @@ void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const Po
     }
     showMessage(MessageIcon::Warning,
                 text + QStringLiteral("\n\n(") + e.message() + QLatin1Char(')'), parent);
+}
+
+// The card or the account the visit began with no longer pays: whoever holds the card now must
+// not go on, so the visit ends as FINISH TRANSACTION ends it and the form closes.
+void endRefusedVisit(const PostingReport& report, QWidget* parent) {
+    if (report.visit) {
+        report.visit->Bersih();
+        report.visit->MenuDisable();
+    }
+    showMessage(MessageIcon::Warning, kPinTidakSesuaiAtauTidakAktif, parent);
+    if (auto* form = qobject_cast<QDialog*>(parent))
+        form->reject();
 }
 
 } // namespace detail

@@ -2,6 +2,7 @@
 
 #include "app/db.h"
 #include "app/dialogs.h"
+#include "app/visit_state.h"
 #include "identifiers.h"
 #include "posting.h"
 #include "printing/receipt.h"
@@ -21,7 +22,15 @@ struct PostingReport {
     // Printed when a posting of unknown outcome is later found stored (its transId is filled in
     // then); none for postings without a receipt.
     std::optional<ReceiptValues> receipt;
+    // The screen whose visit ends when the payer is refused (PayerRefused); none for the block,
+    // which runs outside a visit.
+    KioskScreen* visit = nullptr;
 };
+
+// What a student whose card was blocked or whose account was closed during the visit is told,
+// the words of a refused card tap.
+inline const QString kPinTidakSesuaiAtauTidakAktif =
+    QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF");
 
 enum class Settlement {
     NothingPending,
@@ -38,13 +47,15 @@ std::optional<QString> pendingPostingId();
 namespace detail {
 void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
                         QWidget* parent);
-}
+void endRefusedVisit(const PostingReport& report, QWidget* parent);
+} // namespace detail
 
 // Runs a posting and shows its failures. Returns the posting's result when it ran to the end
 // (stored, also when only the look-up after a lost COMMIT found it, or refused by its own
 // rules): the form then goes its usual way. nullopt when the failure was already shown: nothing
 // booked (with the server's reason), or the outcome not known yet (the posting is kept and
-// settled before the next one), or a posting of unknown outcome still pending.
+// settled before the next one), or a posting of unknown outcome still pending, or the payer
+// refused: nothing was written, the visit has ended and the form (`parent`) is closed.
 template <typename Result>
 std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingReport& report,
                                  const std::function<Result()>& post) {
@@ -56,6 +67,8 @@ std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingR
         detail::keepUnknownPosting(db, e, report, parent);
     } catch (const IdCapacityError& e) {
         showMessage(MessageIcon::Warning, e.message(), parent);
+    } catch (const PayerRefused&) {
+        detail::endRefusedVisit(report, parent);
     } catch (const DbError& e) {
         showDatabaseError(report.failedText, e, parent);
     }

@@ -82,7 +82,7 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
     const LedgerMove move = payerMove(in, in.txtRekTujuan, productDescription(in), in.amount);
 
     const ProductPaymentResult result = retryOnConflict<ProductPaymentResult>([&] {
-        PostingTransaction posting(db, in.NoRekening);
+        PostingTransaction posting(db, {in.NoRekening, in.Rfid});
         // The balance shown a moment ago may be gone: another kiosk can have posted since.
         const Rupiah before = posting.spendableBalance();
         const Rupiah after = before - in.amount;

@@ -76,8 +76,10 @@ Sql productPaymentLog(const QString& txtNorek, const QString& txtRfid, const QSt
 // Pays a product from the visit's account: debit row, the kiosk's copy, the log row, the credit
 // row and both balance recomputations, in one database transaction. A payment that would not
 // leave more than 0 is refused and logged, also when another kiosk spent the money a moment
-// ago. A failure undoes everything and reaches the caller as DbError (or IdCapacityError); a
-// COMMIT whose answer was lost is looked up (PostingOutcomeUnknown when that fails too).
+// ago. A card blocked or an account closed since the visit began writes nothing and throws
+// PayerRefused. A failure undoes everything and reaches the caller as DbError (or
+// IdCapacityError); a COMMIT whose answer was lost is looked up (PostingOutcomeUnknown when that
+// fails too).
 ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInput& input,
                                         const QDate& today = QDate::currentDate(),
                                         const RandomNumberSource& draw = drawRandomNumber);

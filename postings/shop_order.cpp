@@ -141,7 +141,7 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
     LedgerMove move = payerMove(in, in.shopAccount, shopOrderDescription(in), in.cart.orderTotal());
 
     return retryOnConflict<ShopOrderResult>([&] {
-        PostingTransaction posting(db, in.NoRekening);
+        PostingTransaction posting(db, {in.NoRekening, in.Rfid});
         ShopOrderResult r;
         r.total = move.amount;
         r.orderCode = storeOrder(db, in, today);

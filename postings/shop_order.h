@@ -84,8 +84,10 @@ void logShopPinRefused(Connection& db, const ShopOrderInput& input);
 // row under one daily sequence id, the credit row under the next, and the payer's balance
 // recomputation, all in one database transaction under the payer's lock. A payment that would
 // not leave more than 0, or that exceeds the remaining spending quota, is refused under the
-// lock: the order stays stored, unpaid, and nothing of the payment is written. A failure
-// undoes everything and reaches the caller as DbError (or IdCapacityError).
+// lock: the order stays stored, unpaid, and nothing of the payment is written. A card blocked
+// or an account closed since the visit began stores nothing, not even the order, and throws
+// PayerRefused. A failure undoes everything and reaches the caller as DbError (or
+// IdCapacityError).
 ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& input,
                               const QDate& today = QDate::currentDate());
 

@@ -104,7 +104,7 @@ TransferResult postTransfer(Connection& db, const TransferInput& in, const QDate
     credit.description = transferCreditDescription(in);
 
     const TransferResult result = retryOnConflict<TransferResult>([&] {
-        PostingTransaction posting(db, in.NoRekening, in.txtRekening);
+        PostingTransaction posting(db, {in.NoRekening, in.Rfid}, in.txtRekening);
         // What the screen showed may be gone: another kiosk can have posted since.
         TransferResult r;
         r.balanceBefore = posting.spendableBalance();

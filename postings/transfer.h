@@ -65,8 +65,9 @@ Sql transferLog(const TransferInput& input, const QString& transId);
 // copy, the log row, the credit row and both balance recomputations, in one database
 // transaction. Under the locks of both accounts it checks again that the sender keeps more than
 // 0, that the amount fits the day's remaining transfer limit and that the receiver is still
-// active. A refused balance is logged; nothing else is written by a refusal. A failure undoes
-// everything and reaches the caller as DbError (or IdCapacityError).
+// active. A refused balance is logged; nothing else is written by a refusal. A card blocked or
+// an account closed since the visit began throws PayerRefused. A failure undoes everything and
+// reaches the caller as DbError (or IdCapacityError).
 TransferResult postTransfer(Connection& db, const TransferInput& input,
                             const QDate& today = QDate::currentDate(),
                             const RandomNumberSource& draw = drawRandomNumber);

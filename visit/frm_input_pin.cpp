@@ -210,6 +210,7 @@ void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
 
     PostingReport report;
     report.failedText = QStringLiteral("Transaksi gagal, tidak ada yang dibukukan.");
+    report.visit = &screen;
     // Printed if the outcome is in doubt and the payment later turns out stored.
     ReceiptValues receipt = receiptOfVisit(v);
     receipt.kind = v[VisitState::cboJenis];

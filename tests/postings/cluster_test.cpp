@@ -206,7 +206,7 @@ TEST_F(ClusterTest, TwoKiosksOnTwoNodesNeverOverdrawOneAccount) {
 // takes the next number at the moment it is written.
 QString postWithSequenceIds(Connection& db, const LedgerMove& move) {
     return retryOnConflict<QString>([&] {
-        PostingTransaction posting(db, move.payerAccount);
+        PostingTransaction posting(db, {move.payerAccount, move.payerCard});
         const Rupiah after = posting.spendableBalance() - move.amount;
         const QString debitId = insertWithSequenceId(
             db, kTransactionIds, [&](const QString& id) { db.execute(debitRow(move, id, after)); });
@@ -236,6 +236,7 @@ TEST_F(ClusterTest, SequenceIdsMadeOnThreeNodesAtOnceAreDistinct) {
         auto db = cluster->kioskConnection(node);
         LedgerMove move;
         move.payerAccount = student(6 + node);
+        move.payerCard = QStringLiteral("000441700%1").arg(6 + node);
         move.targetAccount = QStringLiteral("020100000001");
         move.channel = QStringLiteral("KLD0%1").arg(node);
         move.description = QStringLiteral("SPP dari %1").arg(move.payerAccount);
@@ -548,7 +549,7 @@ TEST_F(ClusterTest, EveryPostingRacedOnTwoNodesPostsOnlyWhatTheRulesAllow) {
                                 "'999999' WHERE tab_rekening = '010100000014'"));
          },
          [&](Connection& db, int k) {
-             const PinChangeInput in{student(14), {}, {}, {}, QStringLiteral("999999"), newPins[k]};
+             const PinChangeInput in{student(14), "0004417014", {}, {}, "999999", newPins[k]};
              return Attempt{changePin(db, in) == PinChangeOutcome::Changed, {}};
          },
          accountRow("tab_pin", 14), [&](int winner) { return newPins[winner]; }},

@@ -22,7 +22,7 @@ FeePaymentInput sitiPays(Rupiah amount, const char* account = "010100000002") {
     FeePaymentInput in;
     in.NoRekening = in.txtNorek = QString::fromLatin1(account);
     in.NoCif = QStringLiteral("240100002");
-    in.Rfid = in.txtRfid = QStringLiteral("0004417002");
+    in.Rfid = in.txtRfid = QStringLiteral("00044170") + in.NoRekening.right(2); // its card
     in.txtNama = QStringLiteral("Siti Aminah");
     in.txtKelas = QStringLiteral("7A");
     in.judul = in.jenis = QStringLiteral("INFAQ");
@@ -86,8 +86,8 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
     const QStringList posting = {
         QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
-        QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
-                       "tab_rekening = '010100000002' FOR UPDATE"),
+        QStringLiteral("SELECT tab_rekening, tab_rfid, tab_status FROM `cashless-adm`."
+                       "data_tabungan_master WHERE tab_rekening = '010100000002' FOR UPDATE"),
         QStringLiteral(
             "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as SaldoAktif"),
         nextId,

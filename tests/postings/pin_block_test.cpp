@@ -44,8 +44,8 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
               QStringLiteral(
                   "SET TRANSACTION ISOLATION LEVEL READ COMMITTED\n"
                   "START TRANSACTION\n"
-                  "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
-                  "tab_rekening = '010100000002' FOR UPDATE\n"
+                  "SELECT tab_rekening, tab_rfid, tab_status FROM `cashless-adm`."
+                  "data_tabungan_master WHERE tab_rekening = '010100000002' FOR UPDATE\n"
                   "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as "
                   "SaldoAktif\n"
                   "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = "

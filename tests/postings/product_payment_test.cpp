@@ -162,8 +162,8 @@ TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
     const QStringList expected = {
         QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
-        QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
-                       "tab_rekening = '010100000002' FOR UPDATE"),
+        QStringLiteral("SELECT tab_rekening, tab_rfid, tab_status FROM `cashless-adm`."
+                       "data_tabungan_master WHERE tab_rekening = '010100000002' FOR UPDATE"),
         QStringLiteral(
             "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as SaldoAktif"),
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '") + id +
@@ -220,6 +220,7 @@ TEST_F(ProductPaymentTest, AnExistingRandomIdIsDrawnAgain) {
 TEST_F(ProductPaymentTest, HolderNamesWithQuotesArePostedAsTheyAre) {
     ProductPaymentInput in = sitiPays(5000);
     in.NoRekening = in.txtNorek = QStringLiteral("010100000003");
+    in.Rfid = QStringLiteral("0004417003");
     in.NoCif = QStringLiteral("240100003");
     in.txtNama = QStringLiteral("Muhammad Ma'ruf");
     in.balance = 115000;
@@ -284,6 +285,7 @@ TEST_F(ProductPaymentTest, TwoKiosksRacingForTheSameMoneyNeverOverdraw) {
         admin->execute(deposit);
         ProductPaymentInput in = sitiPays(10000);
         in.NoRekening = in.txtNorek = QStringLiteral("010100000005");
+        in.Rfid = QStringLiteral("0004417005");
         in.balance = 15000; // both screens show the full balance
         std::latch start(2);
         std::atomic<int> posted{0};

@@ -128,8 +128,8 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
                        "WHERE tab_rekening = '010100000002' AND tab_pin = '234567'"),
         QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
-        QStringLiteral("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
-                       "tab_rekening = '010100000002' FOR UPDATE"),
+        QStringLiteral("SELECT tab_rekening, tab_rfid, tab_status FROM `cashless-adm`."
+                       "data_tabungan_master WHERE tab_rekening = '010100000002' FOR UPDATE"),
         QStringLiteral(
             "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as SaldoAktif"),
         QStringLiteral("SELECT MAX(RIGHT(order_kode, 3)) as Nomor FROM `aio-kirna`."
@@ -222,6 +222,7 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
 TEST_F(ShopOrderTest, BalanceEqualToTheTotalKeepsTheOrderUnpaidWithOneLogRow) {
     ShopOrderInput in = sitiOrders();
     in.NoRekening = in.txtNorek = QStringLiteral("010100000005"); // 15.000
+    in.Rfid = QStringLiteral("0004417005");
     in.balance = 15000;
     in.cart.clear();
     in.cart.add(line("K009 : Biskuit", 2500, 4));
@@ -281,6 +282,7 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
     // Quota 75.000, 25.000 on the account, two orders of 20.000 each.
     ShopOrderInput in = sitiOrders();
     in.NoRekening = in.txtNorek = QStringLiteral("010100000014");
+    in.Rfid = QStringLiteral("0004417014");
     in.balance = 25000;
     in.cart.clear();
     in.cart.add(line("K008 : Susu UHT", 6000, 3));

@@ -38,6 +38,7 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
 
     const auto siti = [](auto in, auto receiver, const char* account) {
         in.NoRekening = QStringLiteral("010100000002"); // 150.000, quota 50.000
+        in.Rfid = QStringLiteral("0004417002");
         in.balance = 150000;
         in.*receiver = QString::fromLatin1(account);
         return in;

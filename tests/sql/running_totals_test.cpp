@@ -217,6 +217,7 @@ TEST_F(RunningTotalsTest, PaymentsAndTransfersIntoOneReceiverDoNotDeadlock) {
     std::thread pays([&] {
         ProductPaymentInput in;
         in.NoRekening = in.txtNorek = QStringLiteral("010100000010");
+        in.Rfid = QStringLiteral("0004417010");
         in.cboJenis = QStringLiteral("003 : Jajan Kantin");
         in.txtRekTujuan = QStringLiteral("020100000003");
         in.amount = 100;

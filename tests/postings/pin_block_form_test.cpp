@@ -1,5 +1,10 @@
+#include "postings/fee_payment.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/pin_change.h"
+#include "postings/posting_outcome.h"
+#include "postings/shop_order.h"
+#include "postings/transfer.h"
 #include "visit/visit_fixture.h"
 
 using namespace kalinda;
@@ -143,6 +148,47 @@ TEST_F(PinBlockFormTest, BlockDisablesTheCardAndLeavesTheMainScreenAlone) {
     EXPECT_EQ(logs("log_transaksi = 'BLOKIR PIN' AND log_rekening = '010100000001'"), 1);
     EXPECT_TRUE(screen->txtNama->text() == QStringLiteral("Ahmad Fauzi") &&
                 screen->cmdBayar->isEnabled());
+}
+
+// Siti's card blocked at another kiosk during her visit (as a block leaves it), or her account
+// closed by the office: no kind of posting writes anything, each is refused, the visit ends.
+TEST_F(PinBlockFormTest, ABlockedCardOrAClosedAccountStopsItsOpenVisit) {
+    const auto siti = [](auto in) {
+        in.NoRekening = QStringLiteral("010100000002");
+        in.Rfid = QStringLiteral("0004417002");
+        in.balance = 1; // the payer is refused before any other rule
+        return in;
+    };
+    auto order = siti(ShopOrderInput{});
+    order.shopAccount = order.NoRekening;
+    const std::function<void()> postings[] = {
+        [&] { postProductPayment(*db, siti(ProductPaymentInput{})); },
+        [&] { postTransfer(*db, siti(TransferInput{})); },
+        [&] { postFeePayment(*db, siti(FeePaymentInput{})); },
+        [&] { postShopOrder(*db, order); },
+        [&] {
+            changePin(*db, {order.NoRekening, order.Rfid, {}, {}, "582931", "111111"});
+        },
+    };
+    for (const Sql& stop : {Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
+                                "'#0004417002' WHERE tab_rekening = '010100000002'"),
+                            Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_status = 0 "
+                                "WHERE tab_rekening = '010100000002'")}) {
+        admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
+                           "'0004417002', tab_pin = 582931 WHERE tab_rekening = '010100000002'"));
+        tapCard(order.Rfid, QStringLiteral("582931"));
+        admin->execute(stop);
+        const long long before = logs("TRUE");
+        dialogs.clear();
+        QDialog form; // the posting's form, closed with the visit
+        form.show();
+        for (const auto& post : postings)
+            runPosting<bool>(*db, &form, {{}, {}, screen.get()}, [&] { return post(), true; });
+        EXPECT_EQ(dialogs.messageTexts(), QStringList(5, kStartRefused));
+        EXPECT_EQ(logs("TRUE"), before);
+        EXPECT_TRUE(screen->txtNorek->text().isEmpty() && !screen->cmdBayar->isEnabled() &&
+                    !form.isVisible());
+    }
 }
 
 } // namespace

@@ -40,9 +40,19 @@ QString centred(int width, const QString& text) {
     return blanks((width - printedLength(text)) / 2) + text;
 }
 
+// Database text with every control character (CR, LF and ESC included) turned into a blank:
+// a name must not end a line early or send the printer a command.
+QString printable(QString text) {
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 // A label padded so that its colon stands in column 11.
 QString field(const char* label, const QString& value) {
-    return QString::fromLatin1(label).leftJustified(10) + QStringLiteral(": ") + value;
+    return QString::fromLatin1(label).leftJustified(10) + QStringLiteral(": ") + printable(value);
 }
 
 } // namespace
@@ -113,7 +123,7 @@ QString buildReceipt(const ReceiptSettings& settings, const ReceiptValues& value
         blank,
         dashes,
         QStringLiteral("Printed : ") + printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) +
-            blank + values.operatorName,
+            blank + printable(values.operatorName),
         dashes,
         blank,
         blank,

@@ -41,7 +41,8 @@ inline const QString kReceiptTitle = QStringLiteral("TRANSAKSI KALINDA CASHLESS"
 inline constexpr int kReceiptLines = 26;
 
 // The receipt text: 26 lines, each starting with the margin and ending with CR LF. The date
-// and the time lines take their own clock readings.
+// and the time lines take their own clock readings. A control character in a value (below
+// 0x20, or 0x7F) prints as a blank; the headers are the school's and print as stored.
 QString buildReceipt(const ReceiptSettings& settings, const ReceiptValues& values,
                      const QDateTime& dateRead, const QDateTime& timeRead,
                      const QDateTime& printedAt);

@@ -154,6 +154,19 @@ TEST_F(PrintTest, CetakNotaWithAMarginThatIsNotANumberPrintsWithoutMargin) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(PrintTest, ControlCharactersOfTheValuesPrintAsBlanksAndTheHeadersAsStored) {
+    setLayout({{QStringLiteral("StrukHeader1"), QStringLiteral("\033E1KALINDA")}}); // bold: ours
+    ReceiptValues v = sampleValues();
+    v.name = QStringLiteral("Ali\r\n\x1dV0\x1b@"); // an early line end, a cut, a reset
+    v.kelas = QStringLiteral("7A\t\x7f\x00");
+    auto db = kioskConnection();
+    ASSERT_TRUE(CetakNota(*db, v, nullptr, fixedClock));
+    const QByteArray out = printedJob();
+    EXPECT_TRUE(out.startsWith("\r\n\033E1KALINDA\r\n"));
+    EXPECT_TRUE(out.contains("\r\nNama      : Ali   V0 @\r\nKelas     : 7A   \r\n"));
+    EXPECT_EQ(out.count('\x1b') + out.count('\x1d'), 2); // the header's ESC and the cut's GS
+}
+
 TEST_F(PrintTest, CetakNotaWithAnEmptyLayoutStillPrints) {
     setLayout({});
     auto db = kioskConnection();

@@ -22,6 +22,16 @@ QByteArray csvField(const QString& text) {
     return bytes;
 }
 
+// Database text that a spreadsheet would read as a formula ("=", "+", "-", "@") or that a tab
+// or CR could shift is kept as text by an apostrophe in front. Numbers the report formats
+// itself go out as they are, so that a negative amount stays a number.
+QString csvText(const QString& text) {
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && kFormulaStarts.contains(text.front()))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
 void csvLine(QIODevice& out, const QStringList& fields) {
     QByteArrayList parts;
     for (const QString& field : fields)
@@ -45,10 +55,12 @@ void writeReportCsv(rptTransaksi& report, QIODevice& out) {
         report.ActiveReport_FetchData(eof);
         if (eof)
             break;
-        csvLine(out, {QString::number(report.number),
-                      report.date.isValid() ? report.date.toString(Qt::ISODate) : report.lblTanggal,
-                      report.lblTransID, report.lblRekening, report.name, report.lblKelas,
-                      QString::number(report.amount), report.lblUser});
+        csvLine(
+            out,
+            {QString::number(report.number),
+             report.date.isValid() ? report.date.toString(Qt::ISODate) : csvText(report.lblTanggal),
+             csvText(report.lblTransID), csvText(report.lblRekening), csvText(report.name),
+             csvText(report.lblKelas), QString::number(report.amount), csvText(report.lblUser)});
     }
 }
 

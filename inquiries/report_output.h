@@ -10,7 +10,8 @@ namespace kalinda {
 class rptTransaksi;
 
 // The rows as CSV for a spreadsheet: UTF-8, ";" between fields, one header line, one line per
-// row, dates yyyy-mm-dd, amounts as plain digits.
+// row, dates yyyy-mm-dd, amounts as plain digits. A text cell that starts with "=", "+", "-",
+// "@", a tab or a CR gets an apostrophe in front, so that no spreadsheet runs it as a formula.
 void writeReportCsv(rptTransaksi& report, QIODevice& out);
 
 // Each writes the whole report and gives an empty text on success, else what went wrong. A file

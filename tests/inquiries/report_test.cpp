@@ -214,4 +214,24 @@ TEST_F(ReportTest, TheCsvHoldsEveryRowAsStored) {
                      "2;2026-12-02;KLD2612020002;110112020002;Zaïnab;7A;2000;KLD|"}));
 }
 
+TEST_F(ReportTest, TheCsvKeepsTextThatLooksLikeAFormulaAsText) {
+    const char* cases[][3] = {
+        // name, user, the cells from the name on (-500: the report's)
+        {"+62", "=1+1", "'+62;7A;-500;'=1+1"},
+        {"-2+3", "@kios", "'-2+3;7A;-500;'@kios"},
+        {"\tAli", "KLD|", "'\tAli;7A;-500;KLD|"},
+        {"\rAli", "KLD|", "\"'\rAli\";7A;-500;KLD|"},
+        {"Ali=Abu-Bakr", "KLD|", "Ali=Abu-Bakr;7A;-500;KLD|"},
+    };
+    for (const auto& c : cases)
+        addRow(QStringLiteral("KLD%1").arg(&c - cases), QStringLiteral("2026-12-01"),
+               QString::fromUtf8(c[0]), -500, QString::fromUtf8(c[1]));
+    auto r = report();
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    writeReportCsv(r, out);
+    for (const auto& c : cases)
+        EXPECT_TRUE(out.data().contains(QByteArray(";") + c[2] + '\n')) << c[0];
+}
+
 } // namespace

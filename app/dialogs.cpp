@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProxyStyle>
 
 namespace kalinda {
 namespace {
@@ -27,10 +28,13 @@ public:
         box.setTextValue(defaultText);
         box.setTextEchoMode(echo == InputEcho::Password ? QLineEdit::Password : QLineEdit::Normal);
         // The masked boxes ask for PINs: the digit pad, which can switch to letters.
-        if (auto* edit = box.findChild<QLineEdit*>())
+        if (auto* edit = box.findChild<QLineEdit*>()) {
             edit->setProperty(kKeypadProperty, echo == InputEcho::Password
                                                    ? QStringLiteral("digits")
                                                    : QStringLiteral("text"));
+            if (echo == InputEcho::Password)
+                maskInput(*edit);
+        }
         if (box.exec() != QDialog::Accepted)
             return std::nullopt;
         return box.textValue();
@@ -59,7 +63,30 @@ QtDialogs& qtDialogs() {
 
 Dialogs* current = nullptr;
 
+// "*" whatever the platform's mask is. A style of the box's own: a style sheet rule would be
+// read only when a style sheet reaches the box after it was built.
+class AsteriskMask final : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
+
 } // namespace
+
+void maskInput(QLineEdit& box) {
+    box.setEchoMode(QLineEdit::Password);
+    const QString name = QStringLiteral("asteriskMask");
+    if (box.findChild<QStyle*>(name, Qt::FindDirectChildrenOnly))
+        return;
+    auto* mask = new AsteriskMask;
+    mask->setObjectName(name);
+    mask->setParent(&box);
+    box.setStyle(mask);
+}
 
 Dialogs& dialogs() {
     return current ? *current : qtDialogs();

@@ -4,6 +4,7 @@
 #include <optional>
 
 class QDialog;
+class QLineEdit;
 class QWidget;
 
 namespace kalinda {
@@ -18,6 +19,10 @@ enum class InputEcho { Normal, Password };
 // The dynamic property a form may set on a box to choose its on-screen pad: "digits", "text"
 // or "none". Owned here so that every folder can say it; the keypad reads it.
 inline constexpr const char* kKeypadProperty = "kalindaKeypad";
+
+// Hides what is typed in `box` (a card, a PIN, a password) behind one "*" per character, on
+// every platform and with or without the kiosk's style.
+void maskInput(QLineEdit& box);
 
 // Every dialog the kiosk raises goes through here, so tests can answer them without a person.
 class Dialogs {

@@ -66,7 +66,7 @@ frmTransaksiBaru::frmTransaksiBaru(KioskScreen& screen, Connection& db, QWidget*
     cmdSelect1->setFixedWidth(48);
 
     txtPin = box(this, "txtPin");
-    txtPin->setEchoMode(QLineEdit::Password);
+    maskInput(*txtPin);
     txtPin->setMaxLength(6);
     txtPin->setAlignment(Qt::AlignCenter);
     auto* pinLabel = new QLabel(QStringLiteral("PIN TRANSAKSI"), this);

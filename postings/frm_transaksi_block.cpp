@@ -24,7 +24,7 @@ frmTransaksiBlock::frmTransaksiBlock(KioskScreen& screen, Connection& db, QWidge
     txtReg = form.addEntry(QStringLiteral("ID SIPARDO"), "txtReg", cmdSelect1, "cmdSelect1");
     txtReg->setProperty(kKeypadProperty, QStringLiteral("text")); // letters and digits
     txtPin = form.addEntry(QStringLiteral("PIN TRANSAKSI"), "txtPin", Command1, "Command1");
-    txtPin->setEchoMode(QLineEdit::Password);
+    maskInput(*txtPin);
     txtPin->setMaxLength(6);
     form.addButtons(cmdSimpan, cmdKeluar);
     txtReg->setFocus(Qt::OtherFocusReason);

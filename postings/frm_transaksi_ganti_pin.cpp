@@ -15,7 +15,7 @@ namespace kalinda {
 namespace {
 
 QLineEdit* pinBox(QLineEdit* box) {
-    box->setEchoMode(QLineEdit::Password);
+    maskInput(*box);
     box->setMaxLength(6);
     return box;
 }

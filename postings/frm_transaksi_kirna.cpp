@@ -116,7 +116,7 @@ void frmTransaksiKirna::buildControls() {
     cboKirim->setObjectName(QStringLiteral("cboKirim"));
     txtPin = new QLineEdit(this);
     txtPin->setObjectName(QStringLiteral("txtPin"));
-    txtPin->setEchoMode(QLineEdit::Password);
+    maskInput(*txtPin);
     txtPin->setMaxLength(6);
     Command1 = button(this, "Command1", QStringLiteral("<>"));
     cmdBayar = button(this, "cmdBayar", QStringLiteral("BAYAR"));

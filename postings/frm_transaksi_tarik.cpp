@@ -13,7 +13,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <tuple>
@@ -32,17 +31,6 @@ QLineEdit* box(QWidget* parent, const char* name, bool locked) {
         e->setFocusPolicy(Qt::NoFocus);
     return e;
 }
-
-// Masks the PIN with "*", whatever the platform's own mask is.
-class AsteriskMask final : public QProxyStyle {
-public:
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* data) const override {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, data);
-    }
-};
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
@@ -74,10 +62,7 @@ frmTransaksiTarik::frmTransaksiTarik(KioskScreen& screen, Connection& db, QWidge
     lblSubJudul->setObjectName(QStringLiteral("lblSubJudul"));
 
     txtPin = box(this, "txtPin", false);
-    auto* mask = new AsteriskMask;
-    mask->setParent(txtPin);
-    txtPin->setStyle(mask);
-    txtPin->setEchoMode(QLineEdit::Password);
+    maskInput(*txtPin);
     txtPin->setMaxLength(6);
     txtPin->setAlignment(Qt::AlignCenter);
     txtRekening = box(this, "txtRekening", false);

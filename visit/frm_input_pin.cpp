@@ -35,7 +35,7 @@ frmInputPin::frmInputPin(KioskScreen& screen, Connection& db, QWidget* parent)
 
     txtRfid = new QLineEdit(this);
     txtRfid->setObjectName(QStringLiteral("txtRfid"));
-    txtRfid->setEchoMode(QLineEdit::Password);
+    maskInput(*txtRfid);
     txtRfid->setAlignment(Qt::AlignCenter);
     txtRfid->setFont(f);
     lblInfo->setBuddy(txtRfid);

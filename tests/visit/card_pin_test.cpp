@@ -44,6 +44,7 @@ TEST_F(CardPinTest, TheEntryBoxHoldsTheFocusSoTheReaderOnlyTypes) {
         EXPECT_EQ(form.lblInfo->text(), QStringLiteral("TEMPELKAN ID CARD ANDA!"));
         EXPECT_EQ(form.lblInfo->buddy(), form.txtRfid);
         typeAsKeyboard(QStringLiteral("00044"));
+        EXPECT_EQ(form.txtRfid->displayText(), QStringLiteral("*****")); // never the bullet
         QTest::mouseClick(form.cmdReset, Qt::LeftButton); // "<>" clears and gives the focus back
         EXPECT_EQ(form.txtRfid->text(), QString());
         EXPECT_EQ(QApplication::focusWidget(), form.txtRfid);

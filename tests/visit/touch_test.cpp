@@ -197,6 +197,7 @@ TEST_F(TouchTest, ThePinBoxIsTheWholeUncoveredTopmostDialogAndTheKeypadAloneOpen
             EXPECT_EQ(QApplication::focusWidget()->window(), &pin); // the pad took no focus
             QTest::mouseClick(pad->key(QStringLiteral("CLR")), Qt::LeftButton);
             press(*pad, QStringLiteral("456789"));
+            EXPECT_EQ(pin.findChild<QLineEdit*>()->displayText(), QStringLiteral("******"));
             QTest::mouseClick(pad->key(QStringLiteral("OK")), Qt::LeftButton);
         });
         typeAsKeyboard(QStringLiteral("0004417004"));

@@ -61,8 +61,9 @@ QString frmTransaksiMutasi::cell(int row, int column) const {
     case 1:
         return line.trans_id;
     case 2:
+        return shownRegTime(line.trans_reg_time, false);
     case 9:
-        return line.trans_reg_time;
+        return shownRegTime(line.trans_reg_time, true);
     case 3:
         return line.trans_kode;
     case 4:

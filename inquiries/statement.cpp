@@ -1,6 +1,22 @@
 #include "statement.h"
 
+#include <QDate>
+#include <QTime>
+
 namespace kalinda {
+
+QString shownRegTime(const QString& regTime, bool withTime) {
+    // The server sends "yyyy-mm-dd hh:mm:ss"; read apart, no time zone can shift it.
+    const QDate date = QDate::fromString(regTime.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(regTime.mid(11, 8), QStringLiteral("HH:mm:ss"));
+    if (regTime.size() < 19 || regTime[10] != QLatin1Char(' ') || !date.isValid() ||
+        !time.isValid())
+        return regTime;
+    QString shown = date.toString(QStringLiteral("dd-MM-yyyy"));
+    if (withTime)
+        shown += QLatin1Char(' ') + time.toString(QStringLiteral("HH:mm:ss"));
+    return shown;
+}
 
 Sql statementQuery(const QString& rekening) {
     Sql s;

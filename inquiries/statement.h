@@ -28,6 +28,10 @@ struct Statement {
     Rupiah closingBalance = 0;
 };
 
+// trans_reg_time as the list shows it: "dd-mm-yyyy" in Tanggal, with " hh:mm:ss" in Reg.
+// Text that is no date and time of the server's form shows as stored.
+QString shownRegTime(const QString& regTime, bool withTime);
+
 // The confirmed rows of the account from the migration date up to today, newest first.
 Sql statementQuery(const QString& rekening);
 // The balance of every confirmed row up to today, the lines above included.

@@ -62,6 +62,9 @@ protected:
 
 TEST_F(StatementTest, ShowsConfirmedRowsNewestFirstWithRunningBalance) {
     writeLedger();
+    runAdmin(QStringLiteral("UPDATE `cashless-adm`.data_tabungan_trans SET trans_reg_time = "
+                            "CURDATE() - INTERVAL 1 DAY + INTERVAL '07:05:03' HOUR_SECOND "
+                            "WHERE trans_id = 'T-K5';"));
     startVisit();
     ASSERT_EQ(screen->txtSaldo->text(), QStringLiteral("100"));
 
@@ -80,7 +83,9 @@ TEST_F(StatementTest, ShowsConfirmedRowsNewestFirstWithRunningBalance) {
     EXPECT_EQ(column(seen, 0), (QStringList{"", "", ""}));
     const QColor white(255, 255, 255), lightBlue(192, 192, 255);
     EXPECT_EQ(seen.shades, (QList<QColor>{white, lightBlue, white}));
-    EXPECT_EQ(column(seen, 2), column(seen, 9)); // both the registration time
+    const QString day = QDate::currentDate().addDays(-1).toString(QStringLiteral("dd-MM-yyyy"));
+    EXPECT_EQ((QStringList{seen.lines[0][2], seen.lines[0][9]}), // both the registration time
+              (QStringList{day, day + QStringLiteral(" 07:05:03")}));
     EXPECT_EQ(seen.lines[0][7], QStringLiteral("Baris T-K5"));
     EXPECT_EQ(seen.lines[0][8], QStringLiteral("ADM|teller"));
     EXPECT_EQ(logRows("LIHAT MUTASI"), 1);

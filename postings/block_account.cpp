@@ -91,7 +91,7 @@ BlockResult blockAccount(Connection& db, const BlockInput& in) {
             return *r;
         if (i >= kAttempts)
             throw DbError(DbError::Kind::Conflict, 0,
-                          QStringLiteral("The account kept changing while it was blocked."));
+                          QStringLiteral("Rekening terus berubah selama diblokir."));
     }
 }
 

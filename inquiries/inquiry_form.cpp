@@ -1,6 +1,7 @@
 #include "inquiry_form.h"
 
 #include "app/dialogs.h"
+#include "widgets/kiosk_style.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -38,10 +39,7 @@ InquiryForm::InquiryForm(KioskScreen& screen, Connection& db, const QString& nam
 
     lblJudul = new QLabel(title, this);
     lblJudul->setObjectName(QStringLiteral("lblJudul"));
-    QFont big = lblJudul->font();
-    big.setBold(true);
-    big.setPointSize(big.pointSize() + 8);
-    lblJudul->setFont(big);
+    styleFormTitle(*lblJudul);
     lblSubJudul = new QLabel(subtitle, this);
     lblSubJudul->setObjectName(QStringLiteral("lblSubJudul"));
 

@@ -1,6 +1,7 @@
 #include "entry_form.h"
 
 #include "app/dialogs.h"
+#include "widgets/kiosk_style.h"
 
 #include <QDialog>
 #include <QEvent>
@@ -47,14 +48,13 @@ protected:
 EntryForm::EntryForm(QDialog& form, const QString& title, const QString& subtitle)
     : form_(form) {
     form.setWindowTitle(kAppTitle);
-    // The main screen's style reaches its child forms: its white title would vanish here.
     form.setStyleSheet(
-        QStringLiteral("#lblJudul { color: #0b5d3b; font-size: 20pt; font-weight: bold; }"
-                       "QLineEdit { font-size: 16pt; }"
+        QStringLiteral("QLineEdit { font-size: 16pt; }"
                        "QPushButton { font-size: 12pt; font-weight: bold; min-height: 36px; }"
                        "#cmdSimpan { background: #1b7f4c; color: white; }"
                        "#cmdKeluar { background: #b3261e; color: white; }"));
     lblJudul = label(form, "lblJudul", title);
+    styleFormTitle(*lblJudul);
     lblSubJudul = label(form, "lblSubJudul", subtitle);
     grid_ = new QGridLayout(&form);
     grid_->addWidget(lblJudul, row_++, 0, 1, 3);

@@ -9,6 +9,7 @@
 #include "identifiers.h"
 #include "posting_outcome.h"
 #include "product_payment.h"
+#include "widgets/kiosk_style.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -40,8 +41,7 @@ frmTransaksiBaru::frmTransaksiBaru(KioskScreen& screen, Connection& db, QWidget*
     , db_(db) {
     setObjectName(QStringLiteral("frmTransaksiBaru"));
     setWindowTitle(kAppTitle);
-    setStyleSheet(QStringLiteral("#lblJudul { font-size: 20pt; font-weight: bold; }"
-                                 "#txtJenis { background: yellow; font-weight: bold; }"
+    setStyleSheet(QStringLiteral("#txtJenis { background: yellow; font-weight: bold; }"
                                  "QLineEdit { font-size: 14pt; }"
                                  "QPushButton { font-size: 12pt; font-weight: bold; }"
                                  "#cmdSimpan { background: #1b7f4c; color: white; }"
@@ -49,6 +49,7 @@ frmTransaksiBaru::frmTransaksiBaru(KioskScreen& screen, Connection& db, QWidget*
 
     lblJudul = new QLabel(QStringLiteral("JUDUL"), this);
     lblJudul->setObjectName(QStringLiteral("lblJudul"));
+    styleFormTitle(*lblJudul);
     lblJudul->setAlignment(Qt::AlignCenter);
     lblSubJudul = new QLabel(QStringLiteral("Sub Judul"), this);
     lblSubJudul->setObjectName(QStringLiteral("lblSubJudul"));

@@ -8,6 +8,7 @@
 #include "app/pin_guard.h"
 #include "identifiers.h"
 #include "posting_outcome.h"
+#include "widgets/kiosk_style.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -85,10 +86,7 @@ frmTransaksiKirna::frmTransaksiKirna(KioskScreen& screen, Connection& db, QWidge
 void frmTransaksiKirna::buildControls() {
     lblJudul = new QLabel(kShopOrderTitle, this);
     lblJudul->setObjectName(QStringLiteral("lblJudul"));
-    QFont big = lblJudul->font();
-    big.setBold(true);
-    big.setPointSize(big.pointSize() + 8);
-    lblJudul->setFont(big);
+    styleFormTitle(*lblJudul);
     lblSubJudul =
         new QLabel(QStringLiteral("Form ini untuk melakukan transaksi order KIRNA"), this);
     lblSubJudul->setObjectName(QStringLiteral("lblSubJudul"));

@@ -9,6 +9,7 @@
 #include "posting_outcome.h"
 #include "product_payment.h"
 #include "transfer.h"
+#include "widgets/kiosk_style.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -48,8 +49,7 @@ frmTransaksiTarik::frmTransaksiTarik(KioskScreen& screen, Connection& db, QWidge
     setObjectName(QStringLiteral("frmTransaksiTarik"));
     setWindowTitle(kAppTitle);
     setStyleSheet(
-        QStringLiteral("#lblJudul { color: #0b5d3b; font-size: 18pt; font-weight: bold; }"
-                       "QLineEdit { font-size: 14pt; }"
+        QStringLiteral("QLineEdit { font-size: 14pt; }"
                        "#txtNama, #txtKelas, #txtLimit { background: #d0d0d0; }"
                        "#txtKeterangan { background: #ffff00; }"
                        "#cmdSimpan { background: #1b7f4c; color: white; font-weight: bold; }"
@@ -57,6 +57,7 @@ frmTransaksiTarik::frmTransaksiTarik(KioskScreen& screen, Connection& db, QWidge
 
     lblJudul = new QLabel(QStringLiteral("TARIK KE TABUNGAN"), this);
     lblJudul->setObjectName(QStringLiteral("lblJudul"));
+    styleFormTitle(*lblJudul);
     lblSubJudul = new QLabel(
         QStringLiteral("Form ini untuk mentranfer saldo ke rekening tabungan lain"), this);
     lblSubJudul->setObjectName(QStringLiteral("lblSubJudul"));

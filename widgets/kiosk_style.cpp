@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QPainter>
 #include <QScreen>
@@ -115,6 +116,11 @@ void installKioskStyle(QApplication& app) {
     QApplication::setFont(font);
     app.setStyleSheet(kioskStyleSheet());
     app.installEventFilter(new KioskWindows(&app));
+}
+
+void styleFormTitle(QLabel& title) {
+    title.setStyleSheet(
+        QStringLiteral("QLabel { color: #0b5d3b; font-size: 20pt; font-weight: bold; }"));
 }
 
 QRect mainScreenArea(const QWidget* widget) {

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QApplication;
+class QLabel;
 class QWidget;
 
 namespace kalinda {
@@ -17,6 +18,10 @@ void installKioskStyle(QApplication& app);
 // The rules installed above. A window that brings a style sheet of its own gets them appended
 // when it is first polished, so its own sizes cannot undercut them.
 QString kioskStyleSheet();
+
+// The one look of every form's title: large, bold, dark green. The title's own sheet, so the
+// main screen's white title (its sheet reaches the forms opened over it) cannot win.
+void styleFormTitle(QLabel& title);
 
 // Where `widget`'s main screen is, in global coordinates: the outermost window its parents
 // lead to, else the first visible main window, else the screen.

@@ -161,18 +161,21 @@ void frmTransaksiKirna::buildControls() {
     totals->addWidget(pinLabel, row, 0);
     totals->addLayout(pinRow, row, 1);
 
+    // BAYAR and KELUAR stand below the notices, beside the PIN: in a row of their own the form
+    // would be taller than a 768-line screen, its frame and KELUAR off the bottom.
     auto* notices = new QVBoxLayout;
     for (const char* text : {"Min. Order Rp. 15.000,-", "Setiap Order + Rp. 1.000,- (Jasa Order)"})
         notices->addWidget(new QLabel(QString::fromUtf8(text), this));
     notices->addStretch();
-
-    auto* bottom = new QHBoxLayout;
-    bottom->addLayout(notices, 1);
-    bottom->addLayout(totals);
     auto* actions = new QHBoxLayout;
     actions->addStretch();
     actions->addWidget(cmdBayar);
     actions->addWidget(cmdKeluar);
+    notices->addLayout(actions);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addLayout(notices, 1);
+    bottom->addLayout(totals);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblJudul);
@@ -180,7 +183,6 @@ void frmTransaksiKirna::buildControls() {
     layout->addLayout(grid);
     layout->addWidget(ListView1, 1);
     layout->addLayout(bottom);
-    layout->addLayout(actions);
     setMinimumSize(900, 640);
 
     // Both a change and a click of the item and the quantity recompute the entry line.

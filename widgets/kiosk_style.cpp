@@ -16,6 +16,7 @@ namespace {
 const char* const kStyledProperty = "kalindaKioskStyled";
 const QString kFrameName = QStringLiteral("kioskFrame");
 constexpr int kFrameWidth = 4;
+constexpr int kOutlineWidth = 2;
 constexpr int kScreenMargin = 8; // a dialog as large as the screen still shows its frame
 
 bool isMainWindow(const QWidget* w) {
@@ -41,11 +42,19 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        QPen pen(QColor(0x0b, 0x5d, 0x3b), kFrameWidth);
+        // White outside the green: a dialog as tall as the shop form reaches the main screen's
+        // green bands, where a green edge alone would vanish.
+        border(p, Qt::white, 0, kOutlineWidth);
+        border(p, QColor(0x0b, 0x5d, 0x3b), kOutlineWidth, kFrameWidth);
+    }
+
+private:
+    void border(QPainter& p, const QColor& colour, int inset, int width) const {
+        QPen pen(colour, width);
         pen.setJoinStyle(Qt::MiterJoin);
         p.setPen(pen);
-        p.drawRect(QRectF(rect()).adjusted(kFrameWidth / 2.0, kFrameWidth / 2.0, -kFrameWidth / 2.0,
-                                           -kFrameWidth / 2.0));
+        const qreal middle = inset + width / 2.0;
+        p.drawRect(QRectF(rect()).adjusted(middle, middle, -middle, -middle));
     }
 };
 

@@ -89,6 +89,20 @@ void InquiryForm::TabelTrans() {
     }
 }
 
+void InquiryForm::fitColumnsToContents() {
+    // The designed widths are the least: a month name or an amount wider than its column is
+    // shown whole, not cut.
+    const QAbstractItemView& view = *ListView1; // QTreeView hides the measure it overrides
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        if (ListView1->isColumnHidden(c))
+            continue;
+        const int content =
+            std::max(view.sizeHintForColumn(c), ListView1->header()->sectionSizeHint(c));
+        if (content > ListView1->columnWidth(c))
+            ListView1->setColumnWidth(c, content);
+    }
+}
+
 void InquiryForm::clearData() {
     model_->clear();
 }
@@ -98,6 +112,7 @@ bool InquiryForm::Form_Load() {
     try {
         WaitCursor hourglass;
         DataTrans();
+        fitColumnsToContents();
     } catch (const DbError& e) {
         clearData();
         showDatabaseError(failureText(), e, parentWidget());

@@ -41,6 +41,8 @@ protected:
     virtual QString failureText() const = 0;
     // Back to the designed contents after a failed read.
     virtual void clearData();
+    // Widens each shown column that its lines or its header do not fit.
+    void fitColumnsToContents();
 
     int twipsToPixels(int twips) const;
     // Subclasses add their own controls here, between the list and KELUAR.

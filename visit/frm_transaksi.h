@@ -3,6 +3,7 @@
 #include "app/db.h"
 #include "app/money.h"
 #include "app/visit_state.h"
+#include "exit_guard.h"
 
 #include <QWidget>
 #include <array>
@@ -20,6 +21,10 @@ namespace kalinda {
 class frmInputPin;
 class IdleGuard;
 class PhotoBox;
+
+// KELUAR on a kiosk without its exit password: it is stopped from outside.
+inline const QString kPasswordKeluarBelumDiatur =
+    QStringLiteral("Password keluar belum diatur. Aplikasi tidak dapat ditutup dari layar ini.");
 
 // What the menu buttons open. An action that is not set opens nothing.
 struct KioskActions {
@@ -95,6 +100,8 @@ public:
 
     // The shop's delivery fee text, reset when the screen loads.
     QString JasaKirim;
+    // Counts wrong exit passwords and keeps the box shut after three.
+    ExitGuard exitGuard;
 
 signals:
     void closed();

@@ -117,6 +117,8 @@ TEST_F(MainScreenTest, AnAccountNumberOfNineCharactersDisablesTheMenu) {
 
 TEST_F(MainScreenTest, ExitNeedsTheRightPasswordAndCancelNeverCloses) {
     openScreen();
+    std::chrono::steady_clock::time_point now{};
+    screen->exitGuard = ExitGuard([&] { return now; });
     QSignalSpy closed(screen.get(), &frmTransaksi::closed);
     dialogs.queueInput(QStringLiteral("0"));
     QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
@@ -132,6 +134,12 @@ TEST_F(MainScreenTest, ExitNeedsTheRightPasswordAndCancelNeverCloses) {
     // The window cannot be closed any other way.
     screen->close();
     EXPECT_TRUE(screen->isVisible());
+    dialogs.queueInput(QString());
+    dialogs.queueInput(QStringLiteral("1"));
+    for (int i = 0; i < 3; ++i) // the third wrong one shuts the box
+        QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages.at(0).text, "Password salah 3 kali. Coba lagi dalam 60 detik.");
+    now += ExitGuard::kLockTime;
 
     dialogs.queueInput(QStringLiteral("246810"));
     QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
@@ -147,8 +155,9 @@ TEST_F(MainScreenTest, CancelDoesNotCloseEvenWithoutAPassword) {
     QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
     EXPECT_EQ(closed.count(), 0);
     dialogs.queueInput(QString());
-    QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton); // an empty answer is the password
-    EXPECT_EQ(closed.count(), 1);
+    QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton); // nor an empty answer: no box opens
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList(2, kPasswordKeluarBelumDiatur));
 }
 
 TEST_F(MainScreenTest, BalanceAndLimitRefresh) {

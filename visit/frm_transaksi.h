@@ -22,6 +22,9 @@ class frmInputPin;
 class IdleGuard;
 class PhotoBox;
 
+// START TRANSACTION and BLOCK ACCOUNT while the parameters cannot be read.
+inline const QString kParameterBelumTerbaca =
+    QStringLiteral("Parameter aplikasi belum terbaca. Transaksi belum dapat dilakukan.");
 // KELUAR on a kiosk without its exit password: it is stopped from outside.
 inline const QString kPasswordKeluarBelumDiatur =
     QStringLiteral("Password keluar belum diatur. Aplikasi tidak dapat ditutup dari layar ini.");
@@ -115,6 +118,9 @@ private:
     void setMenu(bool enabled);
     void bind(VisitState::Field field, QLineEdit* box);
     void Form_Load();
+    void applyParameters();
+    void fillProducts();
+    bool parametersReady();
     void Timer3_Timer();
     void visitChanged(VisitState::Field field);
     void showServer();

@@ -65,6 +65,8 @@ void frmTransaksi::CekProduk() {
 
 void frmTransaksi::cmdStart_Click() {
     Bersih();
+    if (!parametersReady())
+        return;
     frmInputPin form(*this, db_, this);
     form.view = QStringLiteral("Start");
     dialogs().exec(form);

@@ -160,6 +160,20 @@ TEST_F(MainScreenTest, CancelDoesNotCloseEvenWithoutAPassword) {
     EXPECT_EQ(dialogs.messageTexts(), QStringList(2, kPasswordKeluarBelumDiatur));
 }
 
+// Parameters unread at start-up: no visit, no block form and no exit until a START reads them.
+TEST_F(MainScreenTest, UnreadParametersKeepPostingsAndTheExitShut) {
+    admin->execute(Sql("RENAME TABLE `cashless-adm`.data_kalinda_produk TO `cashless-adm`.away"));
+    openScreen();
+    for (QPushButton* button : {screen->cmdStart, screen->cmdBlock, screen->cmdKeluar})
+        QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.modalsShown.isEmpty() && dialogs.inputs.empty() && screen->isVisible());
+    EXPECT_TRUE(dialogs.messages.at(3).text.startsWith(kParameterBelumTerbaca)); // BLOCK's
+    admin->execute(Sql("RENAME TABLE `cashless-adm`.away TO `cashless-adm`.data_kalinda_produk"));
+    tapCard(QStringLiteral("0004417001"), QStringLiteral("123456"));
+    EXPECT_EQ(parameters().AppParam.Channel + screen->txtNorek->text(), "KLD01010100000001");
+    EXPECT_GT(screen->cboJenis->count(), 1);
+}
+
 TEST_F(MainScreenTest, BalanceAndLimitRefresh) {
     openScreen();
     tapCard(QStringLiteral("0004417003"), QStringLiteral("345678"));

@@ -56,16 +56,15 @@ DbError::DbError(Kind kind, unsigned code, const QString& message)
 // ---------------------------------------------------------------- Connection
 
 QByteArray Connection::escape(const QString& text) const {
+    // Without a session there is no telling whether the server takes a backslash as an escape;
+    // a guess either way lets a quote end the value.
+    if (!connected_ || !handle_)
+        throw DbError(DbError::Kind::Connection, 2006,
+                      QStringLiteral("Koneksi ke server terputus"));
     const QByteArray utf8 = text.toUtf8();
     QByteArray out(utf8.size() * 2 + 1, Qt::Uninitialized);
-    unsigned long length = 0;
-    if (connected_ && handle_) {
-        length = mysql_real_escape_string(handle_.get(), out.data(), utf8.constData(),
-                                          static_cast<unsigned long>(utf8.size()));
-    } else {
-        length = mysql_escape_string(out.data(), utf8.constData(),
-                                     static_cast<unsigned long>(utf8.size()));
-    }
+    const unsigned long length = mysql_real_escape_string(
+        handle_.get(), out.data(), utf8.constData(), static_cast<unsigned long>(utf8.size()));
     out.resize(static_cast<qsizetype>(length));
     return out;
 }
@@ -100,8 +99,7 @@ bool Connection::query(const QByteArray& text) {
     return true;
 }
 
-void Connection::send(const QByteArray& text, Resend resend) {
-    notifyRecorders(text);
+void Connection::send(const Sql& statement, Resend resend) {
     const auto goneBeforeSending = [this] { return !connected_ || !handle_ || serverHungUp(); };
     if (goneBeforeSending()) {
         connected_ = false;
@@ -115,6 +113,9 @@ void Connection::send(const QByteArray& text, Resend resend) {
                           lastError_.isEmpty() ? QStringLiteral("Tidak ada koneksi ke server")
                                                : lastError_);
     }
+    // Rendered only now, on the session that runs it.
+    QByteArray text = render(statement);
+    notifyRecorders(text);
     const auto started = std::chrono::steady_clock::now();
     if (!mysql_real_query(handle_.get(), text.constData(), static_cast<unsigned long>(text.size())))
         return;
@@ -125,9 +126,12 @@ void Connection::send(const QByteArray& text, Resend resend) {
     const bool again =
         lost && !inTransaction_ &&
         ((resend == Resend::Read && !timedOut) || (resend == Resend::IfNotSent && code == 2006));
-    if (again && reconnect() &&
-        !mysql_real_query(handle_.get(), text.constData(), static_cast<unsigned long>(text.size())))
-        return;
+    if (again && reconnect()) {
+        text = render(statement); // the new session may read quotes otherwise
+        if (!mysql_real_query(handle_.get(), text.constData(),
+                              static_cast<unsigned long>(text.size())))
+            return;
+    }
     fail();
 }
 
@@ -146,13 +150,13 @@ void Connection::drainResults() {
 }
 
 void Connection::execute(const Sql& statement) {
-    send(render(statement), Resend::IfNotSent);
+    send(statement, Resend::IfNotSent);
     affectedRows_ = mysql_affected_rows(handle_.get());
     drainResults();
 }
 
 Recordset Connection::open(const Sql& statement) {
-    send(render(statement), Resend::Read);
+    send(statement, Resend::Read);
     MYSQL_RES* result = mysql_store_result(handle_.get());
     if (!result) {
         if (mysql_field_count(handle_.get()) != 0)
@@ -171,12 +175,12 @@ void Connection::begin(Isolation isolation) {
     if (isolation == Isolation::ReadCommitted) {
         // For this transaction only: on a server whose binary log uses the STATEMENT format,
         // READ COMMITTED refuses every write, and the kiosk's other writes must keep working.
-        send("SET TRANSACTION ISOLATION LEVEL READ COMMITTED", Resend::Read);
+        send(Sql("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"), Resend::Read);
         drainResults();
         // On a new connection the level set above would be gone.
-        send("START TRANSACTION", Resend::Never);
+        send(Sql("START TRANSACTION"), Resend::Never);
     } else {
-        send("START TRANSACTION", Resend::Read);
+        send(Sql("START TRANSACTION"), Resend::Read);
     }
     drainResults();
     inTransaction_ = true;

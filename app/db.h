@@ -112,6 +112,8 @@ enum class Isolation { Default, ReadCommitted };
 // connection was already gone before it was sent, never when it was lost while the server may
 // have run it. Inside a transaction a loss is reported and the connection stays down until the
 // transaction is ended (commit or rollback), so no statement of it lands outside it.
+// Values are escaped only once the session that runs the statement is open, by its rules: a
+// statement that finds the connection down and may not open it again is refused unrendered.
 class Connection {
 public:
     Connection();
@@ -152,14 +154,15 @@ public:
     // Where the connection goes: "host:port", or the socket path ("" before any connect).
     QString server() const;
 
-    // Escapes text for use between single quotes in this connection's character set.
-    QByteArray escape(const QString& text) const;
-    // The statement exactly as it is sent.
-    QByteArray render(const Sql& statement) const;
-
 private:
     enum class Resend { Read, IfNotSent, Never };
-    void send(const QByteArray& text, Resend resend);
+    // Escapes text for use between single quotes, as the open session reads it (its character
+    // set, and backslashes or not by its NO_BACKSLASH_ESCAPES). Throws without an open session.
+    QByteArray escape(const QString& text) const;
+    // The statement exactly as it is sent; only on an open session.
+    QByteArray render(const Sql& statement) const;
+    // Opens the connection again first where the rules above allow, then renders and sends.
+    void send(const Sql& statement, Resend resend);
     bool query(const QByteArray& text);
     bool serverHungUp() const;
     void drainResults();

@@ -70,6 +70,7 @@ Parameters LoadParameters(Connection& db) {
             }
         }
     }
+    p.read = true;
     return p;
 }
 

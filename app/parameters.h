@@ -50,6 +50,9 @@ struct Parameters {
     AppParameters AppParam;
     QString ShopNoRekening;
     ProductAccounts ProductAccount;
+    // All three statements succeeded. Until then no posting may run: its Channel, its guards
+    // and the exit password would all be empty.
+    bool read = false;
 };
 
 // Reads the kiosk's set_app, the shop's set_app (only when "SelfOrder" is "1") and the four

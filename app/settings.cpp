@@ -1,6 +1,5 @@
 #include "settings.h"
 
-#include "cp1252.h"
 #include "deployment_settings.h"
 
 namespace kalinda {
@@ -52,7 +51,7 @@ QString Base64Decode(const QString& encoded) {
         bytes += static_cast<char>(value & 0xFF);
     }
     bytes.truncate(length);
-    return fromCp1252(bytes);
+    return QString::fromUtf8(bytes);
 }
 
 QString DecodeSetting(const QString& encoded) {

@@ -6,7 +6,8 @@
 namespace kalinda {
 
 // Standard base64 decoding: characters outside the alphabet (and "=") are skipped; output
-// length is (length / 4) * 3 less one per trailing "="; the bytes are read as Windows-1252.
+// length is (length / 4) * 3 less one per trailing "="; the bytes are read as UTF-8, the
+// encoding the settings are written in on the build machine.
 QString Base64Decode(const QString& encoded);
 // The connection settings are stored base64-encoded three times.
 QString DecodeSetting(const QString& encoded);

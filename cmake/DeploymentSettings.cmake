@@ -1,5 +1,5 @@
 # Connection settings of the four profiles. They reach the source only in encoded form
-# (base64 applied three times); the kiosk decodes them at run time.
+# (base64 applied three times to their UTF-8 bytes); the kiosk decodes them at run time.
 set(KALINDA_DB_HOST_1 "127.0.0.1" CACHE STRING "Server of profile 1 (Lokal)")
 set(KALINDA_DB_HOST_2 "primary.kalinda.invalid" CACHE STRING "Server of profile 2 (Primary)")
 set(KALINDA_DB_HOST_3 "backup1.kalinda.invalid" CACHE STRING "Server of profile 3 (Backup-1)")

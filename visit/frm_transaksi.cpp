@@ -261,7 +261,10 @@ void frmTransaksi::buildControls() {
         if (action)
             action(*this);
     };
-    connect(cmdBlock, &QPushButton::clicked, this, [this, open] { open(actions_.openBlock); });
+    connect(cmdBlock, &QPushButton::clicked, this, [this, open] {
+        if (parametersReady())
+            open(actions_.openBlock);
+    });
     connect(cmdGantiPin, &QPushButton::clicked, this,
             [this, open] { open(actions_.openGantiPin); });
     connect(cmdMutasi, &QPushButton::clicked, this, [this, open] { open(actions_.openMutasi); });
@@ -295,6 +298,7 @@ void frmTransaksi::Form_Load() {
     try {
         parameters() = LoadParameters(db_);
     } catch (const DbError& e) {
+        // Read again at the next START TRANSACTION; no posting runs until then.
         showDatabaseError(QStringLiteral("Parameter aplikasi tidak dapat dibaca."), e, this);
     }
     try {
@@ -304,32 +308,59 @@ void frmTransaksi::Form_Load() {
     } catch (const std::exception& e) {
         showMessage(MessageIcon::Warning, QString::fromUtf8(e.what()), this);
     }
-    try {
-        FillProductCombo(cboJenis, db_);
-    } catch (const DbError& e) {
-        showDatabaseError(QStringLiteral("Daftar produk tidak dapat dibaca."), e, this);
-    }
-    if (ServerSwitch* server = serverSwitch(); server && server->serves(db_)) {
+    fillProducts();
+    if (ServerSwitch* server = serverSwitch(); server && server->serves(db_))
         connect(server, &ServerSwitch::changed, this, &frmTransaksi::showServer);
-        server->setFailoverProfiles(failoverProfiles(parameters().AppParam.FailoverProfiles));
-    }
     showServer();
     idle_ = new IdleGuard(this, [this] { cmdFinish_Click(); });
-    idle_->setTimeout(parameters().AppParam.IdleTimeout.trimmed().toInt());
+    applyParameters();
     MenuDisable();
     visit_.set(VisitState::txtNominal, QStringLiteral("0"));
     JasaKirim = QStringLiteral("0");
     lblRunningText->setText(QStringLiteral("CASHLESS APPLICATION - SELF TRANSACTION - Version ") +
                             version);
     lblRunningText->adjustSize();
-    if (parameters().AppParam.SelfOrder == QLatin1String("0"))
-        cmdKirna->hide();
-    const QString reprint = parameters().AppParam.ReprintLast.trimmed();
-    cmdCetakUlang->setVisible(!reprint.isEmpty() && reprint != QLatin1String("0"));
     visit_.set(VisitState::txtSaldo, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota1, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota2, QStringLiteral("0"));
     Timer3->start();
+}
+
+// What the screen itself takes from the parameters, at load and when they are read later.
+void frmTransaksi::applyParameters() {
+    const AppParameters& a = parameters().AppParam;
+    if (ServerSwitch* server = serverSwitch(); server && server->serves(db_))
+        server->setFailoverProfiles(failoverProfiles(a.FailoverProfiles));
+    idle_->setTimeout(a.IdleTimeout.trimmed().toInt());
+    if (a.SelfOrder == QLatin1String("0"))
+        cmdKirna->hide();
+    const QString reprint = a.ReprintLast.trimmed();
+    cmdCetakUlang->setVisible(!reprint.isEmpty() && reprint != QLatin1String("0"));
+}
+
+void frmTransaksi::fillProducts() {
+    try {
+        FillProductCombo(cboJenis, db_);
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("Daftar produk tidak dapat dibaca."), e, this);
+    }
+}
+
+// A posting needs every parameter (its Channel, the PIN guards): read them again when the
+// start-up could not, and refuse while they still cannot be read.
+bool frmTransaksi::parametersReady() {
+    if (parameters().read)
+        return true;
+    try {
+        parameters() = LoadParameters(db_);
+    } catch (const DbError& e) {
+        showDatabaseError(kParameterBelumTerbaca, e, this);
+        return false;
+    }
+    applyParameters();
+    if (cboJenis->count() <= 1) // the product list most likely failed with them
+        fillProducts();
+    return true;
 }
 
 void frmTransaksi::Timer3_Timer() {

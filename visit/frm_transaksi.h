@@ -3,6 +3,7 @@
 #include "app/db.h"
 #include "app/money.h"
 #include "app/visit_state.h"
+#include "exit_guard.h"
 
 #include <QWidget>
 #include <array>
@@ -20,6 +21,13 @@ namespace kalinda {
 class frmInputPin;
 class IdleGuard;
 class PhotoBox;
+
+// START TRANSACTION and BLOCK ACCOUNT while the parameters cannot be read.
+inline const QString kParameterBelumTerbaca =
+    QStringLiteral("Parameter aplikasi belum terbaca. Transaksi belum dapat dilakukan.");
+// KELUAR on a kiosk without its exit password: it is stopped from outside.
+inline const QString kPasswordKeluarBelumDiatur =
+    QStringLiteral("Password keluar belum diatur. Aplikasi tidak dapat ditutup dari layar ini.");
 
 // What the menu buttons open. An action that is not set opens nothing.
 struct KioskActions {
@@ -95,6 +103,8 @@ public:
 
     // The shop's delivery fee text, reset when the screen loads.
     QString JasaKirim;
+    // Counts wrong exit passwords and keeps the box shut after three.
+    ExitGuard exitGuard;
 
 signals:
     void closed();
@@ -108,6 +118,9 @@ private:
     void setMenu(bool enabled);
     void bind(VisitState::Field field, QLineEdit* box);
     void Form_Load();
+    void applyParameters();
+    void fillProducts();
+    bool parametersReady();
     void Timer3_Timer();
     void visitChanged(VisitState::Field field);
     void showServer();

@@ -65,6 +65,8 @@ void frmTransaksi::CekProduk() {
 
 void frmTransaksi::cmdStart_Click() {
     Bersih();
+    if (!parametersReady())
+        return;
     frmInputPin form(*this, db_, this);
     form.view = QStringLiteral("Start");
     dialogs().exec(form);
@@ -146,12 +148,27 @@ void frmTransaksi::openWithFreshBalance(const std::function<void(KioskScreen&)>&
 
 void frmTransaksi::cmdKeluar_Click() {
     const BusyHold operatorBox; // the idle clock leaves the password box alone
+    // Without a password every answer would match: such a kiosk is stopped from outside.
+    const QString& password = parameters().AppParam.pinLogout;
+    if (!parameters().read || password.isEmpty()) {
+        showMessage(MessageIcon::Warning, kPasswordKeluarBelumDiatur, this);
+        return;
+    }
+    if (const int wait = exitGuard.secondsLocked(); wait > 0) {
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Password salah 3 kali. Coba lagi dalam %1 detik.").arg(wait),
+                    this);
+        return;
+    }
     const auto answer =
         dialogs().input(this, QStringLiteral("Masukkan password"), QStringLiteral("Input password"),
                         QStringLiteral("0"), InputEcho::Password);
-    // Cancel never closes the kiosk, even when no password is set.
-    if (!answer || *answer != parameters().AppParam.pinLogout)
+    if (!answer) // Cancel is no try
         return;
+    if (*answer != password) {
+        exitGuard.wrongPassword();
+        return;
+    }
     closingAllowed_ = true;
     close();
 }

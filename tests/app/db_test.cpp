@@ -1,6 +1,7 @@
 #include "support/mariadb_server.h"
 #include "support/tcp_proxy.h"
 
+#include <QScopeGuard>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -255,6 +256,20 @@ TEST_F(DbTest, AWriteLostWhileTheServerRanItIsNotSentAgain) {
     proxy.cutAt("SELECT COUNT(*) FROM scratch", TcpProxy::Cut::AfterSending);
     EXPECT_EQ(scalar(viaProxy, Sql("SELECT COUNT(*) FROM scratch")), QStringLiteral("1"));
     EXPECT_EQ(proxy.cuts(), 2);
+}
+
+// After an outage a value is escaped by the new session's rules, here without backslashes.
+TEST_F(DbTest, AStatementAfterAnOutageIsEscapedByTheServersRules) {
+    admin->execute(Sql("SET GLOBAL sql_mode = 'NO_BACKSLASH_ESCAPES'"));
+    const auto restore = qScopeGuard([&] { admin->execute(Sql("SET GLOBAL sql_mode = DEFAULT")); });
+    TcpProxy proxy(MariaDbServer::instance().port());
+    Connection c;
+    c.connect(kioskParamsThrough(proxy));
+    proxy.cutAt("'outage'", TcpProxy::Cut::BeforeSending);
+    EXPECT_THROW(c.execute(Sql("INSERT INTO scratch SET txt = 'outage'")), DbError);
+    const QString value = QStringLiteral("x\\', num = 666 -- ");
+    c.execute(Sql() << "INSERT INTO scratch SET txt = '" << esc(value) << "'");
+    EXPECT_EQ(scalar(*admin, Sql("SELECT txt FROM scratch WHERE num IS NULL")), value);
 }
 
 // A wait for another kiosk's lock ends as a conflict well before the read timeout; only the

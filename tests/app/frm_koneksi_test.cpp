@@ -138,6 +138,19 @@ TEST_F(FrmKoneksiTest, OkGoesOnAndClosesTheForm) {
     EXPECT_EQ(DbConn().status(), 0);
 }
 
+TEST_F(FrmKoneksiTest, ASettingWrittenInUtf8ConnectsWithANonAsciiPassword) {
+    const QString password = QString::fromUtf8("sandi-é€");
+    adminConnection()->execute(Sql() << "CREATE OR REPLACE USER kalinda_utf8 IDENTIFIED BY '"
+                                     << esc(password) << "'");
+    EncodedSettings settings = testSettings();
+    settings.user = encode3(QStringLiteral("kalinda_utf8"));
+    settings.password = encode3(password);
+    settings.database.clear(); // the new user may see no schema
+    choose(0);                 // profile 1's server
+    OpenConnection(settings);
+    EXPECT_EQ(scalar(DbConn(), Sql("SELECT CURRENT_USER()")).section('@', 0, 0), "kalinda_utf8");
+}
+
 TEST_F(FrmKoneksiTest, AnUnknownCodeKeepsThePreviousServer) {
     choose(0);
     dialogs.clear();

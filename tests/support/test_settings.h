@@ -7,7 +7,7 @@ namespace kalinda::test {
 
 // A setting stored the way the program stores them: base64 three times.
 inline QString encode3(const QString& plain) {
-    QByteArray b = plain.toLatin1();
+    QByteArray b = plain.toUtf8(); // as the build encodes them
     for (int i = 0; i < 3; ++i)
         b = b.toBase64();
     return QString::fromLatin1(b);

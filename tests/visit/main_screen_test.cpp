@@ -117,6 +117,8 @@ TEST_F(MainScreenTest, AnAccountNumberOfNineCharactersDisablesTheMenu) {
 
 TEST_F(MainScreenTest, ExitNeedsTheRightPasswordAndCancelNeverCloses) {
     openScreen();
+    std::chrono::steady_clock::time_point now{};
+    screen->exitGuard = ExitGuard([&] { return now; });
     QSignalSpy closed(screen.get(), &frmTransaksi::closed);
     dialogs.queueInput(QStringLiteral("0"));
     QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
@@ -132,6 +134,12 @@ TEST_F(MainScreenTest, ExitNeedsTheRightPasswordAndCancelNeverCloses) {
     // The window cannot be closed any other way.
     screen->close();
     EXPECT_TRUE(screen->isVisible());
+    dialogs.queueInput(QString());
+    dialogs.queueInput(QStringLiteral("1"));
+    for (int i = 0; i < 3; ++i) // the third wrong one shuts the box
+        QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages.at(0).text, "Password salah 3 kali. Coba lagi dalam 60 detik.");
+    now += ExitGuard::kLockTime;
 
     dialogs.queueInput(QStringLiteral("246810"));
     QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
@@ -147,8 +155,23 @@ TEST_F(MainScreenTest, CancelDoesNotCloseEvenWithoutAPassword) {
     QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton);
     EXPECT_EQ(closed.count(), 0);
     dialogs.queueInput(QString());
-    QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton); // an empty answer is the password
-    EXPECT_EQ(closed.count(), 1);
+    QTest::mouseClick(screen->cmdKeluar, Qt::LeftButton); // nor an empty answer: no box opens
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList(2, kPasswordKeluarBelumDiatur));
+}
+
+// Parameters unread at start-up: no visit, no block form and no exit until a START reads them.
+TEST_F(MainScreenTest, UnreadParametersKeepPostingsAndTheExitShut) {
+    admin->execute(Sql("RENAME TABLE `cashless-adm`.data_kalinda_produk TO `cashless-adm`.away"));
+    openScreen();
+    for (QPushButton* button : {screen->cmdStart, screen->cmdBlock, screen->cmdKeluar})
+        QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.modalsShown.isEmpty() && dialogs.inputs.empty() && screen->isVisible());
+    EXPECT_TRUE(dialogs.messages.at(3).text.startsWith(kParameterBelumTerbaca)); // BLOCK's
+    admin->execute(Sql("RENAME TABLE `cashless-adm`.away TO `cashless-adm`.data_kalinda_produk"));
+    tapCard(QStringLiteral("0004417001"), QStringLiteral("123456"));
+    EXPECT_EQ(parameters().AppParam.Channel + screen->txtNorek->text(), "KLD01010100000001");
+    EXPECT_GT(screen->cboJenis->count(), 1);
 }
 
 TEST_F(MainScreenTest, BalanceAndLimitRefresh) {

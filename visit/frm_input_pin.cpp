@@ -5,6 +5,7 @@
 #include "app/money.h"
 #include "app/parameters.h"
 #include "app/pin_guard.h"
+#include "app/typed_input.h"
 #include "card_lookup.h"
 #include "postings/posting_outcome.h"
 #include "postings/product_payment.h"
@@ -93,6 +94,13 @@ void frmInputPin::CekKartu() {
     if (txtRfid->text().size() != 10)
         return;
     const QString card = txtRfid->text();
+    const QString refused = QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF");
+    // Blanks and control characters name no card: answered as an unknown card, no PIN asked.
+    if (!isLookupKey(card)) {
+        showMessage(MessageIcon::Warning, refused, this);
+        focusEntry();
+        return;
+    }
     QString counted; // the card's account while wrong PINs are counted
     try {
         if (PinGuardRules::current().active())
@@ -132,8 +140,7 @@ void frmInputPin::CekKartu() {
         return;
     }
     if (!account) {
-        showMessage(MessageIcon::Warning,
-                    QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF"), this);
+        showMessage(MessageIcon::Warning, refused, this);
         focusEntry();
         return;
     }
@@ -205,7 +212,7 @@ void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
     in.cboJenis = v[VisitState::cboJenis];
     in.txtRekTujuan = v[VisitState::txtRekTujuan];
     in.channel = parameters().AppParam.Channel;
-    in.amount = parseRupiah(v[VisitState::txtNominal]).value_or(0);
+    in.amount = parseTypedAmount(v[VisitState::txtNominal]).value_or(0);
     in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
 
     PostingReport report;

@@ -86,6 +86,19 @@ std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
 
 } // namespace
 
+QStringList registrationAccounts(Connection& db, const QString& registrationId) {
+    QStringList accounts;
+    if (!isLookupKey(registrationId))
+        return accounts;
+    Sql s;
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_alternatif = "
+         "BINARY '"
+      << esc(registrationId) << "'";
+    for (Recordset rs = db.open(s); !rs.eof(); rs.moveNext())
+        accounts << rs.text(QStringLiteral("tab_rekening"));
+    return accounts;
+}
+
 BlockResult blockAccount(Connection& db, const BlockInput& in) {
     constexpr int kAttempts = 5;
     for (int i = 1;; ++i) {

@@ -181,12 +181,12 @@ bool frmTransaksiBaru::ValidasiPIN(const FeePaymentInput& in) {
     // Anything but six characters is not checked and not answered.
     if (txtPin->text().size() != 6)
         return false;
-    if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(screen_.visit()), in.judul, this))
+    if (!admitPinAttempt(db_, {in.txtNorek}, logTransaksiHead(screen_.visit()), in.judul, this))
         return false;
-    const bool right = transactionPinMatches(db_, in.txtNorek, txtPin->text());
-    countPin(db_, in.txtNorek, right);
-    if (right)
+    if (transactionPinMatches(db_, in.txtNorek, txtPin->text())) {
+        clearPinAttempts(db_, {in.txtNorek});
         return true;
+    }
     showMessage(MessageIcon::Warning, kPinTidakSesuai, this);
     logFeePinRefused(db_, in);
     return false;

@@ -233,11 +233,12 @@ void frmTransaksiTarik::cmdSimpan_Click() {
 
     std::optional<Rupiah> active;
     try {
-        if (refuseLockedPin(db_, v[VisitState::NoRekening], logTransaksiHead(v), kTarikKeTabungan,
-                            this))
+        if (!admitPinAttempt(db_, {v[VisitState::NoRekening]}, logTransaksiHead(v),
+                             kTarikKeTabungan, this))
             return;
         active = checkTransferPin(db_, v[VisitState::NoRekening], txtPin->text());
-        countPin(db_, v[VisitState::NoRekening], active.has_value());
+        if (active)
+            clearPinAttempts(db_, {v[VisitState::NoRekening]});
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("PIN tidak dapat diperiksa."), e, this);
         txtPin->setFocus();

@@ -101,7 +101,7 @@ void frmInputPin::CekKartu() {
         focusEntry();
         return;
     }
-    QString counted; // the card's account while wrong PINs are counted
+    QString counted; // the card's account while PIN attempts are counted
     try {
         if (PinGuardRules::current().active())
             counted = cardAccountNumber(db_, card);
@@ -129,11 +129,15 @@ void frmInputPin::CekKartu() {
     }
     std::optional<CardAccount> account;
     try {
+        if (!counted.isEmpty() &&
+            !admitPinAttempt(db_, {counted}, logTransaksiHead(counted, card, {}, {}),
+                             QStringLiteral("START TRANSACTION"), this)) {
+            focusEntry();
+            return;
+        }
         account = lookupCard(db_, card, *pin);
-        if (!counted.isEmpty() && !account)
-            recordWrongPin(db_, counted);
-        else if (account)
-            recordRightPin(db_, account->tab_rekening);
+        if (account)
+            clearPinAttempts(db_, {account->tab_rekening});
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Data kartu tidak dapat dibaca."), e, this);
         focusEntry();
@@ -174,13 +178,14 @@ void frmInputPin::CekPinBayar() {
     }
     VisitState& v = screen_.visit();
     try {
-        if (refuseLockedPin(db_, v[VisitState::txtNorek], logTransaksiHead(v),
-                            v[VisitState::cboJenis], this)) {
+        if (!admitPinAttempt(db_, {v[VisitState::txtNorek]}, logTransaksiHead(v),
+                             v[VisitState::cboJenis], this)) {
             lblInfo->setText(QStringLiteral("PIN TERKUNCI!"));
             return;
         }
         const auto active = checkPaymentPin(db_, v[VisitState::txtNorek], txtRfid->text());
-        countPin(db_, v[VisitState::txtNorek], active.has_value());
+        if (active)
+            clearPinAttempts(db_, {v[VisitState::txtNorek]});
         if (!active) {
             lblInfo->setText(QStringLiteral("PIN TIDAK SESUAI!"));
             db_.execute(productPaymentLog(

@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QRegularExpression>
+#include <thread>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -146,7 +147,8 @@ TEST_F(GuardsTest, TheBlockFormCountsPerRegistrationId) {
     EXPECT_EQ(wrongPins(registrationPinKey(QStringLiteral("SPD2024001"))), 2);
     dialogs.clear();
     block(kPin);
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{kPinTerkunci});
+    tapCard(kCard, kPin); // the account the id names is locked as well
+    EXPECT_EQ(dialogs.messageTexts(), QStringList(2, kPinTerkunci));
     EXPECT_EQ(scalar(*admin, Sql("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
                                  "WHERE tab_rekening = '010100000001'")),
               kCard);
@@ -155,13 +157,28 @@ TEST_F(GuardsTest, TheBlockFormCountsPerRegistrationId) {
 TEST_F(GuardsTest, WithoutTheKeyFiftyWrongPinsChangeNothing) {
     openScreen();
     for (int i = 0; i < 50; ++i)
-        recordWrongPin(*db, kAccount);
+        EXPECT_TRUE(takePinAttempt(*db, {kAccount}));
     tapCard(kCard, QStringLiteral("000000"));
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_pin_salah")), 0);
     EXPECT_FALSE(pinLocked(*db, kAccount));
     tapCard(kCard, kPin);
     EXPECT_EQ(screen->txtNorek->text(), kAccount);
     EXPECT_FALSE(screen->idleGuard()->armed()); // no idle timeout either
+}
+
+// Every guess is counted before it is compared: two kiosks together get exactly the limit.
+TEST_F(GuardsTest, TwoKiosksGuessingAtOnceGetExactlyTheLimit) {
+    std::atomic<int> admitted{0};
+    auto kiosk = [&] {
+        auto c = kioskConnection();
+        for (int i = 0; i < 12; ++i)
+            admitted += takePinAttempt(*c, {kAccount}, PinGuardRules{15, 0});
+    };
+    std::thread a(kiosk), b(kiosk);
+    a.join();
+    b.join();
+    EXPECT_EQ(admitted.load(), 15);
+    EXPECT_EQ(wrongPins(kAccount), 15);
 }
 
 // Every box whose value reaches SQL gets each hostile text: nothing opens, pays, changes or is

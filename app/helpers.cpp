@@ -1,6 +1,7 @@
 #include "helpers.h"
 
 #include "money.h"
+#include "typed_input.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -24,7 +25,8 @@ QString trimBlanks(const QString& text) {
 void FormatTextBoxNumber(QLineEdit* box) {
     const QString text = box->text();
     if (!text.isEmpty()) {
-        if (const auto amount = parseRupiah(text)) {
+        // Only what an amount box takes is regrouped: blanks or a fraction are not read away.
+        if (const auto amount = parseTypedAmount(text)) {
             const QString formatted = formatRupiah(*amount);
             // Setting the text raises the change handler again; it then finds nothing to do.
             if (formatted != text)

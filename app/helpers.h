@@ -11,7 +11,7 @@ class QLineEdit;
 namespace kalinda {
 
 // Regroups an amount box as "#,##0" while the user types and keeps the caret at the end.
-// Empty text stays empty; text that is not a number is left as it is.
+// Empty text stays empty; text that is no typed amount (parseTypedAmount) is left as it is.
 void FormatTextBoxNumber(QLineEdit* box);
 void SelectAllText(QLineEdit* box);
 

@@ -34,7 +34,8 @@ std::optional<Rupiah> parseRupiah(const QString& text, const QLocale& locale) {
     bool lastWasDigit = false;
     for (; i < s.size(); ++i) {
         const QChar c = s.at(i);
-        if (c.isDigit()) {
+        // ASCII only: other scripts' digits are no amount the kiosk writes or takes.
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
             if (whole > kMax)
                 return std::nullopt;
             whole = whole * 10 + c.digitValue();
@@ -60,7 +61,7 @@ std::optional<Rupiah> parseRupiah(const QString& text, const QLocale& locale) {
             return std::nullopt;
         const qsizetype fractionStart = i;
         for (; i < s.size(); ++i) {
-            if (!s.at(i).isDigit())
+            if (s.at(i) < QLatin1Char('0') || s.at(i) > QLatin1Char('9'))
                 return std::nullopt;
         }
         roundUp = s.at(fractionStart).digitValue() >= 5;

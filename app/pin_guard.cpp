@@ -3,6 +3,11 @@
 #include "dialogs.h"
 #include "parameters.h"
 
+#include <QRandomGenerator>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace kalinda {
 
 const QString kPinTerkunci = QStringLiteral("PIN TERKUNCI karena salah berulang kali!\r\n"
@@ -17,12 +22,13 @@ PinGuardRules PinGuardRules::current() {
 }
 
 QString registrationPinKey(const QString& registrationId) {
-    return QStringLiteral("REG:") + registrationId;
+    constexpr int kKeyLength = 60; // data_pin_salah.pin_kunci
+    return (QStringLiteral("REG:") + registrationId).left(kKeyLength);
 }
 
 namespace {
 
-// True on the server while the last wrong PIN is recent enough to still count.
+// True on the server while the last counted attempt is recent enough to still count.
 Sql stillCounting(const PinGuardRules& rules) {
     Sql s;
     if (rules.lockDays > 0)
@@ -32,61 +38,127 @@ Sql stillCounting(const PinGuardRules& rules) {
     return s;
 }
 
+Sql lockedNow(const PinGuardRules& rules) {
+    Sql s;
+    s << "pin_jumlah >= " << rules.maxAttempts << " AND " << stillCounting(rules);
+    return s;
+}
+
+// Runs `step` again when another kiosk's count got in its way (a deadlock, or a cluster node
+// that certified the other count first); after a lock wait timeout only once more.
+template <typename Step>
+auto retryConflicts(const Step& step) {
+    constexpr int kAttempts = 20;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return step();
+        } catch (const DbError& e) {
+            if (e.kind() != DbError::Kind::Conflict || attempt >= kAttempts ||
+                (e.code() == 1205 && attempt >= 2))
+                throw;
+        }
+        const int ceiling = 8 << std::min(attempt, 4);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(QRandomGenerator::global()->bounded(1, ceiling)));
+    }
+}
+
+Sql lockRow(const QString& key, const PinGuardRules& rules) {
+    Sql s;
+    s << "SELECT " << lockedNow(rules) << " AS terkunci FROM data_pin_salah WHERE pin_kunci = '"
+      << esc(key) << "' FOR UPDATE";
+    return s;
+}
+
+void refuse(Connection& db, Sql logHead, const QString& transaksi, QWidget* parent) {
+    logHead << "', log_transaksi = '" << esc(transaksi)
+            << "', log_keterangan = 'PIN TERKUNCI, DITOLAK' ";
+    db.execute(logHead);
+    showMessage(MessageIcon::Warning, kPinTerkunci, parent);
+}
+
 } // namespace
 
 bool pinLocked(Connection& db, const QString& key, const PinGuardRules& rules) {
     if (!rules.active())
         return false;
     Sql s;
-    s << "SELECT pin_jumlah FROM data_pin_salah WHERE pin_kunci = '" << esc(key)
-      << "' AND pin_jumlah >= " << rules.maxAttempts << " AND " << stillCounting(rules);
+    s << "SELECT pin_jumlah FROM data_pin_salah WHERE pin_kunci = '" << esc(key) << "' AND "
+      << lockedNow(rules);
     return !db.open(s).eof();
 }
 
-void recordWrongPin(Connection& db, const QString& key, const PinGuardRules& rules) {
+bool takePinAttempt(Connection& db, const QStringList& keys, const PinGuardRules& rules) {
     if (!rules.active())
-        return;
-    // pin_jumlah is assigned first, so it still sees the previous pin_terakhir.
-    Sql s;
-    s << "INSERT INTO data_pin_salah (pin_kunci, pin_jumlah, pin_terakhir) VALUES ('" << esc(key)
-      << "', 1, NOW()) ON DUPLICATE KEY UPDATE "
-      << "pin_jumlah = IF(" << stillCounting(rules) << ", pin_jumlah + 1, 1), "
-      << "pin_terakhir = NOW()";
-    db.execute(s);
+        return true;
+    QStringList ordered = keys;
+    ordered.sort(); // two kiosks lock the same rows in the same order
+    ordered.removeDuplicates();
+    return retryConflicts([&] {
+        Transaction transaction(db, Isolation::ReadCommitted);
+        bool locked = false;
+        for (const QString& key : ordered) {
+            Recordset row = db.open(lockRow(key, rules));
+            if (row.eof()) {
+                // The key's first attempt: its row is made, then locked like any other.
+                Sql insert;
+                insert << "INSERT IGNORE INTO data_pin_salah (pin_kunci, pin_jumlah) VALUES ('"
+                       << esc(key) << "', 0)";
+                db.execute(insert);
+                row = db.open(lockRow(key, rules));
+            }
+            locked = locked || (!row.eof() && row.value(0).toLongLong() != 0);
+        }
+        if (locked)
+            return false; // rolled back: a refused attempt counts nothing
+        for (const QString& key : ordered) {
+            // pin_jumlah is assigned first, so it still sees the previous pin_terakhir.
+            Sql count;
+            count << "UPDATE data_pin_salah SET pin_jumlah = IF(" << stillCounting(rules)
+                  << ", pin_jumlah + 1, 1), pin_terakhir = NOW() WHERE pin_kunci = '" << esc(key)
+                  << "'";
+            db.execute(count);
+        }
+        transaction.commit();
+        return true;
+    });
 }
 
-void recordRightPin(Connection& db, const QString& key, const PinGuardRules& rules) {
+void clearPinAttempts(Connection& db, const QStringList& keys, const PinGuardRules& rules) {
     if (!rules.active())
         return;
-    Sql s;
-    s << "UPDATE data_pin_salah SET pin_jumlah = 0 WHERE pin_kunci = '" << esc(key)
-      << "' AND pin_jumlah <> 0";
-    db.execute(s);
+    for (const QString& key : keys) {
+        Sql s;
+        s << "UPDATE data_pin_salah SET pin_jumlah = 0 WHERE pin_kunci = '" << esc(key)
+          << "' AND pin_jumlah <> 0";
+        retryConflicts([&] {
+            db.execute(s);
+            return true;
+        });
+    }
 }
 
-void countPin(Connection& db, const QString& key, bool right) {
-    if (right)
-        recordRightPin(db, key);
-    else
-        recordWrongPin(db, key);
+void clearAttemptsAfterPosting(Connection& db, const QStringList& keys) {
+    try {
+        clearPinAttempts(db, keys);
+    } catch (const DbError&) {
+    }
 }
 
 bool refuseLockedPin(Connection& db, const QString& key, Sql logHead, const QString& transaksi,
                      QWidget* parent) {
     if (!pinLocked(db, key))
         return false;
-    logHead << "', log_transaksi = '" << esc(transaksi)
-            << "', log_keterangan = 'PIN TERKUNCI, DITOLAK' ";
-    db.execute(logHead);
-    showMessage(MessageIcon::Warning, kPinTerkunci, parent);
+    refuse(db, std::move(logHead), transaksi, parent);
     return true;
 }
 
-void countPinQuietly(Connection& db, const QString& key, bool right) {
-    try {
-        countPin(db, key, right);
-    } catch (const DbError&) {
-    }
+bool admitPinAttempt(Connection& db, const QStringList& keys, Sql logHead, const QString& transaksi,
+                     QWidget* parent) {
+    if (takePinAttempt(db, keys))
+        return true;
+    refuse(db, std::move(logHead), transaksi, parent);
+    return false;
 }
 
 } // namespace kalinda

@@ -1,5 +1,6 @@
 #include "block_account.h"
 
+#include "app/typed_input.h"
 #include "app/visit_state.h"
 #include "posting.h"
 
@@ -15,8 +16,8 @@ Sql lookup(const BlockInput& in) {
     s << "SELECT tab_rekening, GetNasabahNama(tab_nasabah) as Nama, "
       << "GetNasabahKelas(tab_nasabah) as Kelas "
       << "FROM `cashless-adm`.data_tabungan_master "
-      << "WHERE tab_alternatif = '" << esc(in.txtReg) << "' AND tab_pin = '" << esc(in.txtPin)
-      << "' LIMIT 1";
+      << "WHERE tab_alternatif = BINARY '" << esc(in.txtReg) << "' AND tab_pin = BINARY '"
+      << esc(in.txtPin) << "' LIMIT 1";
     return s;
 }
 
@@ -24,8 +25,8 @@ Sql lookup(const BlockInput& in) {
 Sql lockStillMatching(const BlockInput& in, const QString& account) {
     Sql s;
     s << "SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(account) << "' AND tab_alternatif = '" << esc(in.txtReg) << "' AND tab_pin = '"
-      << esc(in.txtPin) << "' FOR UPDATE";
+      << esc(account) << "' AND tab_alternatif = BINARY '" << esc(in.txtReg)
+      << "' AND tab_pin = BINARY '" << esc(in.txtPin) << "' FOR UPDATE";
     return s;
 }
 
@@ -58,7 +59,9 @@ Sql blockedLog(const BlockResult& r) {
 std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
     Transaction transaction(db);
     BlockResult r;
-    Recordset found = db.open(lookup(in));
+    // A blank or control character in either names nothing: refused without a lookup.
+    const bool named = isLookupKey(in.txtReg) && isLookupKey(in.txtPin);
+    Recordset found = named ? db.open(lookup(in)) : Recordset();
     if (found.eof()) {
         db.execute(refusedLog(in));
     } else {
@@ -82,6 +85,19 @@ std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
 }
 
 } // namespace
+
+QStringList registrationAccounts(Connection& db, const QString& registrationId) {
+    QStringList accounts;
+    if (!isLookupKey(registrationId))
+        return accounts;
+    Sql s;
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_alternatif = "
+         "BINARY '"
+      << esc(registrationId) << "'";
+    for (Recordset rs = db.open(s); !rs.eof(); rs.moveNext())
+        accounts << rs.text(QStringLiteral("tab_rekening"));
+    return accounts;
+}
 
 BlockResult blockAccount(Connection& db, const BlockInput& in) {
     constexpr int kAttempts = 5;

@@ -3,6 +3,7 @@
 #include "app/db.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace kalinda {
 
@@ -27,6 +28,10 @@ struct BlockResult {
     QString kelas;
     QString cardBefore; // its card number before the block
 };
+
+// The accounts a registration id names, compared byte for byte (none for an id that is no
+// lookup key): the block form counts its PIN attempts against them.
+QStringList registrationAccounts(Connection& db, const QString& registrationId);
 
 // Finds the account by registration id and PIN, puts "#" before its card number and gives it
 // the reset PIN, with its log row, all or nothing and with the found row locked. No match is

@@ -6,6 +6,7 @@
 #include "app/money.h"
 #include "app/parameters.h"
 #include "app/pin_guard.h"
+#include "app/typed_input.h"
 #include "identifiers.h"
 #include "posting_outcome.h"
 #include "product_payment.h"
@@ -134,7 +135,7 @@ FeePaymentInput frmTransaksiBaru::input() const {
     in.judul = lblJudul->text();
     in.jenis = txtJenis->text();
     in.channel = parameters().AppParam.Channel;
-    in.amount = parseRupiah(txtNominal->text()).value_or(0);
+    in.amount = parseTypedAmount(txtNominal->text()).value_or(0);
     in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
     return in;
 }
@@ -142,7 +143,7 @@ FeePaymentInput frmTransaksiBaru::input() const {
 void frmTransaksiBaru::cmdSimpan_Click() {
     txtPin->setText(trimBlanks(txtPin->text()));
     // Text that is no number is no valid amount either.
-    const std::optional<Rupiah> amount = parseRupiah(txtNominal->text());
+    const std::optional<Rupiah> amount = parseTypedAmount(txtNominal->text());
     if (!amount || *amount <= 0) {
         showMessage(MessageIcon::Warning, QStringLiteral("Nominal Rp. tidak valid!"), this);
         focusBox(txtNominal);
@@ -181,12 +182,12 @@ bool frmTransaksiBaru::ValidasiPIN(const FeePaymentInput& in) {
     // Anything but six characters is not checked and not answered.
     if (txtPin->text().size() != 6)
         return false;
-    if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(screen_.visit()), in.judul, this))
+    if (!admitPinAttempt(db_, {in.txtNorek}, logTransaksiHead(screen_.visit()), in.judul, this))
         return false;
-    const bool right = transactionPinMatches(db_, in.txtNorek, txtPin->text());
-    countPin(db_, in.txtNorek, right);
-    if (right)
+    if (transactionPinMatches(db_, in.txtNorek, txtPin->text())) {
+        clearPinAttempts(db_, {in.txtNorek});
         return true;
+    }
     showMessage(MessageIcon::Warning, kPinTidakSesuai, this);
     logFeePinRefused(db_, in);
     return false;

@@ -57,9 +57,13 @@ void frmTransaksiBlock::CekRegSiswa() {
     in.txtKelas = v[VisitState::txtKelas];
     PostingReport report;
     report.failedText = QStringLiteral("Account tidak dapat diblokir.");
-    const QString counted = registrationPinKey(in.txtReg);
+    // Counted per registration id and against the accounts it names, so that this form is no
+    // way around the lock of the card form.
+    QStringList counted{registrationPinKey(in.txtReg)};
     try {
-        if (refuseLockedPin(db_, counted, logTransaksiHead(v), QStringLiteral("BLOKIR PIN"), this))
+        if (PinGuardRules::current().active())
+            counted += registrationAccounts(db_, in.txtReg);
+        if (!admitPinAttempt(db_, counted, logTransaksiHead(v), QStringLiteral("BLOKIR PIN"), this))
             return;
     } catch (const DbError& e) {
         showDatabaseError(report.failedText, e, this);
@@ -69,11 +73,11 @@ void frmTransaksiBlock::CekRegSiswa() {
         runPosting<BlockResult>(db_, this, report, [&] { return blockAccount(db_, in); });
     if (!result)
         return;
-    countPinQuietly(db_, counted, result->outcome == BlockResult::Outcome::Blocked);
     if (result->outcome != BlockResult::Outcome::Blocked) {
         showMessage(MessageIcon::Warning, QStringLiteral("REG/PIN tidak valid!"), this);
         return;
     }
+    clearAttemptsAfterPosting(db_, {counted.first(), result->account});
     accountBlocked();
 }
 

@@ -63,8 +63,8 @@ void frmTransaksiGantiPin::cmdSimpan_Click() {
     report.failedText = QStringLiteral("PIN tidak dapat diganti.");
     report.visit = &screen_;
     try {
-        if (refuseLockedPin(db_, in.txtNorek, logTransaksiHead(v), QStringLiteral("GANTI PIN"),
-                            this))
+        if (!admitPinAttempt(db_, {in.txtNorek}, logTransaksiHead(v), QStringLiteral("GANTI PIN"),
+                             this))
             return;
     } catch (const DbError& e) {
         showDatabaseError(report.failedText, e, this);
@@ -74,11 +74,11 @@ void frmTransaksiGantiPin::cmdSimpan_Click() {
         runPosting<PinChangeOutcome>(db_, this, report, [&] { return changePin(db_, in); });
     if (!outcome)
         return;
-    countPinQuietly(db_, in.txtNorek, *outcome == PinChangeOutcome::Changed);
     if (*outcome == PinChangeOutcome::WrongOldPin) {
         showMessage(MessageIcon::Warning, QStringLiteral("PIN LAMA tidak valid!"), this);
         return;
     }
+    clearAttemptsAfterPosting(db_, {in.txtNorek});
     pinChanged();
 }
 

@@ -364,12 +364,11 @@ void frmTransaksiKirna::ValidasiPIN(const ShopOrderInput& input) {
     if (txtPin->text().size() != 6)
         return; // silently: a PIN has six characters
     try {
-        if (refuseLockedPin(db_, input.txtNorek, logTransaksiHead(screen_.visit()),
-                            lblJudul->text(), this))
+        if (!admitPinAttempt(db_, {input.txtNorek}, logTransaksiHead(screen_.visit()),
+                             lblJudul->text(), this))
             return;
-        const bool right = transactionPinMatches(db_, input.txtNorek, txtPin->text());
-        countPin(db_, input.txtNorek, right);
-        if (right) {
+        if (transactionPinMatches(db_, input.txtNorek, txtPin->text())) {
+            clearPinAttempts(db_, {input.txtNorek});
             PinValid = QStringLiteral("1");
             return;
         }

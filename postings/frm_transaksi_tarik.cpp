@@ -6,6 +6,7 @@
 #include "app/money.h"
 #include "app/parameters.h"
 #include "app/pin_guard.h"
+#include "app/typed_input.h"
 #include "posting_outcome.h"
 #include "product_payment.h"
 #include "transfer.h"
@@ -210,7 +211,7 @@ void frmTransaksiTarik::cmdSimpan_Click() {
     if (txtKeterangan->text() != kValid)
         return refuse(QStringLiteral("No. Rekening tidak valid!"), txtRekening);
     // Text that is not a number is no valid amount either.
-    const Rupiah amount = parseRupiah(txtNominal->text()).value_or(0);
+    const Rupiah amount = parseTypedAmount(txtNominal->text()).value_or(0);
     if (amount <= 0)
         return refuse(QStringLiteral("Nominal tidak valid!"), txtNominal);
     if (parseRupiah(txtLimit->text()).value_or(0) < amount)
@@ -218,11 +219,12 @@ void frmTransaksiTarik::cmdSimpan_Click() {
 
     std::optional<Rupiah> active;
     try {
-        if (refuseLockedPin(db_, v[VisitState::NoRekening], logTransaksiHead(v), kTarikKeTabungan,
-                            this))
+        if (!admitPinAttempt(db_, {v[VisitState::NoRekening]}, logTransaksiHead(v),
+                             kTarikKeTabungan, this))
             return;
         active = checkTransferPin(db_, v[VisitState::NoRekening], txtPin->text());
-        countPin(db_, v[VisitState::NoRekening], active.has_value());
+        if (active)
+            clearPinAttempts(db_, {v[VisitState::NoRekening]});
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("PIN tidak dapat diperiksa."), e, this);
         txtPin->setFocus();
@@ -242,7 +244,7 @@ void frmTransaksiTarik::ValidasiTransaksi() {
     in.txtRekening = txtRekening->text();
     in.targetName = txtNama->text();
     in.channel = parameters().AppParam.Channel;
-    in.amount = parseRupiah(txtNominal->text()).value_or(0);
+    in.amount = parseTypedAmount(txtNominal->text()).value_or(0);
     in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
 
     PostingReport report;

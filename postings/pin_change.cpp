@@ -1,5 +1,6 @@
 #include "pin_change.h"
 
+#include "app/typed_input.h"
 #include "app/visit_state.h"
 #include "posting.h"
 
@@ -51,8 +52,9 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
         Sql check;
         check << "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master "
               << "WHERE tab_rekening = '" << esc(in.txtNorek) << "' "
-              << "AND tab_pin = '" << esc(in.pinLama) << "'";
-        const bool oldPinRight = !db.open(check).eof();
+              << "AND tab_pin = BINARY '" << esc(in.pinLama) << "'";
+        // A blank old PIN is refused like a wrong one, without a lookup.
+        const bool oldPinRight = isLookupKey(in.pinLama) && !db.open(check).eof();
         if (oldPinRight) {
             Sql update;
             update << "UPDATE `cashless-adm`.data_tabungan_master SET "

@@ -1,5 +1,7 @@
 #include "posting.h"
 
+#include "app/typed_input.h"
+
 #include <QThread>
 
 namespace kalinda {
@@ -117,12 +119,14 @@ bool isPostingStored(Connection& db, const PostingProof& proof, unsigned long lo
 }
 
 bool transactionPinMatches(Connection& db, const QString& txtNorek, const QString& pin) {
+    if (!isLookupKey(pin))
+        return false; // a blank names nothing: not sent
     Sql s;
     s << "SELECT tab_rfid,  "
       << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
       << "FROM `cashless-adm`.data_tabungan_master "
       << "WHERE tab_rekening = '" << esc(txtNorek) << "' "
-      << "AND tab_pin = '" << esc(pin) << "'";
+      << "AND tab_pin = BINARY '" << esc(pin) << "'";
     return !db.open(s).eof();
 }
 

@@ -1,5 +1,6 @@
 #include "transfer.h"
 
+#include "app/typed_input.h"
 #include "app/visit_state.h"
 #include "ledger.h"
 #include "posting.h"
@@ -7,6 +8,9 @@
 namespace kalinda {
 
 std::optional<TransferTarget> lookupTransferTarget(Connection& db, const QString& account) {
+    // The collation takes other scripts' digits for ASCII ones: such a number is nobody's.
+    if (!isAccountNumber(account))
+        return std::nullopt;
     Sql s;
     s << "SELECT `cashless-adm`.GetNasabahNama(tab_nasabah) as Nama, "
       << "`cashless-adm`.GetNasabahAlamat(tab_nasabah) as Alamat, "
@@ -22,11 +26,13 @@ std::optional<TransferTarget> lookupTransferTarget(Connection& db, const QString
 }
 
 std::optional<Rupiah> checkTransferPin(Connection& db, const QString& account, const QString& pin) {
+    if (!isLookupKey(pin))
+        return std::nullopt;
     Sql s;
     s << "SELECT tab_rfid, `cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
       << "FROM `cashless-adm`.data_tabungan_master "
       << "WHERE tab_rekening = '" << esc(account) << "' "
-      << "AND tab_pin = '" << esc(pin) << "'";
+      << "AND tab_pin = BINARY '" << esc(pin) << "'";
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;

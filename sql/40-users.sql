@@ -46,9 +46,9 @@ GRANT INSERT ON `@KIOSK_DB@`.log_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT INSERT ON `@KIOSK_DB@`.log_login TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT SELECT, UPDATE (user_session, user_last_login)
     ON `@KIOSK_DB@`.data_pengguna_alias TO '@KIOSK_USER@'@'@KIOSK_HOST@';
--- The wrong-PIN count is an INSERT ... ON DUPLICATE KEY UPDATE, which needs UPDATE on every
--- column it inserts.
-GRANT SELECT, INSERT, UPDATE (pin_kunci, pin_jumlah, pin_terakhir)
+-- PIN attempts: a key's first row is added (INSERT IGNORE), then its row is locked
+-- (SELECT ... FOR UPDATE) and its count and time are set; the key itself never changes.
+GRANT SELECT, INSERT, UPDATE (pin_jumlah, pin_terakhir)
     ON `@KIOSK_DB@`.data_pin_salah TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT EXECUTE ON FUNCTION `@KIOSK_DB@`.GetNasabahNama TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT EXECUTE ON FUNCTION `@KIOSK_DB@`.GetNasabahKelas TO '@KIOSK_USER@'@'@KIOSK_HOST@';

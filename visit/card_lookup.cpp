@@ -1,8 +1,12 @@
 #include "card_lookup.h"
 
+#include "app/typed_input.h"
+
 namespace kalinda {
 
 std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin) {
+    if (!isLookupKey(rfid) || !isLookupKey(pin))
+        return std::nullopt;
     Sql s;
     s << "SELECT `cashless-adm`.GetNasabahNama(tab_nasabah) as Nama, "
       << "`cashless-adm`.GetNasabahAlamat(tab_nasabah) as Alamat, "
@@ -13,7 +17,7 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
       << "`cashless-adm`.GetTabTransferLimit(tab_rekening, CURDATE()) as LimitTransfer, "
       << "tab_rekening, tab_saldo_efektif, tab_nasabah, tab_rfid "
       << "FROM `cashless-adm`.data_tabungan_master "
-      << "WHERE tab_rfid = '" << esc(rfid) << "' AND tab_pin = '" << esc(pin)
+      << "WHERE tab_rfid = BINARY '" << esc(rfid) << "' AND tab_pin = BINARY '" << esc(pin)
       << "' AND tab_status=1 ";
     Recordset rs = db.open(s);
     if (rs.eof())
@@ -34,20 +38,24 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
 }
 
 QString cardAccountNumber(Connection& db, const QString& rfid) {
+    if (!isLookupKey(rfid))
+        return {};
     Sql s;
-    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rfid = '"
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rfid = BINARY '"
       << esc(rfid) << "' LIMIT 1";
     Recordset rs = db.open(s);
     return rs.eof() ? QString() : rs.text(QStringLiteral("tab_rekening"));
 }
 
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin) {
+    if (!isLookupKey(pin))
+        return std::nullopt;
     Sql s;
     s << "SELECT tab_rfid,  "
       << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
       << "FROM `cashless-adm`.data_tabungan_master "
       << "WHERE tab_rekening = '" << esc(rekening) << "' "
-      << "AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
+      << "AND tab_pin = BINARY '" << esc(pin) << "' AND tab_status=1 ";
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;

@@ -23,16 +23,17 @@ struct CardAccount {
     QString tab_rfid;
 };
 
-// The active account with this card and PIN; nullopt for an unknown card, a wrong PIN or an
-// account that is not active.
+// The active account with this card and PIN, both compared byte for byte; nullopt for an
+// unknown card, a wrong PIN or an account that is not active. A card or PIN that is no lookup
+// key (isLookupKey) is not sent and finds nothing.
 std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin);
 
-// The account a card belongs to, whatever its PIN; empty for an unknown card. Asked only when
-// wrong PINs are counted.
+// The account a card belongs to, whatever its PIN; empty for an unknown card (or one that is no
+// lookup key). Asked only when PIN attempts are counted.
 QString cardAccountNumber(Connection& db, const QString& rfid);
 
 // The active balance of the visit's account when the PIN is right and the account still
-// active; nullopt otherwise.
+// active; nullopt otherwise (a PIN that is no lookup key is not sent).
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin);
 
 } // namespace kalinda

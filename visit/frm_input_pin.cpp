@@ -5,6 +5,7 @@
 #include "app/money.h"
 #include "app/parameters.h"
 #include "app/pin_guard.h"
+#include "app/typed_input.h"
 #include "card_lookup.h"
 #include "postings/posting_outcome.h"
 #include "postings/product_payment.h"
@@ -93,7 +94,14 @@ void frmInputPin::CekKartu() {
     if (txtRfid->text().size() != 10)
         return;
     const QString card = txtRfid->text();
-    QString counted; // the card's account while wrong PINs are counted
+    const QString refused = QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF");
+    // Blanks and control characters name no card: answered as an unknown card, no PIN asked.
+    if (!isLookupKey(card)) {
+        showMessage(MessageIcon::Warning, refused, this);
+        focusEntry();
+        return;
+    }
+    QString counted; // the card's account while PIN attempts are counted
     try {
         if (PinGuardRules::current().active())
             counted = cardAccountNumber(db_, card);
@@ -121,19 +129,22 @@ void frmInputPin::CekKartu() {
     }
     std::optional<CardAccount> account;
     try {
+        if (!counted.isEmpty() &&
+            !admitPinAttempt(db_, {counted}, logTransaksiHead(counted, card, {}, {}),
+                             QStringLiteral("START TRANSACTION"), this)) {
+            focusEntry();
+            return;
+        }
         account = lookupCard(db_, card, *pin);
-        if (!counted.isEmpty() && !account)
-            recordWrongPin(db_, counted);
-        else if (account)
-            recordRightPin(db_, account->tab_rekening);
+        if (account)
+            clearPinAttempts(db_, {account->tab_rekening});
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Data kartu tidak dapat dibaca."), e, this);
         focusEntry();
         return;
     }
     if (!account) {
-        showMessage(MessageIcon::Warning,
-                    QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF"), this);
+        showMessage(MessageIcon::Warning, refused, this);
         focusEntry();
         return;
     }
@@ -167,13 +178,14 @@ void frmInputPin::CekPinBayar() {
     }
     VisitState& v = screen_.visit();
     try {
-        if (refuseLockedPin(db_, v[VisitState::txtNorek], logTransaksiHead(v),
-                            v[VisitState::cboJenis], this)) {
+        if (!admitPinAttempt(db_, {v[VisitState::txtNorek]}, logTransaksiHead(v),
+                             v[VisitState::cboJenis], this)) {
             lblInfo->setText(QStringLiteral("PIN TERKUNCI!"));
             return;
         }
         const auto active = checkPaymentPin(db_, v[VisitState::txtNorek], txtRfid->text());
-        countPin(db_, v[VisitState::txtNorek], active.has_value());
+        if (active)
+            clearPinAttempts(db_, {v[VisitState::txtNorek]});
         if (!active) {
             lblInfo->setText(QStringLiteral("PIN TIDAK SESUAI!"));
             db_.execute(productPaymentLog(
@@ -205,7 +217,7 @@ void payProduct(KioskScreen& screen, frmInputPin& form, Connection& db) {
     in.cboJenis = v[VisitState::cboJenis];
     in.txtRekTujuan = v[VisitState::txtRekTujuan];
     in.channel = parameters().AppParam.Channel;
-    in.amount = parseRupiah(v[VisitState::txtNominal]).value_or(0);
+    in.amount = parseTypedAmount(v[VisitState::txtNominal]).value_or(0);
     in.balance = parseRupiah(v[VisitState::txtSaldo]).value_or(0);
 
     PostingReport report;

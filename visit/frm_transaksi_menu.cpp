@@ -2,6 +2,7 @@
 #include "app/dialogs.h"
 #include "app/money.h"
 #include "app/parameters.h"
+#include "app/typed_input.h"
 #include "frm_info.h"
 #include "frm_input_pin.h"
 #include "frm_transaksi.h"
@@ -88,7 +89,7 @@ void frmTransaksi::cmdBayar_Click() {
         return;
     }
     // Text that is not a number at all is no valid amount either.
-    const auto amount = parseRupiah(txtNominal->text());
+    const auto amount = parseTypedAmount(txtNominal->text());
     if (!amount || *amount <= 0) {
         showInfo(kNominalTidakValid, this);
         return;

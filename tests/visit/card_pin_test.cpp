@@ -31,7 +31,7 @@ protected:
     long long lookups(const StatementRecorder& r) {
         long long n = 0;
         for (const QString& s : r.statements())
-            n += s.contains(QLatin1String("WHERE tab_rfid = '")) ? 1 : 0;
+            n += s.contains(QLatin1String("WHERE tab_rfid = BINARY '")) ? 1 : 0;
         return n;
     }
 };
@@ -148,7 +148,8 @@ TEST_F(CardPinTest, ASuccessfulTapFillsTheScreenInOrder) {
                   "`cashless-adm`.GetTabTransferLimit(tab_rekening, CURDATE()) as LimitTransfer, "
                   "tab_rekening, tab_saldo_efektif, tab_nasabah, tab_rfid "
                   "FROM `cashless-adm`.data_tabungan_master "
-                  "WHERE tab_rfid = '0004417004' AND tab_pin = '456789' AND tab_status=1 "));
+                  "WHERE tab_rfid = BINARY '0004417004' AND tab_pin = BINARY '456789' AND "
+                  "tab_status=1 "));
     // After the lookup the transfer limit is refreshed.
     EXPECT_TRUE(recorder.statements().last().startsWith(
         QStringLiteral("SELECT `cashless-adm`.GetTabTransferLimit('010100000004', CURDATE()) as "
@@ -280,7 +281,7 @@ TEST_F(PaymentPinTest, SixthDigitChecksThePinAndEachWrongPinIsLoggedOnce) {
 TEST_F(PaymentPinTest, PayChecksTheProductAndTheAmountFirst) {
     dialogs.clear();
     QStringList infos;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 17; ++i) {
         dialogs.onNextModal([&](QDialog& d) {
             infos << static_cast<frmInfo&>(d).lblInfo->text();
             QTest::mouseClick(static_cast<frmInfo&>(d).cmdOK, Qt::LeftButton);
@@ -289,17 +290,19 @@ TEST_F(PaymentPinTest, PayChecksTheProductAndTheAmountFirst) {
     screen->cboJenis->setCurrentIndex(0);
     QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);
     screen->cboJenis->setCurrentIndex(3);
-    // Zero, negative, and text that is no number at all.
-    for (const char* amount : {"0", "-5", "abc", ""}) {
-        screen->txtNominal->setText(QString::fromLatin1(amount));
+    // Zero, negative, text that is no number at all, and every hostile text.
+    const QStringList hostile(std::begin(kHostileInputs), std::end(kHostileInputs));
+    for (const QString& amount : QStringList{"0", "-5", "abc", ""} + hostile) {
+        screen->txtNominal->setText(amount);
         QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);
     }
     EXPECT_EQ(infos, (QStringList{QStringLiteral("Jenis Produk harus dipilih!"),
                                   QStringLiteral("Nominal tidak valid!"),
                                   QStringLiteral("Nominal tidak valid!"),
                                   QStringLiteral("Nominal tidak valid!"),
-                                  QStringLiteral("Nominal tidak valid!")}));
-    EXPECT_EQ(dialogs.modalsShown, QStringList(5, QStringLiteral("frmInfo")));
+                                  QStringLiteral("Nominal tidak valid!")} +
+                      QStringList(12, QStringLiteral("Nominal tidak valid!"))));
+    EXPECT_EQ(dialogs.modalsShown, QStringList(17, QStringLiteral("frmInfo")));
     EXPECT_EQ(payments, 0);
 }
 

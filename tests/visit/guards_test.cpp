@@ -1,11 +1,15 @@
 #include "app/busy.h"
 #include "app/pin_guard.h"
+#include "postings/frm_transaksi_baru.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/frm_transaksi_tarik.h"
 #include "visit/idle_guard.h"
 #include "visit_fixture.h"
 
 #include <QLabel>
+#include <QRegularExpression>
+#include <thread>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -35,6 +39,16 @@ protected:
         form.view = QStringLiteral("Bayar");
         form.txtRfid->setMaxLength(6);
         form.txtRfid->setText(pin);
+    }
+    // Fills the named boxes of a new `Form` and presses SIMPAN (PROSES).
+    template <typename Form>
+    void submit(std::vector<std::pair<const char*, QString>> boxes) {
+        Form form(*screen, *db, screen.get());
+        if constexpr (std::is_same_v<Form, frmTransaksiBaru>)
+            form.view = QStringLiteral("INFAQ");
+        for (const auto& [name, text] : boxes)
+            form.template findChild<QLineEdit*>(QString::fromLatin1(name))->setText(text);
+        form.cmdSimpan->click();
     }
     void changePinWithOld(const QString& oldPin) {
         frmTransaksiGantiPin form(*screen, *db, screen.get());
@@ -133,7 +147,8 @@ TEST_F(GuardsTest, TheBlockFormCountsPerRegistrationId) {
     EXPECT_EQ(wrongPins(registrationPinKey(QStringLiteral("SPD2024001"))), 2);
     dialogs.clear();
     block(kPin);
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{kPinTerkunci});
+    tapCard(kCard, kPin); // the account the id names is locked as well
+    EXPECT_EQ(dialogs.messageTexts(), QStringList(2, kPinTerkunci));
     EXPECT_EQ(scalar(*admin, Sql("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
                                  "WHERE tab_rekening = '010100000001'")),
               kCard);
@@ -142,13 +157,68 @@ TEST_F(GuardsTest, TheBlockFormCountsPerRegistrationId) {
 TEST_F(GuardsTest, WithoutTheKeyFiftyWrongPinsChangeNothing) {
     openScreen();
     for (int i = 0; i < 50; ++i)
-        recordWrongPin(*db, kAccount);
+        EXPECT_TRUE(takePinAttempt(*db, {kAccount}));
     tapCard(kCard, QStringLiteral("000000"));
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_pin_salah")), 0);
     EXPECT_FALSE(pinLocked(*db, kAccount));
     tapCard(kCard, kPin);
     EXPECT_EQ(screen->txtNorek->text(), kAccount);
     EXPECT_FALSE(screen->idleGuard()->armed()); // no idle timeout either
+}
+
+// Every guess is counted before it is compared: two kiosks together get exactly the limit.
+TEST_F(GuardsTest, TwoKiosksGuessingAtOnceGetExactlyTheLimit) {
+    std::atomic<int> admitted{0};
+    auto kiosk = [&] {
+        auto c = kioskConnection();
+        for (int i = 0; i < 12; ++i)
+            admitted += takePinAttempt(*c, {kAccount}, PinGuardRules{15, 0});
+    };
+    std::thread a(kiosk), b(kiosk);
+    a.join();
+    b.join();
+    EXPECT_EQ(admitted.load(), 15);
+    EXPECT_EQ(wrongPins(kAccount), 15);
+}
+
+// Every box whose value reaches SQL gets each hostile text: nothing opens, pays, changes or is
+// blocked that the text does not name exactly (the school's accounts have no card, PIN, id).
+TEST_F(GuardsTest, HostileInputOpensPaysAndBlocksNothing) {
+    setApp("PinMaxAttempts", QStringLiteral("900")); // counted, never reached
+    openScreen();
+    Sql state("SELECT CONCAT(COUNT(*), (SELECT SUM(CRC32(CONCAT(tab_rfid, tab_pin))) FROM "
+              "`cashless-adm`.data_tabungan_master)) FROM `cashless-adm`.data_tabungan_trans");
+    const QString before = scalar(*admin, state);
+    StatementRecorder recorder;
+    for (const QString& t : kHostileInputs) {
+        SCOPED_TRACE(t.toStdString());
+        const QString card = t.repeated(10).left(10);
+        for (const auto& [c, p] : {std::pair{card, t}, {card, kPin}, {kCard, t}}) {
+            dialogs.clear();
+            dialogs.queueInput(p);
+            dialogs.onNextModal([&](QDialog& f) {
+                static_cast<frmInputPin&>(f).txtRfid->setText(c);
+                f.reject();
+            });
+            screen->cmdStart->click();
+            EXPECT_EQ(screen->txtNorek->text(), QString());
+        }
+        screen->visit().set(VisitState::txtNorek, QStringLiteral("020100000001")); // PIN ''
+        payWithPin(t.repeated(6).left(6));
+        submit<frmTransaksiBaru>({{"txtNominal", "1.000"}, {"txtPin", t.repeated(6)}});
+        changePinWithOld(t);
+        tapCard(kCard, kPin); // Ahmad's own visit: he knows his PIN
+        submit<frmTransaksiBaru>({{"txtNominal", t}, {"txtPin", kPin}});
+        const QString siti = QStringLiteral("010100000002"), amount = QStringLiteral("1.000");
+        for (const auto& [p, r, n] :
+             {std::tuple{t, siti, amount}, {kPin, t, amount}, {kPin, siti, t}})
+            submit<frmTransaksiTarik>({{"txtPin", p}, {"txtRekening", r}, {"txtNominal", n}});
+        for (const auto& [r, p] : {std::pair{t, t}, {t, kPin}, {QStringLiteral("SPD2024001"), t}})
+            submit<frmTransaksiBlock>({{"txtReg", r}, {"txtPin", p}});
+    }
+    EXPECT_EQ(scalar(*admin, state), before);
+    const QRegularExpression blank(QStringLiteral("tab_\\w+ = (BINARY )?'[^']*[\\s\\x00-\\x1f]"));
+    EXPECT_EQ(recorder.statements().filter(blank), QStringList());
 }
 
 class IdleTest : public GuardsTest {

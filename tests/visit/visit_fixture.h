@@ -28,6 +28,16 @@ public:
     std::vector<std::pair<QString, QByteArray>> jobs;
 };
 
+// Typed by a student who wants in: blanks, control characters, full-width forms of Ahmad's card
+// (0004417001), PIN (123456) and account (010100000001), overlong text, quotes and backslashes.
+// clang-format off
+inline const QString kHostileInputs[] = {
+    QString(), QString(10, u' '), QStringLiteral(" "), QStringLiteral("\t"),
+    QStringLiteral("1234\r\n"), QStringLiteral("12345\x01"), QStringLiteral("０００４４１７００１"),
+    QStringLiteral("１２３４５６"), QStringLiteral("０１０１０００００００１"), QString(200, u'9'),
+    QStringLiteral("'OR'1'='1"), QStringLiteral("\\'OR'1'='1'#")};
+// clang-format on
+
 // A fresh demo database, the kiosk's connection and its main screen, shown.
 class VisitFixture : public ::testing::Test {
 protected:

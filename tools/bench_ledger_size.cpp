@@ -2,19 +2,23 @@
 // block) the kiosk's own way, from the PIN check to the commit, on a small and on a large
 // ledger, and counts their round trips. The large ledger's rows are past days' sequence ids,
 // most of them on the receiving institution accounts; each size has a payer of its own with a
-// history of a few hundred rows. Every kind is measured in the same run, round after round, so
-// the ratios between the sizes compare like with like. Runs against the demo database of
-// scripts/db (start from `scripts/db reset` for a small ledger) and seeds as root over its
-// socket; see docs/benchmarks.md.
+// history of a few hundred rows. Every kind is measured in the same run, round after round.
+// Runs against the demo database of scripts/db (start from `scripts/db reset` for a small
+// ledger), first the small ledger, then the same ledger grown; with a second server
+// (--large-port) the large ledger lives there and the two sizes run interleaved, so that a
+// busy machine slows both alike. Seeds as root over the servers' sockets; see
+// docs/benchmarks.md.
 //
 //   build/tools/kalinda_bench_ledger_size [--count N] [--small ROWS] [--large ROWS]
 //       [--history ROWS] [--host H] [--port P]
 //       [--admin-socket S | --admin-user U --admin-password P]
+//       [--large-host H --large-port P --large-admin-socket S]
 
 #include "app/settings.h"
 #include "bench_server.h"
 #include "postings/block_account.h"
 #include "postings/fee_payment.h"
+#include "postings/identifiers.h"
 #include "postings/pin_change.h"
 #include "postings/posting.h"
 #include "postings/product_payment.h"
@@ -25,6 +29,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -46,9 +51,13 @@ constexpr long long kChunk = 50000;
 constexpr Rupiah kDeposit = 1000000000000;
 
 // The accounts of one ledger size: a payer with a history and two PINs it changes between,
-// and an account that the block posting blocks (and the benchmark unblocks again).
+// and an account that the block posting blocks (and the benchmark unblocks again), at the
+// server of that size.
 struct Side {
+    Connection* db = nullptr; // the kiosk
+    Connection* admin = nullptr;
     QString label;
+    int index = 0;
     long long rows = 0; // the whole ledger's rows to measure at
     QString payer, holder, card;
     QString pins[2];
@@ -58,7 +67,10 @@ struct Side {
 
 Side side(int n, const QString& label, long long rows) {
     const QString d = QString::number(n);
-    return {label,
+    return {nullptr,
+            nullptr,
+            label,
+            n - 1,
             rows,
             QStringLiteral("01990000010") + d,
             QStringLiteral("BENCH10") + d,
@@ -79,6 +91,14 @@ long long ledgerRows(Connection& db) {
     return count(db, Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans"));
 }
 
+// The day's sequence ids so far: what the daily sequence query reads.
+long long sequenceIdsToday(Connection& db) {
+    Sql s;
+    s << "SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE trans_id LIKE '"
+      << esc(sequencePrefix(kTransactionIds, QDate::currentDate())) << "%'";
+    return count(db, s);
+}
+
 void addStudent(Connection& admin, const QString& account, const QString& card,
                 const QString& holder, const QString& pin, const QString& reg) {
     Sql s;
@@ -91,13 +111,20 @@ void addStudent(Connection& admin, const QString& account, const QString& card,
     admin.execute(s);
 }
 
-// The side's accounts as a run starts: PINs and cards back to their first values, and the
-// payer's history (a deposit, then spending at the canteen on past days) up to `history` rows.
+// The side's accounts as a run starts: PINs and cards back to their first values, the payer's
+// history (a deposit, then spending at the canteen on past days) up to `history` rows, and
+// what earlier runs posted today moved to yesterday, so that every run's payer starts the day
+// with nothing spent or sent (the day's spending and transfers are read row by row).
 void prepareSide(Connection& admin, Side& side, long long history) {
     addStudent(admin, side.payer, side.card, side.holder, side.pins[0], {});
     side.pin = 0;
     addStudent(admin, side.blocked, side.blockedCard, side.holder, side.blockedPin,
                side.blockedReg);
+    Sql yesterday;
+    yesterday << "UPDATE `cashless-adm`.data_tabungan_trans SET trans_tanggal = CURDATE() - "
+              << "INTERVAL 1 DAY WHERE trans_rekening = '" << esc(side.payer)
+              << "' AND trans_tanggal = CURDATE()";
+    admin.execute(yesterday);
     Sql have;
     have << "SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE trans_rekening = '"
          << esc(side.payer) << "'";
@@ -126,6 +153,7 @@ void fillLedger(Connection& admin, long long target) {
     long long missing = target - ledgerRows(admin);
     if (missing <= 0)
         return;
+    const bool many = missing >= 100000;
     long long next = count(admin, Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans "
                                       "WHERE trans_channel = 'BENCHSEED'")) +
                      1;
@@ -146,6 +174,15 @@ void fillLedger(Connection& admin, long long target) {
         next = last + 1;
         std::cerr << "ledger: " << target - missing << " of " << target << " rows\n";
     }
+    // Many fresh rows leave the server writing pages out for a while; a school's server grew
+    // its ledger over years. Measure once it is done (or after two minutes).
+    const Sql dirty("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
+                    "WHERE VARIABLE_NAME = 'INNODB_BUFFER_POOL_PAGES_DIRTY'");
+    const Sql total("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
+                    "WHERE VARIABLE_NAME = 'INNODB_BUFFER_POOL_PAGES_TOTAL'");
+    for (int second = 0; many && second < 120 && count(admin, dirty) * 20 > count(admin, total);
+         ++second)
+        QThread::sleep(1);
 }
 
 template <typename Input>
@@ -164,8 +201,9 @@ struct Kind {
     std::function<bool(Side&)> post;   // the PIN check to the commit; true when posted
 };
 
-std::vector<Kind> kinds(Connection& db, Connection& admin) {
-    const auto pay = [&db](Side& s) {
+std::vector<Kind> kinds() {
+    const auto pay = [](Side& s) {
+        Connection& db = *s.db;
         ProductPaymentInput in;
         fillPayer(in, s);
         in.cboJenis = QStringLiteral("003 : Jajan Kantin");
@@ -174,7 +212,8 @@ std::vector<Kind> kinds(Connection& db, Connection& admin) {
         in.balance = checkPaymentPin(db, s.payer, s.pins[s.pin]).value_or(0);
         return postProductPayment(db, in).outcome == ProductPaymentResult::Outcome::Posted;
     };
-    const auto transfer = [&db](Side& s) {
+    const auto transfer = [](Side& s) {
+        Connection& db = *s.db;
         TransferInput in;
         fillPayer(in, s);
         in.txtRekening = kFriend;
@@ -183,7 +222,8 @@ std::vector<Kind> kinds(Connection& db, Connection& admin) {
         in.balance = checkTransferPin(db, s.payer, s.pins[s.pin]).value_or(0);
         return postTransfer(db, in).outcome == TransferResult::Outcome::Posted;
     };
-    const auto fee = [&db](Side& s) {
+    const auto fee = [](Side& s) {
+        Connection& db = *s.db;
         FeePaymentInput in;
         fillPayer(in, s);
         in.judul = in.jenis = QStringLiteral("INFAQ");
@@ -194,7 +234,8 @@ std::vector<Kind> kinds(Connection& db, Connection& admin) {
         return transactionPinMatches(db, s.payer, s.pins[s.pin]) &&
                postFeePayment(db, in).outcome == FeePaymentResult::Outcome::Posted;
     };
-    const auto order = [&db](Side& s) {
+    const auto order = [](Side& s) {
+        Connection& db = *s.db;
         ShopOrderInput in;
         fillPayer(in, s);
         in.deliverySlot = QStringLiteral("Malam");
@@ -207,7 +248,7 @@ std::vector<Kind> kinds(Connection& db, Connection& admin) {
         return transactionPinMatches(db, s.payer, s.pins[s.pin]) &&
                postShopOrder(db, in).outcome == ShopOrderResult::Outcome::Posted;
     };
-    const auto changePinKind = [&db](Side& s) {
+    const auto changePinKind = [](Side& s) {
         PinChangeInput in;
         in.txtNorek = s.payer;
         in.txtRfid = s.card;
@@ -215,23 +256,23 @@ std::vector<Kind> kinds(Connection& db, Connection& admin) {
         in.txtKelas = QStringLiteral("10 IPA 1");
         in.pinLama = s.pins[s.pin];
         in.pinBaru = s.pins[1 - s.pin];
-        if (changePin(db, in) != PinChangeOutcome::Changed)
+        if (changePin(*s.db, in) != PinChangeOutcome::Changed)
             return false;
         s.pin = 1 - s.pin;
         return true;
     };
-    const auto unblock = [&admin](Side& s) {
+    const auto unblock = [](Side& s) {
         Sql sql;
         sql << "UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = '" << esc(s.blockedCard)
             << "', tab_pin = '" << esc(s.blockedPin) << "' WHERE tab_rekening = '" << esc(s.blocked)
             << "'";
-        admin.execute(sql);
+        s.admin->execute(sql);
     };
-    const auto block = [&db](Side& s) {
+    const auto block = [](Side& s) {
         BlockInput in;
         in.txtReg = s.blockedReg;
         in.txtPin = s.blockedPin;
-        return blockAccount(db, in).outcome == BlockResult::Outcome::Blocked;
+        return blockAccount(*s.db, in).outcome == BlockResult::Outcome::Blocked;
     };
     const auto nothing = [](Side&) {};
     return {{"product payment", nothing, pay},      {"transfer", nothing, transfer},
@@ -252,31 +293,38 @@ double at(std::vector<double> v, double q) {
     return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1))];
 }
 
-// Every kind once untimed (caches warm), then `rounds` rounds of one posting of each kind.
-std::vector<Cell> measure(std::vector<Kind>& all, Side& side, int rounds) {
-    std::vector<Cell> cells(all.size());
+// Every kind once untimed (caches warm), then `rounds` rounds of one posting of each kind on
+// each side of `group`. cells[side][kind].
+void measure(const std::vector<Kind>& all, const std::vector<Side*>& group, int rounds,
+             std::vector<std::vector<Cell>>& cells) {
     for (int r = -1; r < rounds; ++r) {
         for (std::size_t k = 0; k < all.size(); ++k) {
-            all[k].before(side);
-            StatementRecorder recorder;
-            QElapsedTimer t;
-            t.start();
-            bool posted = false;
-            try {
-                posted = all[k].post(side);
-            } catch (const std::exception& e) {
-                std::cerr << all[k].name << ": " << e.what() << '\n';
-            }
-            const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-            if (!posted)
-                ++cells[k].failed;
-            else if (r >= 0) {
-                cells[k].ms.push_back(ms);
-                cells[k].trips.push_back(recorder.statements().size());
+            // Every other round the other side first: no side always follows the other's commit.
+            std::vector<Side*> order = group;
+            if (r % 2 != 0)
+                std::reverse(order.begin(), order.end());
+            for (Side* side : order) {
+                Cell& cell = cells[static_cast<std::size_t>(side->index)][k];
+                all[k].before(*side);
+                StatementRecorder recorder;
+                QElapsedTimer t;
+                t.start();
+                bool posted = false;
+                try {
+                    posted = all[k].post(*side);
+                } catch (const std::exception& e) {
+                    std::cerr << all[k].name << ": " << e.what() << '\n';
+                }
+                const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+                if (!posted)
+                    ++cell.failed;
+                else if (r >= 0) {
+                    cell.ms.push_back(ms);
+                    cell.trips.push_back(recorder.statements().size());
+                }
             }
         }
     }
-    return cells;
 }
 
 } // namespace
@@ -297,39 +345,81 @@ int main(int argc, char* argv[]) {
     });
     bench::addServerOptions(options);
     bench::addAdminOptions(options);
+    options.addOptions({
+        {QStringLiteral("large-host"), QStringLiteral("A second server for the large ledger."),
+         QStringLiteral("H"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("large-port"), QStringLiteral("Its port: the sizes then run interleaved."),
+         QStringLiteral("P")},
+        {QStringLiteral("large-admin-socket"), QStringLiteral("root's unix socket there."),
+         QStringLiteral("S")},
+    });
     options.process(app);
     const auto number = [&](const char* name) {
         return options.value(QString::fromLatin1(name)).toLongLong();
     };
+    const bool twoServers = options.isSet(QStringLiteral("large-port"));
 
     const ConnectParams params = bench::serverParams(options);
-    Connection db;
-    Connection admin;
-    if (!bench::connectOrSay(db, params) ||
-        !bench::connectAdminOrSay(admin, bench::adminParams(options, params)))
+    ConnectParams largeParams = params;
+    ConnectParams largeAdmin = bench::adminParams(options, params);
+    if (twoServers) {
+        largeParams.host = options.value(QStringLiteral("large-host"));
+        largeParams.port = static_cast<int>(number("large-port"));
+        largeAdmin = bench::adminParams(options, largeParams);
+        if (!options.isSet(QStringLiteral("admin-user"))) {
+            if (!options.isSet(QStringLiteral("large-admin-socket"))) {
+                std::cerr << "--large-port needs --large-admin-socket (or --admin-user)\n";
+                return 1;
+            }
+            largeAdmin.unixSocket = options.value(QStringLiteral("large-admin-socket"));
+        }
+    }
+    Connection db[2];
+    Connection admin[2];
+    if (!bench::connectOrSay(db[0], params) ||
+        !bench::connectAdminOrSay(admin[0], bench::adminParams(options, params)) ||
+        !bench::connectOrSay(db[1], largeParams) || !bench::connectAdminOrSay(admin[1], largeAdmin))
         return 1;
     try {
-        addStudent(admin, kFriend, QStringLiteral("0009900120"), QStringLiteral("BENCH120"),
-                   QStringLiteral("840000"), {});
         std::vector<Side> sides = {side(1, QStringLiteral("small"), number("small")),
                                    side(2, QStringLiteral("large"), number("large"))};
-        std::vector<Kind> all = kinds(db, admin);
-        std::vector<std::vector<Cell>> cells;
-        std::vector<long long> rows;
-        for (Side& s : sides) {
-            prepareSide(admin, s, number("history"));
-            fillLedger(admin, s.rows);
-            rows.push_back(ledgerRows(admin));
-            if (rows.back() > 2 * s.rows)
-                std::cerr << "the ledger holds " << rows.back() << " rows, more than twice "
-                          << s.rows << ": start from scripts/db reset for the "
-                          << s.label.toStdString() << " case\n";
-            cells.push_back(measure(all, s, static_cast<int>(number("count"))));
+        for (int i = 0; i < 2; ++i) {
+            sides[i].db = &db[i];
+            sides[i].admin = &admin[i];
+            addStudent(admin[i], kFriend, QStringLiteral("0009900120"), QStringLiteral("BENCH120"),
+                       QStringLiteral("840000"), {});
+            prepareSide(admin[i], sides[i], number("history"));
+        }
+        const std::vector<Kind> all = kinds();
+        const int rounds = static_cast<int>(number("count"));
+        std::vector<std::vector<Cell>> cells(2, std::vector<Cell>(all.size()));
+        std::vector<long long> rows(2);
+        const auto fill = [&](Side& s) {
+            fillLedger(*s.admin, s.rows);
+            rows[static_cast<std::size_t>(s.index)] = ledgerRows(*s.admin);
+            if (rows[static_cast<std::size_t>(s.index)] > 2 * s.rows)
+                std::cerr << "the " << s.label.toStdString() << " ledger holds "
+                          << rows[static_cast<std::size_t>(s.index)] << " rows, more than twice "
+                          << s.rows << ": start from scripts/db reset\n";
+        };
+        if (twoServers) {
+            fill(sides[0]);
+            fill(sides[1]);
+            measure(all, {&sides[0], &sides[1]}, rounds, cells);
+        } else {
+            for (Side& s : sides) {
+                fill(s);
+                measure(all, {&s}, rounds, cells);
+            }
         }
 
         std::printf("%lld postings of each kind and size, one kiosk, PIN check to commit; "
-                    "payers with %lld ledger rows\n\n",
-                    number("count"), number("history"));
+                    "payers with %lld ledger rows; %s; the day's sequence ids at the end: "
+                    "%lld and %lld\n\n",
+                    number("count"), number("history"),
+                    twoServers ? "two servers, the sizes interleaved"
+                               : "one server, the small ledger first",
+                    sequenceIdsToday(admin[0]), sequenceIdsToday(admin[1]));
         std::printf("| Posting | Round trips | %lld rows: median | p90 | %lld rows: median | p90 "
                     "| Ratio of medians |\n|---|---|---|---|---|---|---|\n",
                     rows[0], rows[1]);

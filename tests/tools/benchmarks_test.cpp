@@ -25,6 +25,10 @@ TEST(Benchmarks, EveryOneRunsAgainstAServerOfScriptsDb) {
          {"--seed", "5", "--pdf", server.folder() + QStringLiteral("/report.pdf")}},
         {"kalinda_bench_ledger_size",
          {"--count", "2", "--small", "100", "--large", "300", "--history", "20"}},
+        // The two sizes interleaved, the "second server" being the same one.
+        {"kalinda_bench_ledger_size",
+         {"--count", "2", "--small", "100", "--large", "400", "--large-port",
+          QString::number(server.port()), "--large-admin-socket", server.socketPath()}},
     };
     for (const auto& run : runs)
         expectBenchmarkRuns(QString::fromLatin1(run.name), run.args + at, env);

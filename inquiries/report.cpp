@@ -49,10 +49,13 @@ QString reportOperatorName(const QString& given) {
     return qEnvironmentVariable("USER");
 }
 
+Sql reportUsersQuery() {
+    return Sql("SELECT DISTINCT trans_reg_alias FROM data_transaksi ORDER BY trans_reg_alias");
+}
+
 QStringList reportUsers(Connection& db) {
     QStringList users;
-    Recordset rs = db.open(Sql("SELECT DISTINCT trans_reg_alias FROM data_transaksi "
-                               "ORDER BY trans_reg_alias"));
+    Recordset rs = db.open(reportUsersQuery());
     for (; !rs.eof(); rs.moveNext()) {
         // An empty user cannot be asked for: an empty filter lists every user.
         if (const QString user = rs.text(QStringLiteral("trans_reg_alias")); !user.isEmpty())

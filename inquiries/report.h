@@ -35,6 +35,8 @@ QString reportOperatorName(const QString& given = {});
 
 // The distinct registering users of the kiosk's postings, sorted, the empty one left out.
 QStringList reportUsers(Connection& db);
+// Its query, read from the index idx_reg_alias of data_transaksi.
+Sql reportUsersQuery();
 
 // The transaction report's data: the header texts, the current detail line, the running
 // number and total. A renderer calls ActiveReport_ReportStart once and then

@@ -1,12 +1,15 @@
 #include "identifiers.h"
 
+#include <QRegularExpression>
 #include <cmath>
+#include <cstring>
 
 namespace kalinda {
 
 const SequenceFamily kTransactionIds = {"SELECT MAX(RIGHT(trans_id, 4)) as Nomor ",
                                         "FROM `cashless-adm`.data_tabungan_trans ",
                                         "WHERE LEFT(trans_id, 11) = '",
+                                        "' AND trans_id LIKE '",
                                         "KLD",
                                         "yyyyMMdd",
                                         4};
@@ -14,6 +17,7 @@ const SequenceFamily kTransactionIds = {"SELECT MAX(RIGHT(trans_id, 4)) as Nomor
 const SequenceFamily kOrderCodes = {"SELECT MAX(RIGHT(order_kode, 3)) as Nomor ",
                                     "FROM `aio-kirna`.data_barang_order ",
                                     "WHERE LEFT(order_kode, 9) = '",
+                                    "' AND order_kode LIKE '",
                                     "ODR",
                                     "yyMMdd",
                                     3};
@@ -21,6 +25,7 @@ const SequenceFamily kOrderCodes = {"SELECT MAX(RIGHT(order_kode, 3)) as Nomor "
 const SequenceFamily kSessionIds = {"SELECT MAX(RIGHT(user_session, 4)) as Nomor ",
                                     "FROM data_pengguna_alias ",
                                     "WHERE LEFT(user_session, 9) = '",
+                                    "",
                                     "SES",
                                     "yyMMdd",
                                     4};
@@ -59,15 +64,31 @@ IdCapacityError::IdCapacityError(const QString& message)
     , message_(message) {}
 
 QString sequencePrefix(const SequenceFamily& family, const QDate& today) {
-    return QString::fromLatin1(family.prefix) +
-           today.toString(QString::fromLatin1(family.datePattern));
+    const QString prefix = QString::fromLatin1(family.prefix) +
+                           today.toString(QString::fromLatin1(family.datePattern));
+    // The key range below takes the prefix as a LIKE pattern: it must hold no wildcard.
+    static const QRegularExpression lettersAndDigits(QStringLiteral("^[A-Za-z0-9]+$"));
+    const auto width = std::strlen(family.prefix) + std::strlen(family.datePattern);
+    if (static_cast<std::size_t>(prefix.size()) != width ||
+        !lettersAndDigits.match(prefix).hasMatch()) {
+        throw DbError(DbError::Kind::Rejected, 0,
+                      QStringLiteral("Awalan nomor transaksi tidak valid: ") + prefix);
+    }
+    return prefix;
+}
+
+Sql sequenceQuery(const SequenceFamily& family, const QDate& today) {
+    const QString prefix = sequencePrefix(family, today);
+    Sql s;
+    s << family.selectMax << family.from << family.whereLeft << esc(prefix);
+    if (*family.keyRange.text() != '\0')
+        s << family.keyRange << esc(prefix) << "%";
+    s << "' ";
+    return s;
 }
 
 int GenerateCD(Connection& db, const SequenceFamily& family, const QDate& today) {
-    Sql s;
-    s << family.selectMax << family.from << family.whereLeft << esc(sequencePrefix(family, today))
-      << "' ";
-    Recordset rs = db.open(s);
+    Recordset rs = db.open(sequenceQuery(family, today));
     if (rs.eof() || rs.value(QStringLiteral("Nomor")).isNull())
         return 1;
     bool ok = false;

@@ -13,9 +13,12 @@ namespace kalinda {
 // A family of daily sequence ids: prefix + date + zero-padded running number, the number one
 // more than the highest already stored under today's prefix.
 struct SequenceFamily {
-    SqlText selectMax;  // "SELECT MAX(RIGHT(col, n)) as Nomor "
-    SqlText from;       // "FROM table "
-    SqlText whereLeft;  // "WHERE LEFT(col, k) = '"
+    SqlText selectMax; // "SELECT MAX(RIGHT(col, n)) as Nomor "
+    SqlText from;      // "FROM table "
+    SqlText whereLeft; // "WHERE LEFT(col, k) = '"
+    // "' AND col LIKE '" where col is the table's key: the same rows, found as a range of the
+    // key instead of by reading every row of the table. Empty for a column without a key.
+    SqlText keyRange;
     const char* prefix; // "KLD", "ODR", "SES"
     const char* datePattern;
     int digits;
@@ -38,7 +41,12 @@ private:
     QString message_;
 };
 
+// Throws DbError when the prefix would not be letters and digits of the family's full width
+// (an invalid date): such a prefix could not be matched as a range of the key.
 QString sequencePrefix(const SequenceFamily& family, const QDate& today);
+
+// The daily sequence query of today's prefix.
+Sql sequenceQuery(const SequenceFamily& family, const QDate& today);
 
 // The next running number of today's prefix (1 on an empty day).
 int GenerateCD(Connection& db, const SequenceFamily& family, const QDate& today);

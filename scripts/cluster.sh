@@ -82,10 +82,38 @@ wait_synced() { # node
     return 1
 }
 
+# As root the nodes run as $CL_USER, which must pass through every folder above theirs: a
+# folder of mktemp -d (0700) or a home folder shuts it out, and the server cannot even be
+# installed. Says which folders and what to change.
+check_cluster_dir() {
+    [ "$(id -u)" -eq 0 ] || return 0
+    if ! id "$CL_USER" >/dev/null 2>&1; then
+        log "The nodes run as the user $CL_USER when started as root, and there is no such user (install mariadb-server)"
+        return 1
+    fi
+    local dir blocked=() parent
+    dir="$(realpath -m "$CL_DIR")"
+    parent="$dir"
+    while [ "$parent" != / ]; do
+        parent="$(dirname "$parent")"
+        if [ -d "$parent" ] && ! runuser -u "$CL_USER" -- test -x "$parent" 2>/dev/null; then
+            blocked=("$parent" "${blocked[@]}")
+        fi
+    done
+    [ ${#blocked[@]} -eq 0 ] && return 0
+    log "The nodes' folders are in $dir, but the user $CL_USER, which the nodes run as when started as root, cannot enter:"
+    for parent in "${blocked[@]}"; do
+        printf '    %s\n' "$(stat -c '%A %U:%G %n' "$parent")" >&2
+    done
+    log "Let it through (chmod o+x ${blocked[*]}), or choose KALINDA_CLUSTER_DIR under a folder it can enter (e.g. /var/tmp/kalinda-cluster)."
+    return 1
+}
+
 cluster_start() { # [node]
     if [ ! -x "$(command -v mariadbd)" ] || [ ! -f "$CL_PROVIDER" ] || ! command -v rsync >/dev/null; then
         ensure_packages
     fi
+    check_cluster_dir
     local nodes=(1 2 3)
     [ -n "${1:-}" ] && nodes=("$1")
     local n
@@ -96,9 +124,13 @@ cluster_start() { # [node]
             log "Creating the data folder of node $first"
             mkdir -p "$(node_dir "$first")/tmp"
             chown -R "$CL_USER:" "$(node_dir "$first")"
-            mariadb-install-db --no-defaults --datadir="$(node_dir "$first")/data" \
+            if ! mariadb-install-db --no-defaults --datadir="$(node_dir "$first")/data" \
                 --tmpdir="$(node_dir "$first")/tmp" --user="$CL_USER" --skip-test-db \
-                --auth-root-authentication-method=socket >"$(node_dir "$first")/install.log" 2>&1
+                --auth-root-authentication-method=socket >"$(node_dir "$first")/install.log" 2>&1; then
+                log "Installing node $first's data folder failed; see $(node_dir "$first")/install.log"
+                tail -n 20 "$(node_dir "$first")/install.log" >&2 || true
+                return 1
+            fi
             fresh=1
         fi
         log "Starting a new cluster on node $first ($(node_host "$first"):$CL_PORT)"

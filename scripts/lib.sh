@@ -4,13 +4,21 @@
 KALINDA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KALINDA_BUILD_DIR="${KALINDA_BUILD_DIR:-$KALINDA_ROOT/build}"
 
-KALINDA_PACKAGES=(
-    cmake ninja-build g++ pkg-config clang-format
+# What building the kiosk and opening it on the demo database need (scripts/demo).
+KALINDA_KIOSK_PACKAGES=(
+    cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-    libmariadb-dev mariadb-server mariadb-client galera-4 rsync
-    libcups2-dev cups cups-client cups-bsd
+    libmariadb-dev mariadb-server mariadb-client
+    libcups2-dev
+    xvfb
+)
+# Everything: also the tests, the benchmarks, the cluster and the package.
+KALINDA_PACKAGES=(
+    "${KALINDA_KIOSK_PACKAGES[@]}" clang-format
+    galera-4 rsync
+    cups cups-client cups-bsd
     googletest libgtest-dev
-    xvfb poppler-utils valgrind
+    poppler-utils valgrind
     dpkg-dev lintian systemd cage xwayland qt6-wayland
 )
 
@@ -24,11 +32,14 @@ as_root() {
     fi
 }
 
-# Installs whatever of the list is missing; a machine that has everything is left alone.
+# Installs whatever of the packages named (by default KALINDA_PACKAGES) is missing; a machine
+# that has everything is left alone.
 ensure_packages() {
+    local wanted=("$@")
+    [ $# -eq 0 ] && wanted=("${KALINDA_PACKAGES[@]}")
     local missing=()
     local pkg
-    for pkg in "${KALINDA_PACKAGES[@]}"; do
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi
@@ -40,8 +51,10 @@ ensure_packages() {
     as_root apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Configures the build folder (further cmake arguments in "$@") and builds every target, or
+# only those named in KALINDA_BUILD_TARGETS.
 build_kiosk() {
-    log "Building into $KALINDA_BUILD_DIR"
+    log "Building ${KALINDA_BUILD_TARGETS:-everything} into $KALINDA_BUILD_DIR"
     # ccache is optional; where it is installed, checkouts side by side share their objects.
     local launcher=()
     if command -v ccache >/dev/null 2>&1; then
@@ -50,7 +63,12 @@ build_kiosk() {
     fi
     cmake -S "$KALINDA_ROOT" -B "$KALINDA_BUILD_DIR" -G Ninja \
         -DCMAKE_BUILD_TYPE="${KALINDA_BUILD_TYPE:-RelWithDebInfo}" "${launcher[@]}" "$@" >/dev/null
-    cmake --build "$KALINDA_BUILD_DIR"
+    local build=(cmake --build "$KALINDA_BUILD_DIR") targets
+    if [ -n "${KALINDA_BUILD_TARGETS:-}" ]; then
+        read -r -a targets <<<"$KALINDA_BUILD_TARGETS"
+        build+=(--target "${targets[@]}")
+    fi
+    "${build[@]}"
 }
 
 # A deployment setting as the build has it, or its default when there is no build yet.

@@ -75,7 +75,8 @@ if(USERS_ONLY)
     return()
 endif()
 
-foreach(f 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 35-audit-kiosk.sql)
+foreach(f 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 35-audit-kiosk.sql
+        37-kiosk-indexes.sql)
     sql_text(${f} text)
     string(APPEND script "-- ${f}\n${text}\n")
 endforeach()

@@ -1,13 +1,15 @@
 // Times product payments on a Galera cluster the way the kiosk makes them (PIN check, then the
 // posting up to its commit): K kiosks, each with its own payer, all paying one receiver, on one
 // node and spread over the nodes; payments per second, median latency and the conflicts the
-// kiosks retried. Runs against the three nodes of `scripts/db cluster`; see docs/benchmarks.md.
+// kiosks retried. Runs against the three nodes of `scripts/db cluster` and seeds its accounts
+// as root over node 1's socket; see docs/benchmarks.md.
 //
 //   build/tools/kalinda_bench_cluster [--hosts 127.0.0.2,127.0.0.3,127.0.0.4] [--port 3306]
-//                                     [--rounds N] [--per-kiosk N]
+//                                     [--rounds N] [--per-kiosk N] [--admin-socket S]
 
 #include "app/settings.h"
 #include "bench_fixture.h"
+#include "bench_server.h"
 #include "postings/posting.h"
 
 #include <QCommandLineParser>
@@ -93,6 +95,9 @@ int main(int argc, char* argv[]) {
                        QStringLiteral("N"), QStringLiteral("5")});
     options.addOption({QStringLiteral("per-kiosk"), QStringLiteral("Payments per kiosk and round."),
                        QStringLiteral("N"), QStringLiteral("20")});
+    bench::addAdminOptions(options,
+                           bench::scriptsDbFolder("KALINDA_CLUSTER_DIR", ".kalinda/cluster") +
+                               QStringLiteral("/node1/mysqld.sock"));
     options.process(app);
 
     std::vector<ConnectParams> nodes;
@@ -114,12 +119,11 @@ int main(int argc, char* argv[]) {
         {"4 kiosks, spread", {0, std::min(1, last), std::min(2, last), 0}},
     };
     try {
-        Connection db;
-        db.connect(nodes[0]);
-        if (db.status() != 0)
-            throw std::runtime_error("cannot connect: " + db.lastError().toStdString());
+        Connection admin;
+        if (!connectAdminOrSay(admin, adminParams(options, nodes[0])))
+            return 1;
         const BenchAccounts accounts = benchAccounts(4);
-        prepare(db, accounts, 1000, 1000, [](const QString&) {});
+        prepare(admin, accounts, 1000, 1000, [](const QString&) {});
         const int rounds = options.value(QStringLiteral("rounds")).toInt();
         const int perKiosk = options.value(QStringLiteral("per-kiosk")).toInt();
         for (int r = 0; r < rounds; ++r) {
@@ -137,7 +141,7 @@ int main(int argc, char* argv[]) {
                         l.retries, l.mostRetries);
             failed += l.failed;
         }
-        const int differences = reconciliationDifferences(db, accounts);
+        const int differences = reconciliationDifferences(admin, accounts);
         std::printf("reconciliation of the benchmark's accounts: %d differences\n", differences);
         return differences == 0 && failed == 0 ? 0 : 1;
     } catch (const std::exception& e) {

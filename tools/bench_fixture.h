@@ -29,9 +29,10 @@ struct BenchAccounts {
 
 BenchAccounts benchAccounts(int payers);
 
-// Creates what is missing and tops the receivers' ledgers up to the given row counts with
-// past-dated rows (a server-side sequence insert, in chunks; `progress` hears each chunk).
-void prepare(Connection& db, const BenchAccounts& accounts, long long smallRows,
+// As the administrator (`admin`): creates what is missing and tops the receivers' ledgers up to
+// the given row counts with past-dated rows (a server-side sequence insert, in chunks;
+// `progress` hears each chunk).
+void prepare(Connection& admin, const BenchAccounts& accounts, long long smallRows,
              long long largeRows, const std::function<void(const QString&)>& progress);
 
 long long ledgerRows(Connection& db, const QString& account);
@@ -42,7 +43,8 @@ ProductPaymentInput payment(const Payer& payer, const QString& receiver, Rupiah 
 // The kiosk's own way, PIN check to commit; false when the payment was refused.
 bool kioskPayment(Connection& db, const Payer& payer, const QString& receiver);
 
-// Differences the school database's reconciliation finds on these accounts (0 = none).
-int reconciliationDifferences(Connection& db, const BenchAccounts& accounts);
+// Differences the school database's reconciliation finds on these accounts (0 = none); the
+// administrator runs it.
+int reconciliationDifferences(Connection& admin, const BenchAccounts& accounts);
 
 } // namespace kalinda::bench

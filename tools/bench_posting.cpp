@@ -2,10 +2,12 @@
 // commit) against a bare Connector/C client replaying the same statements, on a receiving
 // account with a small and with a large ledger, and with several kiosks paying one receiver at
 // once. Compared variants run interleaved in one run, and every figure is a median. Runs
-// against the demo database of scripts/db unless told otherwise; see docs/benchmarks.md.
+// against the demo database of scripts/db unless told otherwise and seeds its accounts as root
+// over that server's socket; see docs/benchmarks.md.
 //
 //   build/tools/kalinda_bench_posting [--rounds N] [--small ROWS] [--large ROWS]
 //                                     [--kiosk-rounds N] [--per-kiosk N] [--callgrind N]
+//                                     [--admin-socket S | --admin-user U --admin-password P]
 
 #include "app/connection.h"
 #include "app/settings.h"
@@ -266,6 +268,7 @@ int main(int argc, char* argv[]) {
         QStringLiteral("50"));
     add("instructions", "Internal: the run under callgrind.", "N", QStringLiteral("0"));
     addServerOptions(options);
+    addAdminOptions(options);
     options.process(app);
     const auto number = [&](const char* name) {
         return options.value(QString::fromLatin1(name)).toLongLong();
@@ -281,7 +284,10 @@ int main(int argc, char* argv[]) {
             instructionCount(db, params, accounts, static_cast<int>(number("instructions")));
             return 0;
         }
-        prepare(db, accounts, number("small"), number("large"),
+        Connection admin;
+        if (!connectAdminOrSay(admin, adminParams(options, params)))
+            return 1;
+        prepare(admin, accounts, number("small"), number("large"),
                 [](const QString& line) { std::cerr << "seeding " << line.toStdString() << '\n'; });
         std::printf("receivers: %s with %lld ledger rows, %s with %lld\n",
                     qPrintable(accounts.smallReceiver), ledgerRows(db, accounts.smallReceiver),
@@ -293,7 +299,7 @@ int main(int argc, char* argv[]) {
             runCallgrind({QStringLiteral("--host"), params.host, QStringLiteral("--port"),
                           QString::number(params.port)},
                          static_cast<int>(number("callgrind")));
-        const int differences = reconciliationDifferences(db, accounts);
+        const int differences = reconciliationDifferences(admin, accounts);
         std::printf("\nreconciliation of the benchmark's accounts: %d differences\n", differences);
         return differences == 0 && failed == 0 ? 0 : 1;
     } catch (const std::exception& e) {

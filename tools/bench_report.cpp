@@ -1,6 +1,7 @@
 // Times the transaction report written as PDF and reports its pages and the process's peak
 // memory. Runs against the demo database of scripts/db unless told otherwise; with --seed N it
-// first adds N postings dated --from to the kiosk's table (`scripts/db reset` removes them).
+// first adds N postings dated --from to the kiosk's table as root over that server's socket
+// (`scripts/db reset` removes them).
 //
 //   build/tools/kalinda_bench_report [--seed N] [--from D] [--to D] [--pdf FILE] [--port P]
 
@@ -35,14 +36,19 @@ int main(int argc, char* argv[]) {
          QStringLiteral("/tmp/kalinda-bench-report.pdf")},
     });
     bench::addServerOptions(options);
+    bench::addAdminOptions(options);
     options.process(app);
 
+    const ConnectParams params = bench::serverParams(options);
     Connection db;
-    if (!bench::connectOrSay(db, bench::serverParams(options)))
+    if (!bench::connectOrSay(db, params))
         return 1;
     const QDate first = QDate::fromString(options.value(QStringLiteral("from")), Qt::ISODate);
     const QDate last = QDate::fromString(options.value(QStringLiteral("to")), Qt::ISODate);
     if (const int seed = options.value(QStringLiteral("seed")).toInt(); seed > 0) {
+        Connection admin;
+        if (!bench::connectAdminOrSay(admin, bench::adminParams(options, params)))
+            return 1;
         Sql s("INSERT INTO data_transaksi (trans_id, trans_tanggal, trans_kode, trans_rekening, "
               "trans_nasabah_nama, trans_nasabah_kelas, trans_jumlah, trans_reg_alias) "
               "SELECT CONCAT('BENCH', LPAD(seq, 8, '0')), '");
@@ -50,7 +56,7 @@ int main(int argc, char* argv[]) {
           << "', '14', CONCAT('0101', LPAD(seq, 8, '0')), CONCAT('Santri Nomor ', seq), "
              "'10 IPA 1', 1000 + seq MOD 50000, 'KLD|' FROM seq_1_to_"
           << seed;
-        db.execute(s);
+        admin.execute(s);
     }
 
     rptTransaksi report(db, LoadParameters(db).AppParam, ReportPeriod{first, last, {}},

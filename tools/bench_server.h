@@ -16,8 +16,8 @@ inline void addServerOptions(QCommandLineParser& options) {
                        DecodeSetting(builtInSettings().portLocal)});
 }
 
-// The kiosk's user at the server the options name. A benchmark's seeding and long queries
-// may keep the server busy far longer than a kiosk's statement would.
+// The kiosk's user at the server the options name. A benchmark's long queries may keep the
+// server busy far longer than a kiosk's statement would.
 inline ConnectParams serverParams(const QCommandLineParser& options) {
     ConnectParams params;
     params.host = options.value(QStringLiteral("host"));
@@ -30,12 +30,64 @@ inline ConnectParams serverParams(const QCommandLineParser& options) {
     return params;
 }
 
+// The folder of a server of scripts/db: the variable it reads (KALINDA_DB_DIR for the demo
+// server, KALINDA_CLUSTER_DIR for the cluster), else its folder in this checkout.
+inline QString scriptsDbFolder(const char* variable, const char* inCheckout) {
+    const QString set = qEnvironmentVariable(variable);
+    return set.isEmpty() ? QStringLiteral(KALINDA_SOURCE_DIR "/") + QLatin1String(inCheckout) : set;
+}
+
+// The administrator who seeds the benchmark's accounts and ledgers, since the kiosk's user may
+// not: root over `socket` (by default that of scripts/db's server), or --admin-user with
+// --admin-password over TCP at the benchmark's server.
+inline void addAdminOptions(QCommandLineParser& options, const QString& socket) {
+    options.addOption({QStringLiteral("admin-socket"),
+                       QStringLiteral("root's unix socket of the server."), QStringLiteral("S"),
+                       socket});
+    options.addOption({QStringLiteral("admin-user"),
+                       QStringLiteral("An administrator over TCP instead of root's socket."),
+                       QStringLiteral("U")});
+    options.addOption({QStringLiteral("admin-password"),
+                       QStringLiteral("The administrator's password."), QStringLiteral("P")});
+}
+
+inline void addAdminOptions(QCommandLineParser& options) {
+    addAdminOptions(options, scriptsDbFolder("KALINDA_DB_DIR", ".kalinda/db") +
+                                 QStringLiteral("/mysqld.sock"));
+}
+
+// The administrator at the server `kiosk` goes to, in the kiosk's schema.
+inline ConnectParams adminParams(const QCommandLineParser& options, const ConnectParams& kiosk) {
+    ConnectParams params = kiosk;
+    if (options.isSet(QStringLiteral("admin-user"))) {
+        params.user = options.value(QStringLiteral("admin-user"));
+        params.password = options.value(QStringLiteral("admin-password"));
+    } else {
+        params.unixSocket = options.value(QStringLiteral("admin-socket"));
+        params.user = QStringLiteral("root");
+        params.password.clear();
+    }
+    params.readTimeoutSeconds = 600;
+    params.writeTimeoutSeconds = 600;
+    params.lockWaitTimeoutSeconds = 60;
+    return params;
+}
+
 // Connects `db`; false, and why on stderr, when it could not.
 inline bool connectOrSay(Connection& db, const ConnectParams& params) {
     db.connect(params);
     if (db.status() == 0)
         return true;
     std::cerr << "cannot connect: " << db.lastError().toStdString() << '\n';
+    return false;
+}
+
+// Connects the administrator of adminParams(); false, and why, when it could not.
+inline bool connectAdminOrSay(Connection& db, const ConnectParams& params) {
+    if (connectOrSay(db, params))
+        return true;
+    std::cerr << "The benchmark seeds its data as an administrator: start scripts/db, or name "
+                 "another with --admin-socket, or --admin-user and --admin-password.\n";
     return false;
 }
 

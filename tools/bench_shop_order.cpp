@@ -1,9 +1,9 @@
 // Times shop orders of five lines the way the shop form makes them after BAYAR (the PIN check,
 // then storing and paying the order up to its commit) and counts the statements each sends.
 // Several kiosks may order from the one account at once. Runs against the demo database of
-// scripts/db; --socket gives root's socket so the account's quota and balance can be raised first.
+// scripts/db; first raises the account's quota and balance as root over that server's socket.
 //
-//   build/tools/kalinda_bench_shop_order [--count N] [--kiosks K] [--port P] [--socket S]
+//   build/tools/kalinda_bench_shop_order [--count N] [--kiosks K] [--port P] [--admin-socket S]
 
 #include "app/connection.h"
 #include "app/settings.h"
@@ -69,27 +69,18 @@ int main(int argc, char* argv[]) {
     options.addOption({QStringLiteral("kiosks"), QStringLiteral("Kiosks ordering at once."),
                        QStringLiteral("K"), QStringLiteral("1")});
     bench::addServerOptions(options);
-    options.addOption(
-        {QStringLiteral("socket"),
-         QStringLiteral("root's unix socket: lifts the account's quota and deposits."),
-         QStringLiteral("S")});
+    bench::addAdminOptions(options);
     options.process(app);
     const int count = options.value(QStringLiteral("count")).toInt();
     const int kiosks = std::max(1, options.value(QStringLiteral("kiosks")).toInt());
 
     const ConnectParams params = bench::serverParams(options);
 
-    if (options.isSet(QStringLiteral("socket"))) {
-        ConnectParams root;
-        root.unixSocket = options.value(QStringLiteral("socket"));
-        root.user = QStringLiteral("root");
-        root.database = params.database;
+    {
+        // The demo account's daily limit and balance would soon refuse the orders.
         Connection admin;
-        admin.connect(root);
-        if (admin.status() != 0) {
-            std::cerr << "cannot connect as root: " << admin.lastError().toStdString() << '\n';
+        if (!bench::connectAdminOrSay(admin, bench::adminParams(options, params)))
             return 1;
-        }
         Sql s;
         s << "UPDATE `cashless-adm`.data_tabungan_master SET tab_limit_jajan = 1000000000 "
           << "WHERE tab_rekening = '" << esc(kAccount) << "'";

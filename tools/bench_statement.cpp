@@ -1,7 +1,8 @@
 // Times SAVING MUTATION for an account with a long history: from the button to a painted,
 // filled statement, and the process's memory before, with the form open and after it closed.
 // Runs against the demo database of scripts/db unless told otherwise. It first gives the
-// account N confirmed ledger rows in the shown period (ids "BENCH…", written once, kept).
+// account N confirmed ledger rows in the shown period (ids "BENCH…", written once, kept), as
+// root over that server's socket (--admin-socket, or --admin-user and --admin-password).
 //
 //   build/tools/kalinda_bench_statement [--rows N] [--repeat R] [--port P] [--host H]
 
@@ -96,16 +97,19 @@ int main(int argc, char* argv[]) {
     options.addOption({QStringLiteral("repeat"), QStringLiteral("Openings to time."),
                        QStringLiteral("R"), QStringLiteral("5")});
     bench::addServerOptions(options);
+    bench::addAdminOptions(options);
     options.process(app);
     const int rows = options.value(QStringLiteral("rows")).toInt();
     const int repeat = std::max(1, options.value(QStringLiteral("repeat")).toInt());
 
     const ConnectParams params = bench::serverParams(options);
     Connection db;
-    if (!bench::connectOrSay(db, params))
+    Connection admin;
+    if (!bench::connectOrSay(db, params) ||
+        !bench::connectAdminOrSay(admin, bench::adminParams(options, params)))
         return 1;
     try {
-        seed(db, rows);
+        seed(admin, rows);
         parameters() = LoadParameters(db);
     } catch (const DbError& e) {
         std::cerr << e.message().toStdString() << '\n';

@@ -134,6 +134,10 @@ TEST_F(ReportTest, TheUserFilterListsOnlyThatUserWithTheExactStatement) {
         }
     }
     EXPECT_EQ(reportUsers(*db), (QStringList{"KLD|", "KLD|o'neil", "KLD|siti"}));
+    // The users come from the index, not from every copy the kiosks ever wrote.
+    Sql explain("EXPLAIN ");
+    explain << reportUsersQuery();
+    EXPECT_EQ(db->open(explain).text(QStringLiteral("key")), QStringLiteral("idx_reg_alias"));
 }
 
 TEST_F(ReportTest, ThePdfHoldsHeaderRowsTotalSignaturesAndPageNumber) {

@@ -80,7 +80,7 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
         "trans_reg_date = NOW(), trans_reg_time = NOW(),  trans_reg_alias = 'KLD|'");
     const QString nextId = QStringLiteral(
         "SELECT MAX(RIGHT(trans_id, 4)) as Nomor FROM `cashless-adm`.data_tabungan_trans WHERE "
-        "LEFT(trans_id, 11) = 'KLD20261207' ");
+        "LEFT(trans_id, 11) = 'KLD20261207' AND trans_id LIKE 'KLD20261207%' ");
     StatementRecorder recorder;
     postFeePayment(*db, sitiPays(12500), kToday);
     const QStringList posting = {

@@ -57,12 +57,24 @@ TEST_F(IdentifiersTest, StatementIsTheDailySequenceQuery) {
     EXPECT_EQ(recorder.statements(),
               (QStringList{
                   QStringLiteral("SELECT MAX(RIGHT(trans_id, 4)) as Nomor FROM `cashless-adm`."
-                                 "data_tabungan_trans WHERE LEFT(trans_id, 11) = 'KLD20261207' "),
+                                 "data_tabungan_trans WHERE LEFT(trans_id, 11) = 'KLD20261207' "
+                                 "AND trans_id LIKE 'KLD20261207%' "),
                   QStringLiteral("SELECT MAX(RIGHT(order_kode, 3)) as Nomor FROM `aio-kirna`."
-                                 "data_barang_order WHERE LEFT(order_kode, 9) = 'ODR261207' "),
+                                 "data_barang_order WHERE LEFT(order_kode, 9) = 'ODR261207' "
+                                 "AND order_kode LIKE 'ODR261207%' "),
                   QStringLiteral("SELECT MAX(RIGHT(user_session, 4)) as Nomor FROM "
                                  "data_pengguna_alias WHERE LEFT(user_session, 9) = 'SES261207' "),
               }));
+    // The day's rows are a range of the primary key, not a read of the whole table.
+    for (const SequenceFamily* family : {&kTransactionIds, &kOrderCodes}) {
+        Sql explain("EXPLAIN ");
+        explain << sequenceQuery(*family, today);
+        Recordset plan = admin->open(explain);
+        EXPECT_EQ(plan.text(QStringLiteral("type")), QStringLiteral("range"));
+        EXPECT_EQ(plan.text(QStringLiteral("key")), QStringLiteral("PRIMARY"));
+    }
+    // No date, no prefix to match: refused rather than a range over every id.
+    EXPECT_THROW(IdReg(*db, kTransactionIds, QDate()), DbError);
 }
 
 TEST_F(IdentifiersTest, OrderAndSessionFamiliesHaveTheirOwnWidth) {

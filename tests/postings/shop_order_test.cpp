@@ -121,7 +121,8 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
                        "'ODR261207001', list_barang = '");
     const QString nextId =
         QStringLiteral("SELECT MAX(RIGHT(trans_id, 4)) as Nomor FROM `cashless-adm`."
-                       "data_tabungan_trans WHERE LEFT(trans_id, 11) = 'KLD20261207' ");
+                       "data_tabungan_trans WHERE LEFT(trans_id, 11) = 'KLD20261207' "
+                       "AND trans_id LIKE 'KLD20261207%' ");
     const QStringList expected = {
         QStringLiteral("SELECT tab_rfid,  `cashless-adm`.GetTabSaldoAktif(tab_rekening, "
                        "CURDATE()) as SaldoAktif FROM `cashless-adm`.data_tabungan_master "
@@ -133,7 +134,8 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
         QStringLiteral(
             "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as SaldoAktif"),
         QStringLiteral("SELECT MAX(RIGHT(order_kode, 3)) as Nomor FROM `aio-kirna`."
-                       "data_barang_order WHERE LEFT(order_kode, 9) = 'ODR261207' "),
+                       "data_barang_order WHERE LEFT(order_kode, 9) = 'ODR261207' "
+                       "AND order_kode LIKE 'ODR261207%' "),
         QStringLiteral("INSERT INTO `aio-kirna`.data_barang_order SET order_kode = "
                        "'ODR261207001', order_tanggal = NOW(),  order_rekening = "
                        "'010100000002', order_nama = 'Siti Aminah', order_kelas = '7A', "

@@ -58,8 +58,8 @@ void PostingTransaction::readBalance(const QString& payerAccount) {
     balance_ = toRupiah(db_.open(balance).value(QStringLiteral("SaldoAktif")));
 }
 
-void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup) {
-    proof_ = PostingProof{id, lookup};
+void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup, bool paid) {
+    proof_ = PostingProof{id, lookup, paid};
 }
 
 void PostingTransaction::commit() {

@@ -17,6 +17,9 @@ namespace kalinda {
 struct PostingProof {
     QString id; // what the administration looks the posting up by
     Sql lookup; // returns a row only when the posting is stored
+    // False when a stored posting paid nothing (a shop order refused under the lock is kept
+    // unpaid): no receipt is printed for it.
+    bool paid = true;
 };
 
 // The connection was lost during COMMIT and the server could not be asked afterwards whether
@@ -78,7 +81,7 @@ public:
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }
 
-    void proveStoredBy(const QString& id, const Sql& lookup);
+    void proveStoredBy(const QString& id, const Sql& lookup, bool paid = true);
     void commit();
 
 private:

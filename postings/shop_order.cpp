@@ -164,12 +164,13 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
             if (r.outcome == ShopOrderResult::Outcome::InsufficientBalance)
                 db.execute(shopBalanceRefusedLog(in));
         }
-        // After a lost COMMIT the paid order is found by its debit row, an unpaid one by its
-        // header.
+        // After a lost COMMIT the paid order is found by its debit row, the only proof of a
+        // payment; a refused one by its header, and it never counts as paid.
         if (r.outcome == ShopOrderResult::Outcome::Posted)
             posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, r.total));
         else
-            posting.proveStoredBy(r.orderCode, orderHeaderLookup(r.orderCode, in.NoRekening));
+            posting.proveStoredBy(r.orderCode, orderHeaderLookup(r.orderCode, in.NoRekening),
+                                  false);
         posting.commit();
         return r;
     });

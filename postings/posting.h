@@ -20,6 +20,10 @@ struct PostingProof {
     // False when a stored posting paid nothing (a shop order refused under the lock is kept
     // unpaid): no receipt is printed for it.
     bool paid = true;
+    // The log row only this attempt wrote (its log_id), 0 when none: an id, an account and an
+    // amount may be another kiosk's posting that took the same daily id after ours was undone,
+    // and a PIN changed to the same PIN looks stored already.
+    qlonglong ownLogRow = 0;
 };
 
 // The connection was lost during COMMIT and the server could not be asked afterwards whether
@@ -81,6 +85,8 @@ public:
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }
 
+    // Right after the attempt's own log row was written: remembers its log_id for the proof.
+    void ownLogRowWritten();
     void proveStoredBy(const QString& id, const Sql& lookup, bool paid = true);
     void commit();
 
@@ -91,6 +97,7 @@ private:
     Transaction transaction_;
     Rupiah balance_ = 0;
     std::optional<PostingProof> proof_;
+    qlonglong ownLogRow_ = 0;
 };
 
 // Commits `transaction`; after a lost COMMIT, looks the posting up as PostingTransaction::commit

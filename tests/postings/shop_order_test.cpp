@@ -192,6 +192,7 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
                        "log_nama = 'Siti Aminah', log_kelas = '7A', log_transaksi = 'ORDER "
                        "KIRNA', log_nominal = '17500', log_keterangan = 'TRANSAKSI BERHASIL', "
                        "log_transid = 'KLD202612070001' "),
+        QStringLiteral("SELECT LAST_INSERT_ID()"),
         nextId,
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = "
                        "'KLD202612070002', trans_tanggal = NOW(), trans_kode = '15', "

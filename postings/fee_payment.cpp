@@ -57,6 +57,7 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
         db.execute(kioskCopyRow(move, copy));
         db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.judul,
                                      in.amount, kTransaksiBerhasil, r.debitId));
+        posting.ownLogRowWritten();
         // The debit row is already stored in this transaction, so the next number is past it
         // also when another kiosk posts at the same moment.
         r.creditId = insertWithSequenceId(

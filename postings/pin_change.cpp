@@ -63,6 +63,7 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
             db.execute(update);
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', "
                                        "log_keterangan = 'GANTI PIN SUKSES' "));
+            posting.ownLogRowWritten();
             posting.proveStoredBy(QStringLiteral("GANTI PIN ") + in.txtNorek,
                                   pinChangeLookup(in.txtNorek, in.pinBaru));
         } else {

@@ -60,8 +60,12 @@ void PostingTransaction::readBalance(const QString& payerAccount) {
     balance_ = toRupiah(db_.open(balance).value(QStringLiteral("SaldoAktif")));
 }
 
-void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup) {
-    proof_ = PostingProof{id, lookup};
+void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup, bool paid) {
+    proof_ = PostingProof{id, lookup, paid, ownLogRow_};
+}
+
+void PostingTransaction::ownLogRowWritten() {
+    ownLogRow_ = db_.open(Sql("SELECT LAST_INSERT_ID()")).value(0).toLongLong();
 }
 
 void PostingTransaction::commit() {
@@ -115,7 +119,13 @@ bool isPostingStored(Connection& db, const PostingProof& proof, unsigned long lo
             QThread::msleep(50);
         }
     }
-    return !db.open(proof.lookup).eof();
+    if (db.open(proof.lookup).eof())
+        return false;
+    if (proof.ownLogRow == 0)
+        return true;
+    Sql own;
+    own << "SELECT log_id FROM log_transaksi WHERE log_id = " << proof.ownLogRow;
+    return !db.open(own).eof();
 }
 
 bool transactionPinMatches(Connection& db, const QString& txtNorek, const QString& pin) {

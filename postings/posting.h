@@ -17,6 +17,13 @@ namespace kalinda {
 struct PostingProof {
     QString id; // what the administration looks the posting up by
     Sql lookup; // returns a row only when the posting is stored
+    // False when a stored posting paid nothing (a shop order refused under the lock is kept
+    // unpaid): no receipt is printed for it.
+    bool paid = true;
+    // The log row only this attempt wrote (its log_id), 0 when none: an id, an account and an
+    // amount may be another kiosk's posting that took the same daily id after ours was undone,
+    // and a PIN changed to the same PIN looks stored already.
+    qlonglong ownLogRow = 0;
 };
 
 // The connection was lost during COMMIT and the server could not be asked afterwards whether
@@ -78,7 +85,9 @@ public:
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }
 
-    void proveStoredBy(const QString& id, const Sql& lookup);
+    // Right after the attempt's own log row was written: remembers its log_id for the proof.
+    void ownLogRowWritten();
+    void proveStoredBy(const QString& id, const Sql& lookup, bool paid = true);
     void commit();
 
 private:
@@ -88,6 +97,7 @@ private:
     Transaction transaction_;
     Rupiah balance_ = 0;
     std::optional<PostingProof> proof_;
+    qlonglong ownLogRow_ = 0;
 };
 
 // Commits `transaction`; after a lost COMMIT, looks the posting up as PostingTransaction::commit

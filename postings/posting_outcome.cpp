@@ -13,12 +13,41 @@ struct PendingPosting {
     unsigned long lostSession = 0;
     QString server; // where that session ran
     std::optional<ReceiptValues> receipt;
+    QString account;        // its payer; empty outside a visit (block)
+    std::optional<Sql> log; // the head of its log row (logTransaksiHead of its visit)
+    quint64 visit = 0;      // the visit it was made in
 };
 
 // One kiosk, one thread: at most one posting can be in doubt at a time.
 std::optional<PendingPosting>& pending() {
     static std::optional<PendingPosting> posting;
     return posting;
+}
+
+quint64& visitNumber() {
+    static quint64 number = 1;
+    return number;
+}
+
+// The receipt of a posting settled as stored after its visit ended, for its account's next visit.
+struct HeldReceipt {
+    QString account;
+    ReceiptValues values;
+};
+std::optional<HeldReceipt>& heldReceipt() {
+    static std::optional<HeldReceipt> receipt;
+    return receipt;
+}
+
+// The office finds a posting settled after its visit by its log row.
+void logLateOutcome(Connection& db, const PendingPosting& posting, bool stored) {
+    const QString outcome = !stored               ? QStringLiteral("TIDAK DIBUKUKAN")
+                            : !posting.proof.paid ? QStringLiteral("TERSIMPAN TANPA PEMBAYARAN")
+                                                  : QStringLiteral("TRANSAKSI BERHASIL");
+    Sql s = *posting.log;
+    s << "', log_transaksi = 'HASIL TRANSAKSI TERTUNDA', log_keterangan = '" << esc(outcome)
+      << "', log_transid = '" << esc(posting.proof.id) << "'";
+    db.execute(s);
 }
 
 } // namespace
@@ -30,7 +59,18 @@ void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const Po
     QString text = QStringLiteral("Koneksi ke server terputus saat transaksi disimpan, sehingga "
                                   "hasilnya belum diketahui. Struk tidak dicetak.\n");
     if (e.proof()) {
-        pending() = PendingPosting{*e.proof(), e.lostSession(), db.server(), report.receipt};
+        PendingPosting kept;
+        kept.proof = *e.proof();
+        kept.lostSession = e.lostSession();
+        kept.server = db.server();
+        kept.receipt = report.receipt;
+        if (report.visit) {
+            const VisitState& visit = report.visit->visit();
+            kept.account = visit[VisitState::NoRekening];
+            kept.log = logTransaksiHead(visit);
+        }
+        kept.visit = visitNumber();
+        pending() = kept;
         text += QStringLiteral("Tanyakan transaksi %1 ke bagian administrasi sebelum "
                                "mengulanginya.")
                     .arg(e.proof()->id);
@@ -49,11 +89,30 @@ void endRefusedVisit(const PostingReport& report, QWidget* parent) {
         report.visit->MenuDisable();
     }
     showMessage(MessageIcon::Warning, kPinTidakSesuaiAtauTidakAktif, parent);
-    if (auto* form = qobject_cast<QDialog*>(parent))
-        form->reject();
+    closeForm(parent);
+}
+
+void closeForm(QWidget* form) {
+    if (auto* dialog = qobject_cast<QDialog*>(form))
+        dialog->reject();
 }
 
 } // namespace detail
+
+void visitEnded() {
+    ++visitNumber();
+}
+
+void offerSettledReceipt(Connection& db, const QString& account) {
+    if (!heldReceipt() || heldReceipt()->account != account)
+        return;
+    try {
+        keepForReprint(db, heldReceipt()->values);
+    } catch (const DbError&) {
+        return; // offered again at the next tap
+    }
+    heldReceipt().reset();
+}
 
 std::optional<QString> pendingPostingId() {
     if (!pending())
@@ -100,11 +159,39 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
         return Settlement::StillUnknown;
     }
     const PendingPosting settled = *pending();
+    if (settled.log && settled.visit != visitNumber()) {
+        // Its student has gone: whoever stands at the kiosk now is told nothing of it.
+        try {
+            logLateOutcome(db, settled, stored);
+        } catch (const DbError& e) {
+            showMessage(MessageIcon::Warning,
+                        QStringLiteral("Server belum dapat dihubungi. Silakan coba lagi.\n(%1)")
+                            .arg(e.message()),
+                        parent);
+            return Settlement::StillUnknown;
+        }
+        pending().reset();
+        if (!stored || !settled.proof.paid)
+            return Settlement::Settled;
+        if (settled.receipt) {
+            ReceiptValues values = *settled.receipt;
+            values.transId = id;
+            heldReceipt() = HeldReceipt{settled.account, values};
+        }
+        return Settlement::SettledStored;
+    }
     pending().reset();
     if (!stored) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Transaksi %1 tidak dibukukan, saldo tidak berubah.").arg(id),
                     parent);
+        return Settlement::Settled;
+    }
+    if (!settled.proof.paid) {
+        showMessage(
+            MessageIcon::Warning,
+            QStringLiteral("Pesanan %1 tersimpan tanpa pembayaran, saldo tidak berubah.").arg(id),
+            parent);
         return Settlement::Settled;
     }
     if (settled.receipt) {
@@ -114,7 +201,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     }
     showMessage(MessageIcon::Information,
                 QStringLiteral("Transaksi %1 ternyata berhasil dibukukan.").arg(id), parent);
-    return Settlement::Settled;
+    return Settlement::SettledStored;
 }
 
 } // namespace kalinda

@@ -34,8 +34,10 @@ inline const QString kPinTidakSesuaiAtauTidakAktif =
 
 enum class Settlement {
     NothingPending,
-    Settled,      // the user was told: receipt printed, or "not booked"
-    StillUnknown, // the server still cannot be asked; the user was told, it stays pending
+    Settled,       // the user was told that nothing was paid ("not booked", or an order unpaid)
+    SettledStored, // the user was told it was stored, its receipt printed: the form must not
+                   // be pressed again, or it pays a second time
+    StillUnknown,  // the server still cannot be asked; the user was told, it stays pending
 };
 
 // Settles the posting whose outcome was left unknown, if one is pending. Runs before the next
@@ -44,22 +46,36 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent = nullptr);
 // The id of the posting whose outcome is not known yet.
 std::optional<QString> pendingPostingId();
 
+// A posting in doubt is its visit's own only while that visit lasts: settled later, its outcome
+// goes to the log (log_transaksi) instead of the next student's screen, and its receipt waits
+// for its account's next visit. Called when a visit ends.
+void visitEnded();
+// At the card tap of `account`: a receipt of a posting of that account settled after its visit
+// is offered for CETAK ULANG during this visit, then dropped.
+void offerSettledReceipt(Connection& db, const QString& account);
+
 namespace detail {
 void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
                         QWidget* parent);
 void endRefusedVisit(const PostingReport& report, QWidget* parent);
+// Closes `form` when it is a dialog.
+void closeForm(QWidget* form);
 } // namespace detail
 
 // Runs a posting and shows its failures. Returns the posting's result when it ran to the end
 // (stored, also when only the look-up after a lost COMMIT found it, or refused by its own
 // rules): the form then goes its usual way. nullopt when the failure was already shown: nothing
 // booked (with the server's reason), or the outcome not known yet (the posting is kept and
-// settled before the next one), or a posting of unknown outcome still pending, or the payer
-// refused: nothing was written, the visit has ended and the form (`parent`) is closed.
+// settled before the next one), or a posting of unknown outcome still pending or just settled
+// (the form is closed when it turned out stored), or the payer refused: nothing was written,
+// the visit has ended and the form (`parent`) is closed.
 template <typename Result>
 std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingReport& report,
                                  const std::function<Result()>& post) {
-    if (settlePendingPosting(db, parent) != Settlement::NothingPending)
+    const Settlement settlement = settlePendingPosting(db, parent);
+    if (settlement == Settlement::SettledStored)
+        detail::closeForm(parent);
+    if (settlement != Settlement::NothingPending)
         return std::nullopt;
     try {
         return post();

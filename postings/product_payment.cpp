@@ -100,6 +100,7 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
         db.execute(kioskCopyRow(move, copy));
         db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.cboJenis,
                                      in.amount, kTransaksiBerhasil, r.transId));
+        posting.ownLogRowWritten();
         db.execute(creditRow(move, r.transId + QStringLiteral("##")));
         db.execute(recomputeBalance(in.NoRekening));
         db.execute(recomputeBalance(in.txtRekTujuan));

@@ -112,8 +112,8 @@ Rupiah remainingQuota(Connection& db, const QString& account) {
     return toRupiah(db.open(s).value(QStringLiteral("KuotaSisa")));
 }
 
-void writePayment(Connection& db, const ShopOrderInput& in, LedgerMove& move, ShopOrderResult& r,
-                  const QDate& today) {
+void writePayment(Connection& db, PostingTransaction& posting, const ShopOrderInput& in,
+                  LedgerMove& move, ShopOrderResult& r, const QDate& today) {
     r.transId = insertWithSequenceId(
         db, kTransactionIds,
         [&](const QString& id) { db.execute(debitRow(move, id, r.balanceAfter)); }, today);
@@ -122,6 +122,7 @@ void writePayment(Connection& db, const ShopOrderInput& in, LedgerMove& move, Sh
     db.execute(kioskCopyRow(move, copy));
     db.execute(shopCopyRow(move, copy, in.deliverySlot));
     db.execute(shopOrderLog(in, kTransaksiBerhasil, r.transId));
+    posting.ownLogRowWritten();
     r.creditId = insertWithSequenceId(
         db, kTransactionIds, [&](const QString& id) { db.execute(creditRow(move, id)); }, today);
     db.execute(recomputeBalance(in.NoRekening));
@@ -158,18 +159,20 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
             r.outcome = ShopOrderResult::Outcome::Posted;
 
         if (r.outcome == ShopOrderResult::Outcome::Posted) {
-            writePayment(db, in, move, r, today);
+            writePayment(db, posting, in, move, r, today);
         } else {
             r.balanceAfter = r.balanceBefore;
             if (r.outcome == ShopOrderResult::Outcome::InsufficientBalance)
                 db.execute(shopBalanceRefusedLog(in));
+            posting.ownLogRowWritten();
         }
-        // After a lost COMMIT the paid order is found by its debit row, an unpaid one by its
-        // header.
+        // After a lost COMMIT the paid order is found by its debit row, the only proof of a
+        // payment; a refused one by its header, and it never counts as paid.
         if (r.outcome == ShopOrderResult::Outcome::Posted)
             posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, r.total));
         else
-            posting.proveStoredBy(r.orderCode, orderHeaderLookup(r.orderCode, in.NoRekening));
+            posting.proveStoredBy(r.orderCode, orderHeaderLookup(r.orderCode, in.NoRekening),
+                                  false);
         posting.commit();
         return r;
     });

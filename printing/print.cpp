@@ -64,6 +64,11 @@ const QString& lastReceipt() {
     return lastReceiptText();
 }
 
+void keepForReprint(Connection& db, const ReceiptValues& values) {
+    const QDateTime now = QDateTime::currentDateTime();
+    lastReceiptText() = buildReceipt(readReceiptSettings(db), values, now, now, now);
+}
+
 void forgetLastReceipt() {
     lastReceiptText().clear();
 }

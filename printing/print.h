@@ -30,6 +30,9 @@ bool CetakNota(Connection& db, const ReceiptValues& values, QWidget* parent = nu
 
 // The text of the last receipt CetakNota made; empty when none or forgotten.
 const QString& lastReceipt();
+// Makes the receipt of `values` the one CETAK ULANG reprints, without printing it. Throws
+// DbError when the layout cannot be read.
+void keepForReprint(Connection& db, const ReceiptValues& values);
 void forgetLastReceipt();
 
 // The receipt with the line "SALINAN" (copy) centred under the title, margin as the title's.

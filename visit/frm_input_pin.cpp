@@ -148,6 +148,7 @@ void frmInputPin::CekKartu() {
         focusEntry();
         return;
     }
+    offerSettledReceipt(db_, account->tab_rekening);
     // The main screen reacts to each box as it is filled (photo, menu), so the order matters.
     VisitState& v = screen_.visit();
     v.set(VisitState::NoCif, account->tab_nasabah);
@@ -171,7 +172,12 @@ void frmInputPin::CekPinBayar() {
     if (txtRfid->text().size() != 6)
         return;
     // A payment whose outcome was in doubt is settled first; the student then decides anew.
-    if (settlePendingPosting(db_, this) != Settlement::NothingPending) {
+    const Settlement settlement = settlePendingPosting(db_, this);
+    if (settlement == Settlement::SettledStored) {
+        reject(); // that payment is made: one more PIN would pay it again
+        return;
+    }
+    if (settlement != Settlement::NothingPending) {
         txtRfid->clear();
         focusEntry();
         return;

@@ -2,6 +2,7 @@
 #include "app/server_switch.h"
 #include "frm_transaksi.h"
 #include "photo.h"
+#include "postings/posting_outcome.h"
 #include "printing/print.h"
 #include "printing/receipt.h"
 
@@ -49,6 +50,7 @@ void frmTransaksi::Bersih() {
     visit_.set(VisitState::txtQuota1, QStringLiteral("0"));
     visit_.set(VisitState::txtQuota2, QStringLiteral("0"));
     forgetLastReceipt(); // a copy is only ever of this visit's receipt
+    visitEnded();
 }
 
 void frmTransaksi::CekSaldoReal() {

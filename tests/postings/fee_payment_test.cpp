@@ -1,9 +1,12 @@
 #include "postings/fee_payment.h"
+#include "postings/pin_change.h"
 #include "support/mariadb_server.h"
+#include "support/tcp_proxy.h"
 
 #include <QSet>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <latch>
@@ -109,6 +112,7 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
                        "trans_reg_alias = ''"),
         head + QStringLiteral("12500', log_keterangan = 'TRANSAKSI BERHASIL', log_transid = "
                               "'KLD202612070001' "),
+        QStringLiteral("SELECT LAST_INSERT_ID()"),
         nextId,
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = "
                        "'KLD202612070002', trans_tanggal = NOW(), trans_kode = '15', "
@@ -200,6 +204,44 @@ TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
     std::cout << "[ race     ] one account: " << 2 * kRounds << " attempts, " << posted
               << " posted, " << 2 * kRounds - posted << " refused; two accounts: " << 2 * kRounds
               << " postings, " << ids.size() << " distinct ids\n";
+}
+
+// The attempt's COMMIT never reaches the server and the link stays down: nothing was kept, but
+// its outcome is in doubt. A look-alike is then stored; the look-up must not take it for ours.
+TEST_F(FeePaymentTest, ALookAlikeIsNeverTakenForThePostingInDoubt) {
+    const PinChangeInput samePin{
+        QStringLiteral("010100000002"), "0004417002", "Siti Aminah", "7A", "234567", "234567"};
+    const struct {
+        const char* name;
+        std::function<void(Connection&)> post;
+        bool again; // the look-alike is the same posting made at another kiosk
+    } cases[] = {
+        {"daily id taken again, same account and amount",
+         [](Connection& c) { postFeePayment(c, sitiPays(5000), kToday); }, true},
+        {"PIN changed to the same PIN", [&](Connection& c) { changePin(c, samePin); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TcpProxy proxy(MariaDbServer::instance().port());
+        ConnectParams p = kioskParamsThrough(proxy);
+        p.connectTimeoutSeconds = 1;
+        p.readTimeoutSeconds = 2;
+        Connection kiosk;
+        kiosk.connect(p);
+        proxy.cutAt(QByteArray("\x03"
+                               "COMMIT"),
+                    TcpProxy::Cut::BeforeSendingThenHold);
+        std::optional<PostingProof> proof;
+        try {
+            c.post(kiosk);
+        } catch (const PostingOutcomeUnknown& e) {
+            proof = e.proof();
+        }
+        ASSERT_TRUE(proof.has_value());
+        if (c.again)
+            c.post(*db);
+        EXPECT_FALSE(isPostingStored(*db, *proof, 0)) << proof->id.toStdString();
+    }
 }
 
 } // namespace

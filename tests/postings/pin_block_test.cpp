@@ -56,6 +56,7 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
                   "= '', log_rekening = '010100000002', log_rfid = '0004417002', log_nama = 'Siti "
                   "Aminah', log_kelas = '7A', log_transaksi = 'GANTI PIN', log_keterangan = "
                   "'GANTI PIN SUKSES' \n"
+                  "SELECT LAST_INSERT_ID()\n"
                   "COMMIT"));
     EXPECT_TRUE(pinChangeStored(*db, kSiti, QStringLiteral("111111")));
     recorder.clear();

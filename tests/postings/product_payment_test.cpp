@@ -190,6 +190,7 @@ TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
                        "Kantin', log_nominal = '12500', log_keterangan = 'TRANSAKSI BERHASIL', "
                        "log_transid = '") +
             id + QStringLiteral("' "),
+        QStringLiteral("SELECT LAST_INSERT_ID()"),
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '") + id +
             QStringLiteral("##', trans_tanggal = NOW(), trans_kode = '15', trans_kantor = '01',  "
                            "trans_rekening = '020100000003', trans_nasabah = '240100002', "

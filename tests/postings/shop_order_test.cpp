@@ -1,5 +1,8 @@
+#include "postings/posting_outcome.h"
 #include "postings/shop_order.h"
 #include "support/mariadb_server.h"
+#include "support/scripted_dialogs.h"
+#include "support/tcp_proxy.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -191,6 +194,7 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
                        "log_nama = 'Siti Aminah', log_kelas = '7A', log_transaksi = 'ORDER "
                        "KIRNA', log_nominal = '17500', log_keterangan = 'TRANSAKSI BERHASIL', "
                        "log_transid = 'KLD202612070001' "),
+        QStringLiteral("SELECT LAST_INSERT_ID()"),
         nextId,
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = "
                        "'KLD202612070002', trans_tanggal = NOW(), trans_kode = '15', "
@@ -221,7 +225,8 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
     EXPECT_EQ(next.transId, QStringLiteral("KLD202612070003"));
 }
 
-TEST_F(ShopOrderTest, BalanceEqualToTheTotalKeepsTheOrderUnpaidWithOneLogRow) {
+// An order of 15.000 from an account holding 15.000.
+ShopOrderInput orderOfTheWholeBalance() {
     ShopOrderInput in = sitiOrders();
     in.NoRekening = in.txtNorek = QStringLiteral("010100000005"); // 15.000
     in.Rfid = QStringLiteral("0004417005");
@@ -229,6 +234,11 @@ TEST_F(ShopOrderTest, BalanceEqualToTheTotalKeepsTheOrderUnpaidWithOneLogRow) {
     in.cart.clear();
     in.cart.add(line("K009 : Biskuit", 2500, 4));
     in.cart.add(line("K006 : Buku Tulis", 4000, 1)); // 14.000 + 1.000 = the balance
+    return in;
+}
+
+TEST_F(ShopOrderTest, BalanceEqualToTheTotalKeepsTheOrderUnpaidWithOneLogRow) {
+    const ShopOrderInput in = orderOfTheWholeBalance();
     const auto r = postShopOrder(*db, in, kToday);
     EXPECT_EQ(r.outcome, ShopOrderResult::Outcome::InsufficientBalance);
     EXPECT_EQ(count("SELECT COUNT(*) FROM `aio-kirna`.data_barang_order"), 1);
@@ -339,6 +349,34 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
               2 * count("SELECT COUNT(*) FROM `aio-kirna`.data_transaksi"));
     std::cout << "[ race     ] orders " << 2 * kRounds << ", paid " << kRounds << ", refused "
               << kRounds << ", balance 5000 after every round\n";
+}
+
+// The refusal's COMMIT answer is lost and the server stays away; settled later, the stored
+// order is found unpaid: no receipt, no "berhasil".
+TEST_F(ShopOrderTest, ARefusedOrderInDoubtIsNeverSettledAsPaid) {
+    TcpProxy proxy(MariaDbServer::instance().port());
+    ConnectParams p = kioskParamsThrough(proxy);
+    p.connectTimeoutSeconds = 1;
+    p.readTimeoutSeconds = 2;
+    db->connect(p);
+    ScriptedDialogs dialogs;
+    proxy.cutAt(QByteArray("\x03"
+                           "COMMIT"),
+                TcpProxy::Cut::AfterSendingThenHold);
+    PostingReport report;
+    report.receipt = ReceiptValues{};
+    EXPECT_FALSE(runPosting<ShopOrderResult>(*db, nullptr, report, [&] {
+        return postShopOrder(*db, orderOfTheWholeBalance(), kToday);
+    }));
+    ASSERT_TRUE(pendingPostingId().has_value());
+    proxy.hold(false);
+    dialogs.messages.clear();
+    EXPECT_EQ(settlePendingPosting(*db), Settlement::Settled);
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QStringLiteral("Pesanan ODR261207001 tersimpan tanpa pembayaran, saldo "
+                                         "tidak berubah.")});
+    EXPECT_EQ(count("SELECT COUNT(*) FROM `aio-kirna`.data_barang_order"), 1);
+    expectNoPayment();
 }
 
 } // namespace

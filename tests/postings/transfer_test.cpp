@@ -111,6 +111,7 @@ TEST_F(TransferTest, PostingWritesThePrescribedStatementsAndRows) {
                        "TABUNGAN', log_nominal = '500', log_keterangan = 'TRANSAKSI BERHASIL', "
                        " log_transid = '") +
             X + QStringLiteral("' "),
+        QStringLiteral("SELECT LAST_INSERT_ID()"),
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '") + X +
             QStringLiteral("#', trans_tanggal = NOW(), trans_kode = '15', trans_kantor = '01',  "
                            "trans_rekening = '010100000001', trans_nasabah = '240100007', "

@@ -153,7 +153,7 @@ void TcpProxy::run() {
                 lock.unlock();
                 if (cut) {
                     ++cuts_;
-                    if (how != Cut::BeforeSending) {
+                    if (how == Cut::AfterSending || how == Cut::AfterSendingThenHold) {
                         ::send(l.server, data.constData(), data.size(), MSG_NOSIGNAL);
                         orphans.push_back(l.server);
                         l.server = -1;
@@ -161,7 +161,7 @@ void TcpProxy::run() {
                         closeFd(l.server);
                     }
                     closeFd(l.client);
-                    if (how == Cut::AfterSendingThenHold)
+                    if (how == Cut::AfterSendingThenHold || how == Cut::BeforeSendingThenHold)
                         held_ = true;
                     continue;
                 }

@@ -26,9 +26,10 @@ public:
     void hold(bool held);
 
     enum class Cut {
-        BeforeSending,        // the server never sees the marked statement; both sides are closed
-        AfterSending,         // the server gets it, the client never hears back
-        AfterSendingThenHold, // as AfterSending, and from then on the link is down (hold)
+        BeforeSending,         // the server never sees the marked statement; both sides are closed
+        AfterSending,          // the server gets it, the client never hears back
+        AfterSendingThenHold,  // as AfterSending, and from then on the link is down (hold)
+        BeforeSendingThenHold, // as BeforeSending, and from then on the link is down (hold)
     };
     // Arms a cut for the next client packet that contains `marker`.
     void cutAt(const QByteArray& marker, Cut cut);

@@ -100,6 +100,16 @@ bool Connection::query(const QByteArray& text) {
 }
 
 void Connection::send(const Sql& statement, Resend resend) {
+    using Clock = std::chrono::steady_clock;
+    if (inTransaction_)
+        longestIdle_ = std::max(longestIdle_, Clock::now() - answered_);
+    QByteArray text;
+    const auto sent = [&] {
+        const bool ok = !mysql_real_query(handle_.get(), text.constData(),
+                                          static_cast<unsigned long>(text.size()));
+        answered_ = Clock::now();
+        return ok;
+    };
     const auto goneBeforeSending = [this] { return !connected_ || !handle_ || serverHungUp(); };
     if (goneBeforeSending()) {
         connected_ = false;
@@ -114,10 +124,10 @@ void Connection::send(const Sql& statement, Resend resend) {
                                                : lastError_);
     }
     // Rendered only now, on the session that runs it.
-    QByteArray text = render(statement);
+    text = render(statement);
     notifyRecorders(text);
     const auto started = std::chrono::steady_clock::now();
-    if (!mysql_real_query(handle_.get(), text.constData(), static_cast<unsigned long>(text.size())))
+    if (sent())
         return;
     const unsigned code = mysql_errno(handle_.get());
     const bool lost = kindOf(code) == DbError::Kind::Connection;
@@ -128,8 +138,7 @@ void Connection::send(const Sql& statement, Resend resend) {
         ((resend == Resend::Read && !timedOut) || (resend == Resend::IfNotSent && code == 2006));
     if (again && reconnect()) {
         text = render(statement); // the new session may read quotes otherwise
-        if (!mysql_real_query(handle_.get(), text.constData(),
-                              static_cast<unsigned long>(text.size())))
+        if (sent())
             return;
     }
     fail();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -100,6 +101,11 @@ struct ConnectParams {
     // Waiting for another kiosk's lock ends well before the read timeout, as a conflict that
     // the posting retries or refuses rather than as a lost connection.
     int lockWaitTimeoutSeconds = 5;
+    // The server ends a session that sits idle inside a transaction after this long, so a kiosk
+    // that vanished mid-posting (power, cable) frees the rows it locked. Below the lock wait: a
+    // payment queued behind such a kiosk gets the rows within its first wait. A posting sends
+    // its statements back to back (docs/deployment.md has the measured gap). 0: the server's.
+    int idleTransactionTimeoutSeconds = 3;
 };
 
 enum class Isolation { Default, ReadCommitted };
@@ -145,6 +151,9 @@ public:
 
     // The server's id of the current session (0 when there is none).
     unsigned long sessionId() const;
+    // The longest a transaction on this connection sat idle between the answer to one statement
+    // and the next statement (for measuring).
+    std::chrono::microseconds longestIdleInTransaction() const;
     // How many times the connection was opened again after a loss.
     int reconnects() const { return reconnects_; }
     // Opens the connection again with the same parameters, as a lost one is reopened; false
@@ -173,6 +182,8 @@ private:
     bool connected_ = false;
     bool inTransaction_ = false;
     unsigned long session_ = 0; // the last session, also once it is lost
+    std::chrono::steady_clock::time_point answered_;
+    std::chrono::steady_clock::duration longestIdle_{};
     int reconnects_ = 0;
     quint64 affectedRows_ = 0;
     QString lastError_;

@@ -53,9 +53,12 @@ void Connection::connect(const ConnectParams& params) {
     mysql_options(handle_.get(), MYSQL_OPT_READ_TIMEOUT, &readTimeout);
     mysql_options(handle_.get(), MYSQL_OPT_WRITE_TIMEOUT, &writeTimeout);
     mysql_options(handle_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
-    const QByteArray lockWait = "SET SESSION innodb_lock_wait_timeout = " +
-                                QByteArray::number(seconds(params.lockWaitTimeoutSeconds));
-    mysql_options(handle_.get(), MYSQL_INIT_COMMAND, lockWait.constData());
+    QByteArray init = "SET SESSION innodb_lock_wait_timeout = " +
+                      QByteArray::number(seconds(params.lockWaitTimeoutSeconds));
+    if (params.idleTransactionTimeoutSeconds > 0)
+        init += ", idle_transaction_timeout = " +
+                QByteArray::number(params.idleTransactionTimeoutSeconds);
+    mysql_options(handle_.get(), MYSQL_INIT_COMMAND, init.constData());
     if (!params.unixSocket.isEmpty()) {
         const unsigned protocol = MYSQL_PROTOCOL_SOCKET;
         mysql_options(handle_.get(), MYSQL_OPT_PROTOCOL, &protocol);
@@ -114,6 +117,10 @@ QString Connection::server() const {
     if (!params_->unixSocket.isEmpty())
         return params_->unixSocket;
     return params_->host + QLatin1Char(':') + QString::number(params_->port);
+}
+
+std::chrono::microseconds Connection::longestIdleInTransaction() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(longestIdle_);
 }
 
 unsigned long Connection::sessionId() const {

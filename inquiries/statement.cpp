@@ -53,6 +53,10 @@ Statement readStatement(Connection& db, const QString& rekening) {
     Transaction snapshot(db);
     Statement statement;
     Recordset rs = db.open(statementQuery(rekening));
+    Recordset balance = db.open(confirmedBalanceQuery(rekening));
+    // Both results are on the client now: the snapshot ends before they are read, so the
+    // server never sees it idle (it ends idle transactions after a few seconds).
+    snapshot.commit();
     statement.lines.reserve(static_cast<std::size_t>(rs.rowCount()));
     for (; !rs.eof(); rs.moveNext()) {
         StatementLine line;
@@ -67,10 +71,8 @@ Statement readStatement(Connection& db, const QString& rekening) {
         statement.lines.push_back(std::move(line));
     }
     rs.close();
-    Recordset balance = db.open(confirmedBalanceQuery(rekening));
     statement.closingBalance = balance.eof() ? 0 : toRupiah(balance.value(QStringLiteral("Saldo")));
     balance.close();
-    snapshot.commit();
     walkRunningBalance(statement.lines, statement.closingBalance);
     return statement;
 }

@@ -180,6 +180,13 @@ int kiosksAtOnce(const ConnectParams& params, const BenchAccounts& a, int rounds
                     "refused %d, failed %d\n",
                     k, throughput, throughput / one, median(l.ms), l.posted, l.refused, l.failed);
     }
+    // What the server's idle_transaction_timeout must leave room for: from the answer to one
+    // statement of a posting to the next statement sent.
+    std::chrono::microseconds idle{};
+    for (const auto& c : connections)
+        idle = std::max(idle, c->longestIdleInTransaction());
+    std::printf("  longest idle gap inside a posting, all levels: %.3f ms\n",
+                static_cast<double>(idle.count()) / 1000.0);
     int failed = 0;
     for (const auto& [k, l] : results)
         failed += l.failed;

@@ -355,6 +355,43 @@ TEST_F(ProductPaymentTest, ALostCommitIsLookedUpAndReportedAsItIs) {
     }
 }
 
+// The server ends the idle session of a kiosk that vanished after its credit row: rows free.
+TEST_F(ProductPaymentTest, AVanishedKioskFreesItsRowsWithinTheIdleTimeoutAndIsUndone) {
+    TcpProxy proxy(MariaDbServer::instance().port());
+    Connection frozen;
+    frozen.connect(kioskParamsThrough(proxy));
+    const long long rows = ledgerRows();
+    proxy.cutAt("trans_kode = '15'", TcpProxy::Cut::AfterSendingThenHold);
+    EXPECT_THROW(postProductPayment(frozen, sitiPays(12500), kToday), DbError);
+    QElapsedTimer since;
+    since.start();
+    std::atomic<int> posted{0};
+    std::vector<std::thread> kiosks;
+    for (const char* n : {"10", "11", "13"})
+        kiosks.emplace_back([&, n] {
+            ProductPaymentInput in = sitiPays(1000);
+            in.NoRekening = in.txtNorek = QStringLiteral("0101000000") + QLatin1String(n);
+            in.Rfid = in.txtRfid = QStringLiteral("00044170") + QLatin1String(n);
+            try {
+                posted += !postProductPayment(*kioskConnection(), in, kToday).transId.isEmpty();
+            } catch (...) { // refused, counted below
+            }
+        });
+    admin->execute(Sql("SET SESSION innodb_lock_wait_timeout = 120"));
+    Transaction office(*admin);
+    admin->open(Sql("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
+                    "tab_rekening IN ('010100000002', '020100000003') FOR UPDATE"));
+    const qint64 officeLocked = since.elapsed();
+    office.commit();
+    for (auto& k : kiosks)
+        k.join();
+    std::cout << "[ measure  ] vanished kiosk: office locked after " << officeLocked
+              << " ms, canteen paid 3 times after " << since.elapsed() << " ms\n";
+    EXPECT_LT(since.elapsed(), ConnectParams{}.idleTransactionTimeoutSeconds * 1000 + 1000);
+    EXPECT_EQ(posted.load(), 3);       // none refused: a refusal throws
+    EXPECT_EQ(ledgerRows(), rows + 6); // the vanished payment left nothing
+}
+
 // The same id can be another kiosk's posting: only the row with our account and amount counts.
 TEST_F(ProductPaymentTest, TheLookUpAfterALostCommitFindsOnlyThisPostingsRow) {
     postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("333333")));

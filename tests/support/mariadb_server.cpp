@@ -202,6 +202,7 @@ ConnectParams adminParamsAt(const QString& socket) {
     ConnectParams p;
     p.unixSocket = socket;
     p.user = QStringLiteral("root");
+    p.idleTransactionTimeoutSeconds = 0;
     p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
     return p;
 }

@@ -108,6 +108,19 @@ struct ConnectParams {
     int idleTransactionTimeoutSeconds = 3;
 };
 
+// What identifies a session at the server, read once right after connecting. Session ids start
+// again after a restart, so an id alone may name another kiosk's session by then.
+struct SessionIdentity {
+    unsigned long id = 0;
+    QString host;           // the client's address as the server's process list shows it
+    qint64 serverStart = 0; // the server's start, NOW() - Uptime, in seconds since 1970
+    QString gcommUuid;      // a Galera node's start: new at every start ("" without Galera)
+    QString server;         // where the connection went (Connection::server())
+
+    // The same start of the same server: its session ids are still the same sessions.
+    bool sameServerAs(const SessionIdentity& other) const;
+};
+
 enum class Isolation { Default, ReadCommitted };
 
 // One connection to the server. Every statement goes through execute() or open().
@@ -151,6 +164,13 @@ public:
 
     // The server's id of the current session (0 when there is none).
     unsigned long sessionId() const;
+    // The last session's identity, also once it is lost.
+    SessionIdentity identity() const { return identity_; }
+    // Ends `lost` (a session of this connection left behind at the server) when it still runs
+    // there: its id, its client address and the server's start must all match, else the id may
+    // be another kiosk's. True while it is still there. Opens the connection again if need be;
+    // throws DbError when the server cannot be asked.
+    bool endSession(const SessionIdentity& lost);
     // The longest a transaction on this connection sat idle between the answer to one statement
     // and the next statement (for measuring).
     std::chrono::microseconds longestIdleInTransaction() const;
@@ -174,6 +194,8 @@ private:
     void send(const Sql& statement, Resend resend);
     bool query(const QByteArray& text);
     bool serverHungUp() const;
+    bool readServer(const ConnectParams& params);
+    bool endIfStillThere(const SessionIdentity& lost);
     void drainResults();
     [[noreturn]] void fail();
 
@@ -181,7 +203,7 @@ private:
     std::optional<ConnectParams> params_;
     bool connected_ = false;
     bool inTransaction_ = false;
-    unsigned long session_ = 0; // the last session, also once it is lost
+    SessionIdentity identity_; // the last session, also once it is lost
     std::chrono::steady_clock::time_point answered_;
     std::chrono::steady_clock::duration longestIdle_{};
     int reconnects_ = 0;

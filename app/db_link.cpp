@@ -1,6 +1,7 @@
 #include "db.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <mysql.h>
 #include <poll.h>
@@ -15,7 +16,17 @@ void libraryInit() {
     std::call_once(once, [] { mysql_library_init(0, nullptr, nullptr); });
 }
 
+QString field(MYSQL_ROW row, int i) {
+    return row[i] ? QString::fromUtf8(row[i]) : QString();
+}
+
 } // namespace
+
+bool SessionIdentity::sameServerAs(const SessionIdentity& other) const {
+    // NOW() and Uptime tick in whole seconds, each on its own: one start may read one apart.
+    return server == other.server && gcommUuid == other.gcommUuid &&
+           std::abs(serverStart - other.serverStart) <= 1;
+}
 
 Connection::Connection()
     : handle_(nullptr, mysql_close) {
@@ -91,24 +102,100 @@ void Connection::connect(const ConnectParams& params) {
         handle_.reset();
         return;
     }
+    if (!readServer(params)) {
+        handle_.reset();
+        return;
+    }
     connected_ = true;
-    session_ = mysql_thread_id(handle_.get());
+}
+
+bool Connection::readServer(const ConnectParams& /*params*/) {
+    // One round trip at connecting, none later: who this session is.
+    static const QByteArray query =
+        "SELECT CONNECTION_ID(), (SELECT HOST FROM information_schema.PROCESSLIST WHERE ID = "
+        "CONNECTION_ID()), UNIX_TIMESTAMP(), VARIABLE_NAME, VARIABLE_VALUE FROM "
+        "information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME IN ('UPTIME', 'WSREP_GCOMM_UUID')";
+    SessionIdentity identity;
+    identity.id = mysql_thread_id(handle_.get());
+    identity.server = server();
+    bool read = false;
+    MYSQL_RES* result = nullptr;
+    if (!mysql_real_query(handle_.get(), query.constData(),
+                          static_cast<unsigned long>(query.size())))
+        result = mysql_store_result(handle_.get());
+    if (result) {
+        qint64 now = 0;
+        qint64 uptime = 0;
+        while (MYSQL_ROW row = mysql_fetch_row(result)) {
+            read = true;
+            identity.host = field(row, 1);
+            now = field(row, 2).toLongLong();
+            const QString name = field(row, 3);
+            const QString value = field(row, 4);
+            if (name == QLatin1String("UPTIME"))
+                uptime = value.toLongLong();
+            else if (name == QLatin1String("WSREP_GCOMM_UUID"))
+                identity.gcommUuid = value;
+        }
+        mysql_free_result(result);
+        identity.serverStart = now - uptime;
+    }
+    if (!read) {
+        lastError_ = QString::fromUtf8(mysql_error(handle_.get()));
+        return false;
+    }
+    identity_ = identity;
+    return true;
 }
 
 bool Connection::reconnect() {
     if (!params_)
         return false;
-    const unsigned long lost = session_;
+    const SessionIdentity lost = identity_;
     const ConnectParams params = *params_;
     connect(params);
     if (!connected_)
         return false;
     ++reconnects_;
     // A session behind a broken network link lives on at the server with its locks until the
-    // server notices; end it so it cannot hold the account rows. Nothing to do when it is gone.
-    if (lost != 0)
-        query("KILL " + QByteArray::number(static_cast<qulonglong>(lost)));
-    return true;
+    // server notices; end it so it cannot hold the account rows, if it is still there and ours.
+    try {
+        endIfStillThere(lost);
+    } catch (const DbError&) {
+        // The next statement finds the connection gone.
+    }
+    return connected_;
+}
+
+bool Connection::endSession(const SessionIdentity& lost) {
+    if (!connected_ || !handle_ || serverHungUp()) {
+        connected_ = false;
+        if (inTransaction_ || !reconnect())
+            throw DbError(DbError::Kind::Connection, 2006,
+                          lastError_.isEmpty() ? QStringLiteral("Tidak ada koneksi ke server")
+                                               : lastError_);
+    }
+    return endIfStillThere(lost);
+}
+
+bool Connection::endIfStillThere(const SessionIdentity& lost) {
+    // After a restart, or on another server, the same id is somebody else's session.
+    if (lost.id == 0 || lost.id == identity_.id || !lost.sameServerAs(identity_))
+        return false;
+    const QByteArray id = QByteArray::number(static_cast<qulonglong>(lost.id));
+    const QByteArray find = "SELECT HOST FROM information_schema.PROCESSLIST WHERE ID = " + id;
+    if (mysql_real_query(handle_.get(), find.constData(), static_cast<unsigned long>(find.size())))
+        fail();
+    MYSQL_RES* result = mysql_store_result(handle_.get());
+    if (!result)
+        fail();
+    const MYSQL_ROW row = mysql_fetch_row(result);
+    const bool there = row && field(row, 0) == lost.host;
+    mysql_free_result(result);
+    // Ended meanwhile, the KILL finds nothing: no matter.
+    if (there)
+        query("KILL " + id);
+    return there;
 }
 
 QString Connection::server() const {
@@ -124,7 +211,7 @@ std::chrono::microseconds Connection::longestIdleInTransaction() const {
 }
 
 unsigned long Connection::sessionId() const {
-    return connected_ ? session_ : 0;
+    return connected_ ? identity_.id : 0;
 }
 
 bool Connection::serverHungUp() const {

@@ -31,10 +31,10 @@ PayerRefused::PayerRefused()
 
 PostingOutcomeUnknown::PostingOutcomeUnknown(const DbError& cause,
                                              std::optional<PostingProof> proof,
-                                             unsigned long lostSession)
+                                             SessionIdentity lostSession)
     : DbError(DbError::Kind::Connection, cause.code(), cause.message())
     , proof_(std::move(proof))
-    , lostSession_(lostSession) {}
+    , lostSession_(std::move(lostSession)) {}
 
 PostingTransaction::PostingTransaction(Connection& db, const Payer& payer)
     : PostingTransaction(db, payer, payer.account) {}
@@ -74,7 +74,7 @@ void PostingTransaction::commit() {
 
 void commitOrLookUp(Connection& db, Transaction& transaction,
                     const std::optional<PostingProof>& proof) {
-    const unsigned long session = db.sessionId();
+    const SessionIdentity session = db.identity();
     try {
         transaction.commit();
         return;
@@ -95,29 +95,14 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
     }
 }
 
-bool isPostingStored(Connection& db, const PostingProof& proof, unsigned long lostSession) {
-    if (lostSession != 0) {
-        // A session we can still see may be running the COMMIT right now.
-        Sql alive;
-        alive << "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = "
-              << static_cast<qlonglong>(lostSession);
-        for (int i = 0; db.open(alive).value(0).toLongLong() > 0; ++i) {
-            if (i == 0) {
-                Sql kill;
-                kill << "KILL " << static_cast<qlonglong>(lostSession);
-                try {
-                    db.execute(kill);
-                } catch (const DbError& e) {
-                    if (e.kind() == DbError::Kind::Connection)
-                        throw;
-                    // Gone in the meantime.
-                }
-            }
-            if (i >= 100)
-                throw DbError(DbError::Kind::Connection, 0,
-                              QStringLiteral("Sesi lama di server belum berakhir"));
-            QThread::msleep(50);
-        }
+bool isPostingStored(Connection& db, const PostingProof& proof,
+                     const SessionIdentity& lostSession) {
+    // A session we can still see may be running the COMMIT right now.
+    for (int i = 0; db.endSession(lostSession); ++i) {
+        if (i >= 100)
+            throw DbError(DbError::Kind::Connection, 0,
+                          QStringLiteral("Sesi lama di server belum berakhir"));
+        QThread::msleep(50);
     }
     if (db.open(proof.lookup).eof())
         return false;

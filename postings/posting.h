@@ -31,15 +31,15 @@ struct PostingProof {
 class PostingOutcomeUnknown : public DbError {
 public:
     PostingOutcomeUnknown(const DbError& cause, std::optional<PostingProof> proof,
-                          unsigned long lostSession);
+                          SessionIdentity lostSession);
 
     // Empty when the posting gave no proof: it can then only be checked by hand.
     const std::optional<PostingProof>& proof() const { return proof_; }
-    unsigned long lostSession() const { return lostSession_; }
+    const SessionIdentity& lostSession() const { return lostSession_; }
 
 private:
     std::optional<PostingProof> proof_;
-    unsigned long lostSession_;
+    SessionIdentity lostSession_;
 };
 
 // The account a posting pays from, and the card the visit was opened with.
@@ -108,7 +108,7 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
 // Whether the posting is stored. The session that lost its COMMIT is ended first (it may live
 // on at the server behind a broken link), so the answer is final. Throws DbError when the
 // server cannot be asked.
-bool isPostingStored(Connection& db, const PostingProof& proof, unsigned long lostSession);
+bool isPostingStored(Connection& db, const PostingProof& proof, const SessionIdentity& lostSession);
 // On a cluster every payment to one receiver (the canteen) conflicts at COMMIT with the
 // payments taken by the other nodes at the same moment. Measured with four kiosks on three
 // nodes paying the canteen without a pause between payments: over 1,000 payments, one lost

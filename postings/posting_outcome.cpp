@@ -10,8 +10,7 @@ namespace {
 
 struct PendingPosting {
     PostingProof proof;
-    unsigned long lostSession = 0;
-    QString server; // where that session ran
+    SessionIdentity lostSession; // ended only where it still runs, never another's of its id
     std::optional<ReceiptValues> receipt;
     QString account;        // its payer; empty outside a visit (block)
     std::optional<Sql> log; // the head of its log row (logTransaksiHead of its visit)
@@ -54,15 +53,14 @@ void logLateOutcome(Connection& db, const PendingPosting& posting, bool stored) 
 
 namespace detail {
 
-void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
-                        QWidget* parent) {
+void keepUnknownPosting(Connection& /*db*/, const PostingOutcomeUnknown& e,
+                        const PostingReport& report, QWidget* parent) {
     QString text = QStringLiteral("Koneksi ke server terputus saat transaksi disimpan, sehingga "
                                   "hasilnya belum diketahui. Struk tidak dicetak.\n");
     if (e.proof()) {
         PendingPosting kept;
         kept.proof = *e.proof();
         kept.lostSession = e.lostSession();
-        kept.server = db.server();
         kept.receipt = report.receipt;
         if (report.visit) {
             const VisitState& visit = report.visit->visit();
@@ -124,14 +122,10 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     if (!pending())
         return Settlement::NothingPending;
     const QString id = pending()->proof.id;
-    // Session ids are a server's own: on another server the same id is somebody else's.
-    const auto lostSession = [&db] {
-        return db.server() == pending()->server ? pending()->lostSession : 0;
-    };
     QString serverGone; // what the kiosk says about its server when that is gone
     const auto lookUp = [&] {
         try {
-            return isPostingStored(db, pending()->proof, lostSession());
+            return isPostingStored(db, pending()->proof, pending()->lostSession);
         } catch (const DbError& e) {
             // Asked again where the kiosk is now: its server back, or the one it moved to.
             ServerSwitch* server = serverSwitch();
@@ -144,7 +138,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
             }
             if (verdict.outcome == ServerSwitch::Outcome::Moved)
                 showMessage(MessageIcon::Warning, ServerSwitch::explain(verdict), parent);
-            return isPostingStored(db, pending()->proof, lostSession());
+            return isPostingStored(db, pending()->proof, pending()->lostSession);
         }
     };
     bool stored = false;

@@ -240,7 +240,7 @@ TEST_F(FeePaymentTest, ALookAlikeIsNeverTakenForThePostingInDoubt) {
         ASSERT_TRUE(proof.has_value());
         if (c.again)
             c.post(*db);
-        EXPECT_FALSE(isPostingStored(*db, *proof, 0)) << proof->id.toStdString();
+        EXPECT_FALSE(isPostingStored(*db, *proof, {})) << proof->id.toStdString();
     }
 }
 

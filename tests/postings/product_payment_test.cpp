@@ -403,7 +403,7 @@ TEST_F(ProductPaymentTest, TheLookUpAfterALostCommitFindsOnlyThisPostingsRow) {
     };
     for (const auto& [account, amount, found] : lookups) {
         const Sql lookup = debitRowLookup(id, QString::fromLatin1(account), amount);
-        EXPECT_EQ(isPostingStored(*db, {id, lookup}, 0), found) << account << " " << amount;
+        EXPECT_EQ(isPostingStored(*db, {id, lookup}, {}), found) << account << " " << amount;
     }
 }
 

@@ -48,8 +48,10 @@ TEST_F(FailoverTest, PostingInDoubtStaysWithoutTheSettingAndIsSettledWhereTheKio
     auto other = cluster->kioskConnection(1);
     const PostingProof proof{QStringLiteral("FO-1"), Sql("SELECT 1 FROM DUAL WHERE 0")};
     const DbError lost(DbError::Kind::Connection, 2013, QStringLiteral("lost"));
-    detail::keepUnknownPosting(db, PostingOutcomeUnknown(lost, proof, other->sessionId()),
-                               PostingReport{}, nullptr);
+    SessionIdentity session = db.identity();
+    session.id = other->sessionId();
+    detail::keepUnknownPosting(db, PostingOutcomeUnknown(lost, proof, session), PostingReport{},
+                               nullptr);
     cluster->stopNode(0);
     EXPECT_EQ(settlePendingPosting(db), Settlement::StillUnknown);
     EXPECT_TRUE(dialogs.messageTexts().last().contains(

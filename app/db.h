@@ -106,6 +106,9 @@ struct ConnectParams {
     // payment queued behind such a kiosk gets the rows within its first wait. A posting sends
     // its statements back to back (docs/deployment.md has the measured gap). 0: the server's.
     int idleTransactionTimeoutSeconds = 3;
+    // Refuses a server that must not take postings (serverRefusal()). Off only for tools that
+    // watch servers as they are, joining nodes included.
+    bool soundServerOnly = true;
 };
 
 // What identifies a session at the server, read once right after connecting. Session ids start
@@ -120,6 +123,21 @@ struct SessionIdentity {
     // The same start of the same server: its session ids are still the same sessions.
     bool sameServerAs(const SessionIdentity& other) const;
 };
+
+// What the kiosk checks of a server before it uses it.
+struct ServerState {
+    bool galera = false;   // a Galera node (wsrep_on)
+    bool readOnly = false; // read_only: an async replica, say
+    QString state;         // wsrep_local_state_comment, "Synced" when it serves the cluster
+    QString status;        // wsrep_cluster_status, "Primary" in the majority's component
+    QString cluster;       // wsrep_cluster_state_uuid
+};
+
+// Why the kiosk must not use this server, or "" when it may: a read_only server never takes
+// postings; a Galera node must be Synced, in the Primary component and of `firstCluster` (the
+// cluster seen at the first connection; "" before it). A server without Galera is taken as it
+// is, unless the kiosk started on a cluster.
+QString serverRefusal(const ServerState& server, const QString& firstCluster);
 
 enum class Isolation { Default, ReadCommitted };
 
@@ -204,6 +222,7 @@ private:
     bool connected_ = false;
     bool inTransaction_ = false;
     SessionIdentity identity_; // the last session, also once it is lost
+    QString cluster_;          // the Galera cluster of the first connection
     std::chrono::steady_clock::time_point answered_;
     std::chrono::steady_clock::duration longestIdle_{};
     int reconnects_ = 0;

@@ -28,6 +28,23 @@ bool SessionIdentity::sameServerAs(const SessionIdentity& other) const {
            std::abs(serverStart - other.serverStart) <= 1;
 }
 
+QString serverRefusal(const ServerState& server, const QString& firstCluster) {
+    if (server.readOnly)
+        return QStringLiteral("Server hanya dapat dibaca (read_only), tidak menerima transaksi");
+    if (!server.galera) {
+        if (firstCluster.isEmpty())
+            return {};
+        return QStringLiteral("Server bukan node cluster %1").arg(firstCluster);
+    }
+    if (server.status != QLatin1String("Primary"))
+        return QStringLiteral("Node cluster tidak di komponen Primary (%1)").arg(server.status);
+    if (server.state != QLatin1String("Synced"))
+        return QStringLiteral("Node cluster belum sinkron (%1)").arg(server.state);
+    if (!firstCluster.isEmpty() && server.cluster != firstCluster)
+        return QStringLiteral("Node dari cluster lain (%1)").arg(server.cluster);
+    return {};
+}
+
 Connection::Connection()
     : handle_(nullptr, mysql_close) {
     libraryInit();
@@ -109,15 +126,18 @@ void Connection::connect(const ConnectParams& params) {
     connected_ = true;
 }
 
-bool Connection::readServer(const ConnectParams& /*params*/) {
-    // One round trip at connecting, none later: who this session is.
+bool Connection::readServer(const ConnectParams& params) {
+    // One round trip at connecting, none later: who this session is, and what the server is.
     static const QByteArray query =
         "SELECT CONNECTION_ID(), (SELECT HOST FROM information_schema.PROCESSLIST WHERE ID = "
-        "CONNECTION_ID()), UNIX_TIMESTAMP(), VARIABLE_NAME, VARIABLE_VALUE FROM "
-        "information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME IN ('UPTIME', 'WSREP_GCOMM_UUID')";
+        "CONNECTION_ID()), UNIX_TIMESTAMP(), @@GLOBAL.wsrep_on, @@GLOBAL.read_only, "
+        "VARIABLE_NAME, VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME "
+        "IN ('UPTIME', 'WSREP_GCOMM_UUID', 'WSREP_LOCAL_STATE_COMMENT', 'WSREP_CLUSTER_STATUS', "
+        "'WSREP_CLUSTER_STATE_UUID')";
     SessionIdentity identity;
     identity.id = mysql_thread_id(handle_.get());
     identity.server = server();
+    ServerState state;
     bool read = false;
     MYSQL_RES* result = nullptr;
     if (!mysql_real_query(handle_.get(), query.constData(),
@@ -130,19 +150,35 @@ bool Connection::readServer(const ConnectParams& /*params*/) {
             read = true;
             identity.host = field(row, 1);
             now = field(row, 2).toLongLong();
-            const QString name = field(row, 3);
-            const QString value = field(row, 4);
+            state.galera = field(row, 3) == QLatin1String("1");
+            state.readOnly = field(row, 4) == QLatin1String("1");
+            const QString name = field(row, 5);
+            const QString value = field(row, 6);
             if (name == QLatin1String("UPTIME"))
                 uptime = value.toLongLong();
             else if (name == QLatin1String("WSREP_GCOMM_UUID"))
                 identity.gcommUuid = value;
+            else if (name == QLatin1String("WSREP_LOCAL_STATE_COMMENT"))
+                state.state = value;
+            else if (name == QLatin1String("WSREP_CLUSTER_STATUS"))
+                state.status = value;
+            else if (name == QLatin1String("WSREP_CLUSTER_STATE_UUID"))
+                state.cluster = value;
         }
         mysql_free_result(result);
         identity.serverStart = now - uptime;
     }
-    if (!read) {
+    if (!read && params.soundServerOnly) {
         lastError_ = QString::fromUtf8(mysql_error(handle_.get()));
         return false;
+    }
+    if (params.soundServerOnly) {
+        if (const QString refusal = serverRefusal(state, cluster_); !refusal.isEmpty()) {
+            lastError_ = refusal;
+            return false;
+        }
+        if (state.galera && cluster_.isEmpty())
+            cluster_ = state.cluster;
     }
     identity_ = identity;
     return true;

@@ -207,6 +207,19 @@ TEST(DbConnect, FailsFastAndReportsStatus) {
     EXPECT_EQ(c.status(), 0);
 }
 
+// A Galera node is used only while it serves the kiosk's cluster; an async replica never.
+TEST(DbConnect, OnlyASoundServerIsUsed) {
+    const std::tuple<ServerState, const char*, bool> cases[] = {
+        {{true, false, "Synced", "Primary", "A"}, "A", true},
+        {{true, false, "Synced", "Primary", "B"}, "A", false},
+        {{true, false, "Donor/Desynced", "Primary", "A"}, "A", false},
+        {{false, false, "", "", ""}, "A", false},
+        {{false, true, "", "", ""}, "", false},
+    };
+    for (const auto& [state, first, taken] : cases)
+        EXPECT_EQ(serverRefusal(state, QString::fromLatin1(first)).isEmpty(), taken) << first;
+}
+
 long long scratchRows(Connection& admin) {
     return scalarInt(admin, Sql("SELECT COUNT(*) FROM scratch"));
 }

@@ -203,6 +203,7 @@ ConnectParams adminParamsAt(const QString& socket) {
     p.unixSocket = socket;
     p.user = QStringLiteral("root");
     p.idleTransactionTimeoutSeconds = 0;
+    p.soundServerOnly = false;
     p.database = QStringLiteral(KALINDA_TEST_DB_NAME);
     return p;
 }

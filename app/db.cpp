@@ -19,6 +19,7 @@ DbError::Kind kindOf(unsigned code) {
     case 2055: // lost connection at reading
     case 1053: // server shutdown in progress
     case 1927: // connection was killed
+    case 1047: // a Galera node out of the Primary component: gone for us, the statement not run
         return DbError::Kind::Connection;
     case 1205: // lock wait timeout
     case 1213: // deadlock
@@ -110,6 +111,8 @@ void Connection::send(const Sql& statement, Resend resend) {
         answered_ = Clock::now();
         return ok;
     };
+    // A read may be asked on another server once this one is gone; a write never.
+    const auto movedAway = [&] { return resend == Resend::Read && moveAway_ && moveAway_(); };
     const auto goneBeforeSending = [this] { return !connected_ || !handle_ || serverHungUp(); };
     if (goneBeforeSending()) {
         connected_ = false;
@@ -118,7 +121,7 @@ void Connection::send(const Sql& statement, Resend resend) {
         if (inTransaction_ || resend == Resend::Never)
             throw DbError(DbError::Kind::Connection, 2006,
                           QStringLiteral("Koneksi ke server terputus"));
-        if (!reconnect())
+        if (!reconnect() && !movedAway())
             throw DbError(DbError::Kind::Connection, 2006,
                           lastError_.isEmpty() ? QStringLiteral("Tidak ada koneksi ke server")
                                                : lastError_);
@@ -136,7 +139,8 @@ void Connection::send(const Sql& statement, Resend resend) {
     const bool again =
         lost && !inTransaction_ &&
         ((resend == Resend::Read && !timedOut) || (resend == Resend::IfNotSent && code == 2006));
-    if (again && reconnect()) {
+    // After a read timeout this server would only make the user wait twice; another may answer.
+    if (lost && !inTransaction_ && ((again && reconnect()) || movedAway())) {
         text = render(statement); // the new session may read quotes otherwise
         if (sent())
             return;

@@ -189,6 +189,11 @@ public:
     // be another kiosk's. True while it is still there. Opens the connection again if need be;
     // throws DbError when the server cannot be asked.
     bool endSession(const SessionIdentity& lost);
+    // Where a read goes when the server is gone and does not come back: moves the connection to
+    // another server and says whether it did (the server switch installs it). A write never
+    // goes there: it is never sent again.
+    void setMoveAway(std::function<bool()> moveAway) { moveAway_ = std::move(moveAway); }
+    const std::function<bool()>& moveAway() const { return moveAway_; }
     // The longest a transaction on this connection sat idle between the answer to one statement
     // and the next statement (for measuring).
     std::chrono::microseconds longestIdleInTransaction() const;
@@ -223,6 +228,7 @@ private:
     bool inTransaction_ = false;
     SessionIdentity identity_; // the last session, also once it is lost
     QString cluster_;          // the Galera cluster of the first connection
+    std::function<bool()> moveAway_;
     std::chrono::steady_clock::time_point answered_;
     std::chrono::steady_clock::duration longestIdle_{};
     int reconnects_ = 0;

@@ -12,9 +12,14 @@ ServerSwitch* installed = nullptr;
 ServerSwitch::ServerSwitch(Connection& db, QString profile, const EncodedSettings& stored)
     : db_(db)
     , profile_(std::move(profile))
-    , stored_(stored) {}
+    , stored_(stored) {
+    // A read that meets a dead server is sent again where the kiosk moved, so the student need
+    // not tap twice.
+    db_.setMoveAway([this] { return moveAway(); });
+}
 
 ServerSwitch::~ServerSwitch() {
+    db_.setMoveAway({});
     if (installed == this)
         installed = nullptr;
 }
@@ -47,18 +52,26 @@ ServerSwitch::Verdict ServerSwitch::connectionLost() {
     }
     if (!movesByItself())
         return verdict;
-    const QString now = failOver(db_, profile_, failover_, stored_);
-    if (now.isEmpty()) {
+    if (!moveAway()) {
         // Pointing the connection back at its own profile may have found it up again.
         if (db_.status() == 0)
             verdict.outcome = Outcome::Reconnected;
         return verdict;
     }
-    profile_ = now;
     verdict.outcome = Outcome::Moved;
     verdict.to = caption();
-    emit changed();
     return verdict;
+}
+
+bool ServerSwitch::moveAway() {
+    if (!movesByItself() || db_.inTransaction())
+        return false;
+    const QString now = failOver(db_, profile_, failover_, stored_);
+    if (now.isEmpty())
+        return false;
+    profile_ = now;
+    emit changed();
+    return true;
 }
 
 QString ServerSwitch::explain(const Verdict& verdict) {

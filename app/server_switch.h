@@ -45,6 +45,8 @@ public:
     // does not answer moves on if it may. Never inside a transaction: a connection lost there
     // is reported as gone, so nothing of the transaction is ever sent anywhere else.
     Verdict connectionLost();
+    // Moves to the next profile that answers, if the kiosk may move; no window, no message.
+    bool moveAway();
     // The one text the kiosk shows for a verdict.
     static QString explain(const Verdict& verdict);
 

@@ -79,8 +79,9 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
         transaction.commit();
         return;
     } catch (const DbError& e) {
-        // A refused COMMIT was rolled back by the server; only a lost one leaves doubt.
-        if (e.kind() != DbError::Kind::Connection)
+        // A refused COMMIT was rolled back by the server; only a lost one leaves doubt. A node
+        // out of the Primary component refuses it (1047): nothing was stored.
+        if (e.kind() != DbError::Kind::Connection || e.code() == 1047)
             throw;
         if (!proof)
             throw PostingOutcomeUnknown(e, std::nullopt, session);
@@ -97,6 +98,13 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
 
 bool isPostingStored(Connection& db, const PostingProof& proof,
                      const SessionIdentity& lostSession) {
+    // The answer of another server is not yet the truth: the lost COMMIT may still reach it.
+    struct StayOnServer {
+        Connection& db;
+        std::function<bool()> moveAway = db.moveAway();
+        ~StayOnServer() { db.setMoveAway(moveAway); }
+    } stay{db};
+    db.setMoveAway({});
     // A session we can still see may be running the COMMIT right now.
     for (int i = 0; db.endSession(lostSession); ++i) {
         if (i >= 100)

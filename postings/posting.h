@@ -106,8 +106,8 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
                     const std::optional<PostingProof>& proof);
 
 // Whether the posting is stored. The session that lost its COMMIT is ended first (it may live
-// on at the server behind a broken link), so the answer is final. Throws DbError when the
-// server cannot be asked.
+// on at the server behind a broken link), so the answer is final. Asked on the connection's own
+// server only. Throws DbError when that server cannot be asked.
 bool isPostingStored(Connection& db, const PostingProof& proof, const SessionIdentity& lostSession);
 // On a cluster every payment to one receiver (the canteen) conflicts at COMMIT with the
 // payments taken by the other nodes at the same moment. Measured with four kiosks on three

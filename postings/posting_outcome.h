@@ -3,6 +3,7 @@
 #include "app/db.h"
 #include "app/dialogs.h"
 #include "app/visit_state.h"
+#include "app/wait_notice.h"
 #include "identifiers.h"
 #include "posting.h"
 #include "printing/receipt.h"
@@ -78,6 +79,7 @@ std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingR
     if (settlement != Settlement::NothingPending)
         return std::nullopt;
     try {
+        const WaitNotice wait(parent); // gone before any message below
         return post();
     } catch (const PostingOutcomeUnknown& e) {
         detail::keepUnknownPosting(db, e, report, parent);

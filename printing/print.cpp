@@ -3,6 +3,7 @@
 #include "app/busy.h"
 #include "app/db.h"
 #include "app/dialogs.h"
+#include "app/wait_notice.h"
 #include "printer_check.h"
 #include "raw_printer.h"
 
@@ -16,24 +17,32 @@ QString& lastReceiptText() {
     return text;
 }
 
+// Sends the receipt and, with the check on, follows its job, under "Mohon tunggu…"; the
+// notice is gone before the caller says anything.
+RawPrintResult sendReceipt(const QString& namaFile, const QString& dataPrint, QWidget* parent) {
+    const WaitNotice wait(parent);
+    const RawPrintResult result = receiptPrinter().send(namaFile, receiptBytes(dataPrint));
+    // CUPS takes jobs on a stopped or paperless queue and prints them later, for somebody else.
+    if (result == RawPrintResult::Sent && printerCheckEnabled()) {
+        const BusyHold following;
+        if (!receiptPrinter().lastJobPrinted(kReceiptJobTimeoutMs))
+            return RawPrintResult::Failed;
+    }
+    return result;
+}
+
 } // namespace
 
 bool GSN_Print(const QString& namaFile, const QString& dataPrint, QWidget* parent) {
-    const RawPrintResult result = receiptPrinter().send(namaFile, receiptBytes(dataPrint));
+    const RawPrintResult result = sendReceipt(namaFile, dataPrint, parent);
     if (result == RawPrintResult::NotRecognised) {
         dialogs().message(parent, MessageIcon::Error, QStringLiteral("Printer tidak dikenali!"),
                           QStringLiteral("Error"));
         return false;
     }
-    bool printed = result == RawPrintResult::Sent;
-    // CUPS takes jobs on a stopped or paperless queue and prints them later, for somebody else.
-    if (printed && printerCheckEnabled()) {
-        const BusyHold following;
-        printed = receiptPrinter().lastJobPrinted(kReceiptJobTimeoutMs);
-    }
-    if (!printed)
+    if (result != RawPrintResult::Sent)
         showMessage(MessageIcon::Warning, kStrukTidakTercetak, parent);
-    return printed;
+    return result == RawPrintResult::Sent;
 }
 
 const QString kStrukTidakTercetak =
@@ -91,7 +100,10 @@ QString receiptCopy(const QString& receipt) {
 bool CetakUlang(QWidget* parent) {
     if (lastReceipt().isEmpty())
         return false;
-    receiptPrinter().cancelLastJob();
+    {
+        const WaitNotice wait(parent);
+        receiptPrinter().cancelLastJob();
+    }
     return GSN_Print(QStringLiteral("Struk"), receiptCopy(lastReceipt()), parent);
 }
 

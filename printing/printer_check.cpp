@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/parameters.h"
+#include "app/wait_notice.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -58,7 +59,11 @@ bool printerCheckEnabled() {
 bool printerReadyOrAccepted(QWidget* parent) {
     if (!printerCheckEnabled())
         return true;
-    const QString problem = printerProblem(defaultPrinterStatus());
+    const PrinterStatus status = [parent] {
+        const WaitNotice wait(parent);
+        return defaultPrinterStatus();
+    }();
+    const QString problem = printerProblem(status);
     if (problem.isEmpty())
         return true;
     frmPrinterWarning form(problem, parent);

@@ -4,6 +4,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/tcp_proxy.h"
 
+#include <QWidget>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -365,7 +366,11 @@ TEST_F(ShopOrderTest, ARefusedOrderInDoubtIsNeverSettledAsPaid) {
                 TcpProxy::Cut::AfterSendingThenHold);
     PostingReport report;
     report.receipt = ReceiptValues{};
-    EXPECT_FALSE(runPosting<ShopOrderResult>(*db, nullptr, report, [&] {
+    QWidget form; // "Mohon tunggu…" lies over it while the link hangs, and is gone before a word
+    form.show();
+    dialogs.onMessage = [](const auto&) { EXPECT_FALSE(WaitNotice::shown()); };
+    EXPECT_FALSE(runPosting<ShopOrderResult>(*db, &form, report, [&] {
+        EXPECT_TRUE(WaitNotice::shown());
         return postShopOrder(*db, orderOfTheWholeBalance(), kToday);
     }));
     ASSERT_TRUE(pendingPostingId().has_value());

@@ -98,11 +98,13 @@ TEST_F(ProductPaymentFormTest, APaymentPostsPrintsThenSaysSuccessAndKeepsTheVisi
     EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("12.500"));
     std::size_t printedAtSuccess = 99;
     dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
+        EXPECT_FALSE(WaitNotice::shown());
         if (m.text == QLatin1String("Transaksi Sukses"))
             printedAtSuccess = printer.jobs.size();
     };
     EXPECT_EQ(payWithPin(QStringLiteral("234567")), QStringLiteral("TRANSAKSI BERHASIL"));
     EXPECT_EQ(printedAtSuccess, 1u); // the receipt came before the message
+    EXPECT_EQ(printer.waitShown, std::vector<bool>{true});
     ASSERT_EQ(dialogs.messages.back().icon, MessageIcon::Information);
 
     const VisitState& v = screen->visit();

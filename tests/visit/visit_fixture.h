@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/parameters.h"
+#include "app/wait_notice.h"
 #include "printing/raw_printer.h"
 #include "support/mariadb_server.h"
 #include "support/scripted_dialogs.h"
@@ -23,9 +24,11 @@ class RecordingPrinter final : public RawPrinter {
 public:
     RawPrintResult send(const QString& name, const QByteArray& data) override {
         jobs.push_back({name, data});
+        waitShown.push_back(WaitNotice::shown());
         return RawPrintResult::Sent;
     }
     std::vector<std::pair<QString, QByteArray>> jobs;
+    std::vector<bool> waitShown; // whether "Mohon tunggu…" was up while each job was sent
 };
 
 // Typed by a student who wants in: blanks, control characters, full-width forms of Ahmad's card

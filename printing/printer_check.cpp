@@ -3,18 +3,19 @@
 #include "app/dialogs.h"
 #include "app/parameters.h"
 #include "app/wait_notice.h"
+#include "cups_link.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cups/cups.h>
 
 namespace kalinda {
 
 PrinterStatus defaultPrinterStatus() {
     PrinterStatus status;
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    const CupsLink link;
+    cups_dest_t* dest = link.http() ? cupsGetNamedDest(link.http(), nullptr, nullptr) : nullptr;
     if (!dest)
         return status;
     status.found = true;

@@ -1,5 +1,7 @@
 #include "postings/posting_outcome.h"
+#include "printing/cups_link.h"
 #include "printing/print.h"
+#include "printing/printer_check.h"
 #include "printing/raw_printer.h"
 #include "printing/receipt.h"
 #include "support/cups_server.h"
@@ -9,8 +11,10 @@
 #include "visit_fixture.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <cups/cups.h>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -293,6 +297,34 @@ TEST_F(ProductPaymentFormTest, TheReceiptArrivesByteForByteInTheRawQueue) {
          t = t.addSecs(1))
         matched = cups.output() == receiptBytes(buildReceipt(settings, values, t, t, t));
     EXPECT_TRUE(matched) << cups.output().toStdString();
+}
+
+// A scheduler that takes the connection and never answers costs the receipt, never the
+// payment: the printer check and the print each give up after their timeout.
+TEST_F(ProductPaymentFormTest, AHungSchedulerCostsTheReceiptNotThePayment) {
+    TcpProxy hung(MariaDbServer::instance().port());
+    hung.hold(true); // takes every connection and answers nothing
+    struct Restore {
+        ~Restore() { cupsSetServer(nullptr); }
+    } restore;
+    cupsSetServer(("127.0.0.1:" + QByteArray::number(hung.port())).constData());
+    setReceiptPrinter(nullptr);
+    parameters().AppParam.PrinterCheck = QStringLiteral("1");
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("2500"));
+    dialogs.clear();
+    dialogs.onNextModal([](QDialog& d) {
+        QTest::mouseClick(static_cast<frmPrinterWarning&>(d).cmdLanjut, Qt::LeftButton);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(payWithPin(QStringLiteral("234567")), QStringLiteral("TRANSAKSI BERHASIL"));
+    EXPECT_LT(clock.elapsed(), 4 * kCupsTimeoutMs); // the check and the print, about 6 s each
+    EXPECT_EQ(dialogs.messageTexts(),
+              (QStringList{kStrukTidakTercetak, QStringLiteral("Transaksi Sukses")}));
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_keterangan = "
+                        "'TRANSAKSI BERHASIL'")),
+              1);
 }
 
 } // namespace

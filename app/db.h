@@ -119,6 +119,9 @@ struct SessionIdentity {
     qint64 serverStart = 0; // the server's start, NOW() - Uptime, in seconds since 1970
     QString gcommUuid;      // a Galera node's start: new at every start ("" without Galera)
     QString server;         // where the connection went (Connection::server())
+    // A Galera node's client address as the cluster lists it (wsrep_incoming_addresses), so
+    // its membership can be checked from another node ("" without Galera).
+    QString incomingAddress;
 
     // The same start of the same server: its session ids are still the same sessions.
     bool sameServerAs(const SessionIdentity& other) const;

@@ -133,7 +133,7 @@ bool Connection::readServer(const ConnectParams& params) {
         "CONNECTION_ID()), UNIX_TIMESTAMP(), @@GLOBAL.wsrep_on, @@GLOBAL.read_only, "
         "VARIABLE_NAME, VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE VARIABLE_NAME "
         "IN ('UPTIME', 'WSREP_GCOMM_UUID', 'WSREP_LOCAL_STATE_COMMENT', 'WSREP_CLUSTER_STATUS', "
-        "'WSREP_CLUSTER_STATE_UUID')";
+        "'WSREP_CLUSTER_STATE_UUID', 'WSREP_LOCAL_INDEX', 'WSREP_INCOMING_ADDRESSES')";
     SessionIdentity identity;
     identity.id = mysql_thread_id(handle_.get());
     identity.server = server();
@@ -146,6 +146,8 @@ bool Connection::readServer(const ConnectParams& params) {
     if (result) {
         qint64 now = 0;
         qint64 uptime = 0;
+        int localIndex = -1;
+        QStringList incoming;
         while (MYSQL_ROW row = mysql_fetch_row(result)) {
             read = true;
             identity.host = field(row, 1);
@@ -164,7 +166,14 @@ bool Connection::readServer(const ConnectParams& params) {
                 state.status = value;
             else if (name == QLatin1String("WSREP_CLUSTER_STATE_UUID"))
                 state.cluster = value;
+            else if (name == QLatin1String("WSREP_LOCAL_INDEX"))
+                localIndex = value.toInt();
+            else if (name == QLatin1String("WSREP_INCOMING_ADDRESSES"))
+                incoming = value.split(QLatin1Char(','));
         }
+        // The list is in the order of the members, which wsrep_local_index counts.
+        if (state.galera && localIndex >= 0 && localIndex < incoming.size())
+            identity.incomingAddress = incoming[localIndex].trimmed();
         mysql_free_result(result);
         identity.serverStart = now - uptime;
     }

@@ -24,6 +24,81 @@ void checkPayer(const Recordset& row, const Payer& payer) {
         throw PayerRefused();
 }
 
+// Ends the session that lost its COMMIT, where it is still ours; throws DbError while it lingers.
+void endLostSession(Connection& db, const SessionIdentity& lost) {
+    for (int i = 0; db.endSession(lost); ++i) {
+        if (i >= 100)
+            throw DbError(DbError::Kind::Connection, 0,
+                          QStringLiteral("Sesi lama di server belum berakhir"));
+        QThread::msleep(50);
+    }
+}
+
+// Whether the proof's rows are there; `causal`: after everything the cluster delivered before.
+bool found(Connection& db, const PostingProof& proof, bool causal) {
+    const auto open = [&](const Sql& query) {
+        if (!causal)
+            return db.open(query);
+        Sql s("SET STATEMENT wsrep_sync_wait = 1 FOR ");
+        s << query;
+        return db.open(s);
+    };
+    if (open(proof.lookup).eof())
+        return false;
+    if (proof.ownLogRow == 0)
+        return true;
+    Sql own;
+    own << "SELECT log_id FROM log_transaksi WHERE log_id = " << proof.ownLogRow;
+    return !open(own).eof();
+}
+
+// Whether the node that lost the COMMIT can no longer commit it: it answered us itself (its
+// session is over, or it started anew), or a Primary, Synced node no longer counts it in.
+bool oldNodeDone(Connection& db, const SessionIdentity& lost) {
+    ConnectParams params = db.params();
+    const qsizetype colon = lost.server.lastIndexOf(QLatin1Char(':'));
+    bool isPort = false;
+    const int port = colon > 0 ? lost.server.mid(colon + 1).toInt(&isPort) : 0;
+    if (isPort) {
+        params.host = lost.server.left(colon);
+        params.port = port;
+        params.unixSocket.clear();
+    } else {
+        params.unixSocket = lost.server;
+    }
+    params.connectTimeoutSeconds = 2;
+    Connection old;
+    old.connect(params);
+    if (old.status() == 0) {
+        try {
+            endLostSession(old, lost);
+            return true;
+        } catch (const DbError&) {
+            // Asked the cluster instead.
+        }
+    }
+    Recordset status = db.open(
+        Sql("SELECT VARIABLE_NAME, VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS WHERE "
+            "VARIABLE_NAME IN ('WSREP_CLUSTER_STATUS', 'WSREP_LOCAL_STATE_COMMENT', "
+            "'WSREP_INCOMING_ADDRESSES')"));
+    bool serving = true;
+    QStringList members;
+    int read = 0;
+    for (; !status.eof(); status.moveNext(), ++read) {
+        const QString name = status.text(QStringLiteral("VARIABLE_NAME"));
+        const QString value = status.text(QStringLiteral("VARIABLE_VALUE"));
+        if (name == QLatin1String("WSREP_CLUSTER_STATUS"))
+            serving = serving && value == QLatin1String("Primary");
+        else if (name == QLatin1String("WSREP_LOCAL_STATE_COMMENT"))
+            serving = serving && value == QLatin1String("Synced");
+        else
+            for (const QString& member : value.split(QLatin1Char(',')))
+                members << member.trimmed();
+    }
+    return serving && read == 3 && !members.contains(lost.server) &&
+           (lost.incomingAddress.isEmpty() || !members.contains(lost.incomingAddress));
+}
+
 } // namespace
 
 PayerRefused::PayerRefused()
@@ -106,19 +181,20 @@ bool isPostingStored(Connection& db, const PostingProof& proof,
     } stay{db};
     db.setMoveAway({});
     // A session we can still see may be running the COMMIT right now.
-    for (int i = 0; db.endSession(lostSession); ++i) {
-        if (i >= 100)
-            throw DbError(DbError::Kind::Connection, 0,
-                          QStringLiteral("Sesi lama di server belum berakhir"));
-        QThread::msleep(50);
-    }
-    if (db.open(proof.lookup).eof())
-        return false;
-    if (proof.ownLogRow == 0)
+    endLostSession(db, lostSession);
+    // On another node of the cluster (or the same node started anew) the lost COMMIT arrives
+    // only as the cluster delivers it; there a causal read sees whatever has arrived.
+    const bool elsewhere =
+        !lostSession.gcommUuid.isEmpty() && !lostSession.sameServerAs(db.identity());
+    if (!elsewhere)
+        return found(db, proof, false);
+    if (found(db, proof, true))
         return true;
-    Sql own;
-    own << "SELECT log_id FROM log_transaksi WHERE log_id = " << proof.ownLogRow;
-    return !db.open(own).eof();
+    if (!oldNodeDone(db, lostSession))
+        throw DbError(DbError::Kind::Rejected, 0,
+                      QStringLiteral("Server lama %1 belum menjawab dan masih tergabung di cluster")
+                          .arg(lostSession.server));
+    return found(db, proof, true); // anything it committed has arrived by now
 }
 
 bool transactionPinMatches(Connection& db, const QString& txtNorek, const QString& pin) {

@@ -69,6 +69,34 @@ TEST_F(FailoverTest, PostingInDoubtStaysWithoutTheSettingAndIsSettledWhereTheKio
     cluster->startNode(0);
 }
 
+// Looked up on another node, a posting not found there may still be on its way from the node
+// that lost its COMMIT: that counts only once the old node answered or left the cluster.
+TEST_F(FailoverTest, NotFoundOnAnotherNodeWaitsForTheOldNode) {
+    const SessionIdentity onNode0 = cluster->kioskConnection(0)->identity();
+    db.connect(cluster->kioskParams(1));
+    const Sql none("SELECT 1 FROM DUAL WHERE 0");
+    const struct {
+        QString server; // where the old node is asked
+        Sql lookup;
+        Settlement expected;
+    } cases[] = {
+        {QStringLiteral("127.0.0.1:1"), none, Settlement::StillUnknown}, // a member, unasked
+        {QStringLiteral("127.0.0.1:1"), Sql("SELECT 1"), Settlement::SettledStored},
+        {onNode0.server, none, Settlement::Settled},
+    };
+    for (const auto& c : cases) {
+        SessionIdentity lost = onNode0;
+        lost.server = c.server;
+        const DbError e(DbError::Kind::Connection, 2013, QStringLiteral("lost"));
+        detail::keepUnknownPosting(db, PostingOutcomeUnknown(e, PostingProof{"C", c.lookup}, lost),
+                                   PostingReport{}, nullptr);
+        EXPECT_EQ(settlePendingPosting(db), c.expected) << c.server.toStdString();
+    }
+    EXPECT_EQ(
+        dialogs.messageTexts().filter(QStringLiteral("transaksi C masih belum diketahui")).size(),
+        1);
+}
+
 TEST_F(FailoverTest, CardTapAfterTheNodeDiedMovesAndTheNextTapWorks) {
     auto admin = cluster->adminConnection(1);
     admin->execute(

@@ -22,6 +22,12 @@ Sql& Sql::operator<<(const Sql& other) {
     return *this;
 }
 
+Sql Sql::fromParts(std::vector<Part> parts) {
+    Sql s;
+    s.parts_ = std::move(parts);
+    return s;
+}
+
 QString Sql::plainText() const {
     QString out;
     for (const auto& part : parts_)

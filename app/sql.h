@@ -49,6 +49,9 @@ public:
     Sql& operator<<(const Sql& other);
 
     const std::vector<Part>& parts() const { return parts_; }
+    // A statement the kiosk wrote down itself and reads back (a posting kept on disk while its
+    // outcome is in doubt), never typed text: its fixed parts become statement text.
+    static Sql fromParts(std::vector<Part> parts);
 
     // The plain join of every part without escaping, as a reader would write it.
     QString plainText() const;

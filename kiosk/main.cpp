@@ -6,6 +6,7 @@
 #include "inquiries/frm_laporan.h"
 #include "inquiries/report_command.h"
 #include "kiosk_menu.h"
+#include "postings/posting_outcome.h"
 #include "unattended_start.h"
 #include "visit/frm_transaksi.h"
 #include "widgets/kiosk_style.h"
@@ -72,12 +73,16 @@ int main(int argc, char* argv[]) {
             window->show();
         };
     } else {
+        setStateFolder(defaultStateFolder());
         showMain = [&actions, fullScreen] {
             // Installed before the main screen loads: it reads the failover setting into it.
             auto* server = new ServerSwitch(DbConn(), connectionSettings().ProfileCode);
             installServerSwitch(server);
             auto* mainScreen = new frmTransaksi(DbConn(), actions);
             server->setParent(mainScreen);
+            // A posting the last run left in doubt (a crash, a power cut) is settled before
+            // anyone taps; a server not yet reachable leaves it for the first tap.
+            settleLeftPosting(DbConn(), mainScreen);
             mainScreen->setAttribute(Qt::WA_DeleteOnClose);
             if (fullScreen) {
                 // Without a window manager the full-screen state alone does not size the window.

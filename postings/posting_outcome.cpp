@@ -8,14 +8,7 @@
 namespace kalinda {
 namespace {
 
-struct PendingPosting {
-    PostingProof proof;
-    SessionIdentity lostSession; // ended only where it still runs, never another's of its id
-    std::optional<ReceiptValues> receipt;
-    QString account;        // its payer; empty outside a visit (block)
-    std::optional<Sql> log; // the head of its log row (logTransaksiHead of its visit)
-    quint64 visit = 0;      // the visit it was made in
-};
+using PendingPosting = PostingIntent;
 
 // One kiosk, one thread: at most one posting can be in doubt at a time.
 std::optional<PendingPosting>& pending() {
@@ -60,7 +53,7 @@ void keepUnknownPosting(Connection& /*db*/, const PostingOutcomeUnknown& e,
     if (e.proof()) {
         PendingPosting kept;
         kept.proof = *e.proof();
-        kept.lostSession = e.lostSession();
+        kept.session = e.lostSession();
         kept.receipt = report.receipt;
         if (report.visit) {
             const VisitState& visit = report.visit->visit();
@@ -69,6 +62,7 @@ void keepUnknownPosting(Connection& /*db*/, const PostingOutcomeUnknown& e,
         }
         kept.visit = visitNumber();
         pending() = kept;
+        writeIntent(kept);
         text += QStringLiteral("Tanyakan transaksi %1 ke bagian administrasi sebelum "
                                "mengulanginya.")
                     .arg(e.proof()->id);
@@ -88,6 +82,11 @@ void endRefusedVisit(const PostingReport& report, QWidget* parent) {
     }
     showMessage(MessageIcon::Warning, kPinTidakSesuaiAtauTidakAktif, parent);
     closeForm(parent);
+}
+
+void forgetPendingPosting() {
+    pending().reset();
+    heldReceipt().reset();
 }
 
 void closeForm(QWidget* form) {
@@ -118,6 +117,16 @@ std::optional<QString> pendingPostingId() {
     return pending()->proof.id;
 }
 
+Settlement settleLeftPosting(Connection& db, QWidget* parent) {
+    if (!pending()) {
+        if (std::optional<PostingIntent> left = readLeftIntent()) {
+            left->visit = 0; // its visit ended with the run that made it
+            pending() = *left;
+        }
+    }
+    return settlePendingPosting(db, parent);
+}
+
 Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     if (!pending())
         return Settlement::NothingPending;
@@ -125,7 +134,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     QString serverGone; // what the kiosk says about its server when that is gone
     const auto lookUp = [&] {
         try {
-            return isPostingStored(db, pending()->proof, pending()->lostSession);
+            return isPostingStored(db, pending()->proof, pending()->session);
         } catch (const DbError& e) {
             // Asked again where the kiosk is now: its server back, or the one it moved to.
             ServerSwitch* server = serverSwitch();
@@ -138,7 +147,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
             }
             if (verdict.outcome == ServerSwitch::Outcome::Moved)
                 showMessage(MessageIcon::Warning, ServerSwitch::explain(verdict), parent);
-            return isPostingStored(db, pending()->proof, pending()->lostSession);
+            return isPostingStored(db, pending()->proof, pending()->session);
         }
     };
     bool stored = false;
@@ -165,6 +174,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
             return Settlement::StillUnknown;
         }
         pending().reset();
+        removeIntent();
         if (!stored || !settled.proof.paid)
             return Settlement::Settled;
         if (settled.receipt) {
@@ -175,6 +185,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
         return Settlement::SettledStored;
     }
     pending().reset();
+    removeIntent();
     if (!stored) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Transaksi %1 tidak dibukukan, saldo tidak berubah.").arg(id),

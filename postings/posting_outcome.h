@@ -6,6 +6,7 @@
 #include "app/wait_notice.h"
 #include "identifiers.h"
 #include "posting.h"
+#include "posting_intent.h"
 #include "printing/receipt.h"
 
 #include <QString>
@@ -44,6 +45,9 @@ enum class Settlement {
 // Settles the posting whose outcome was left unknown, if one is pending. Runs before the next
 // card tap and before every posting.
 Settlement settlePendingPosting(Connection& db, QWidget* parent = nullptr);
+// At start: settles the posting an earlier run left in doubt (its intent file), as one settled
+// after its visit: the outcome goes to the log, the receipt waits for its account's next visit.
+Settlement settleLeftPosting(Connection& db, QWidget* parent = nullptr);
 // The id of the posting whose outcome is not known yet.
 std::optional<QString> pendingPostingId();
 
@@ -59,6 +63,8 @@ namespace detail {
 void keepUnknownPosting(Connection& db, const PostingOutcomeUnknown& e, const PostingReport& report,
                         QWidget* parent);
 void endRefusedVisit(const PostingReport& report, QWidget* parent);
+// Forgets the posting in doubt and the receipt held for reprint, as a crash does (tests).
+void forgetPendingPosting();
 // Closes `form` when it is a dialog.
 void closeForm(QWidget* form);
 } // namespace detail

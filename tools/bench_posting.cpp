@@ -11,9 +11,12 @@
 
 #include "app/connection.h"
 #include "app/settings.h"
+#include "app/visit_state.h"
 #include "bare_client.h"
 #include "bench_fixture.h"
 #include "bench_server.h"
+#include "postings/ledger.h"
+#include "postings/posting_intent.h"
 #include "visit/card_lookup.h"
 
 #include <QCommandLineParser>
@@ -55,7 +58,7 @@ void connect(Connection& db, const ConnectParams& params) {
 }
 
 // One kiosk payment recorded statement by statement, ready for the bare client.
-PostingTemplate recordPosting(Connection& db, const Payer& payer, const QString& receiver) {
+PostingTemplate recordPosting(Connection& db, const bench::Payer& payer, const QString& receiver) {
     for (;;) {
         StatementRecorder recorder;
         const auto balance = checkPaymentPin(db, payer.account, payer.pin);
@@ -88,6 +91,34 @@ int compareClients(Connection& db, const ConnectParams& params, const BenchAccou
     variants.emplace_back("kiosk, small ledger",
                           [&] { kioskPayment(db, a.payers[0], a.smallReceiver); });
     variants.emplace_back("bare,  small ledger", [&] { bare.replay(small.next()); });
+    // The same payment followed by the synced write of an intent file (and its removal), which
+    // the kiosk makes only for a posting in doubt: what it would cost before every COMMIT.
+    QTemporaryDir state;
+    PostingIntent intent;
+    intent.proof =
+        PostingProof{QStringLiteral("KLD251207123456"),
+                     debitRowLookup(QStringLiteral("KLD251207123456"), a.payers[0].account, 12500),
+                     true, 123456};
+    intent.session = db.identity();
+    intent.account = a.payers[0].account;
+    intent.log = logTransaksiHead(a.payers[0].account, QStringLiteral("0004417002"),
+                                  QStringLiteral("Siti Aminah"), QStringLiteral("7A"));
+    intent.receipt = ReceiptValues{a.payers[0].account,
+                                   QStringLiteral("Siti Aminah"),
+                                   "7A",
+                                   "003 : Jajan Kantin",
+                                   a.smallReceiver,
+                                   "12.500",
+                                   {},
+                                   {},
+                                   {}};
+    variants.emplace_back("kiosk, small ledger, intent file", [&] {
+        kioskPayment(db, a.payers[0], a.smallReceiver);
+        setStateFolder(state.path());
+        writeIntent(intent);
+        removeIntent();
+        setStateFolder({});
+    });
     variants.emplace_back("kiosk, large ledger",
                           [&] { kioskPayment(db, a.payers[0], a.largeReceiver); });
     variants.emplace_back("bare,  large ledger", [&] { bare.replay(large.next()); });
@@ -110,7 +141,9 @@ int compareClients(Connection& db, const ConnectParams& params, const BenchAccou
         std::printf("  %s: median %.3f ms (%zu postings, %d failed)\n", v.name, median(v.ms),
                     v.ms.size(), v.failed);
     const double ks = median(variants[0].ms), bs = median(variants[1].ms);
-    const double kl = median(variants[2].ms), bl = median(variants[3].ms);
+    const double ki = median(variants[2].ms);
+    const double kl = median(variants[3].ms), bl = median(variants[4].ms);
+    std::printf("  intent file / none (small ledger): %.3f\n", ki / ks);
     std::printf("  kiosk / bare:  small ledger %.3f, large ledger %.3f\n", ks / bs, kl / bl);
     std::printf("  large / small: kiosk %.3f, bare %.3f\n", kl / ks, bl / bs);
     int failed = 0;

@@ -51,7 +51,7 @@ sed "s|=/usr/libexec/|=$root/usr/libexec/|" "$root/lib/systemd/system/kalinda.se
 grep -q "^ExecStart=$root/" "$unit" || fail "the unit does not start the session"
 systemd-analyze verify --man=no "$unit" >"$work/verify.log" 2>&1 && [ ! -s "$work/verify.log" ] ||
     fail "systemd-analyze verify: $(cat "$work/verify.log")"
-for line in Restart=on-failure User=kalinda TTYPath=/dev/tty1 EnvironmentFile=-/etc/default/kalinda; do
+for line in Restart=on-failure User=kalinda TTYPath=/dev/tty1 EnvironmentFile=-/etc/default/kalinda StateDirectory=kalinda; do
     grep -qx "$line" "$unit" || fail "the unit lacks $line"
 done
 grep -q '^After=.*network-online.target.*cups.service' "$unit" || fail "the unit does not wait for network and CUPS"

@@ -12,9 +12,12 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <cups/cups.h>
+#include <sys/stat.h>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -247,6 +250,49 @@ TEST_F(ProductPaymentFormTest, APaymentSettledAsStoredAtTheNextPinClosesTheForm)
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE "
                         "trans_rekening = '010100000002' AND trans_id LIKE 'KLD%'")),
               1);
+}
+
+// The kiosk dies while a payment is in doubt: the intent file it wrote before the COMMIT lets
+// the next start settle it from the ledger, as one settled after its visit. A file open to
+// other users, or no whole posting, is set aside unread.
+TEST_F(ProductPaymentFormTest, APaymentInDoubtOutlivesACrashAndIsSettledAtStart) {
+    QTemporaryDir state;
+    setStateFolder(state.path());
+    TcpProxy proxy(MariaDbServer::instance().port());
+    loseCommitOfPayment(proxy);
+    const QString id = pendingPostingId().value_or(QString());
+    QFile intent(intentFilePath());
+    ASSERT_TRUE(intent.open(QIODevice::ReadOnly));
+    const QByteArray written = intent.readAll();
+    intent.close();
+    struct stat file {};
+    ::stat(QFile::encodeName(intentFilePath()).constData(), &file);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    proxy.hold(false);
+    detail::forgetPendingPosting();
+    dialogs.messages.clear();
+    EXPECT_EQ(settleLeftPosting(*db), Settlement::SettledStored);
+    EXPECT_FALSE(intent.exists());
+    EXPECT_TRUE(dialogs.messages.empty());
+    Sql logged;
+    logged << "SELECT COUNT(*) FROM log_transaksi WHERE log_transaksi = 'HASIL TRANSAKSI "
+              "TERTUNDA' AND log_keterangan = 'TRANSAKSI BERHASIL' AND log_transid = '"
+           << esc(id) << "'";
+    EXPECT_EQ(count(logged), 1);
+    tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+    EXPECT_TRUE(lastReceipt().contains(QStringLiteral("TransID   : ") + id));
+    for (const auto& [text, mode] :
+         {std::pair{written, 0644}, {QByteArray("{\"version\":1"), 0600}}) {
+        QFile left(intentFilePath());
+        ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+        left.write(text);
+        left.close();
+        ::chmod(QFile::encodeName(intentFilePath()).constData(), mode);
+        EXPECT_EQ(settleLeftPosting(*db), Settlement::NothingPending) << mode;
+        EXPECT_TRUE(QFile::exists(intentFilePath() + QStringLiteral(".untrusted")));
+    }
+    EXPECT_EQ(count(logged), 1);
+    setStateFolder({});
 }
 
 // READ COMMITTED cannot be logged in the STATEMENT format. Only the postings ask for it, so

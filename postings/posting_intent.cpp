@@ -168,6 +168,16 @@ bool writeAll(int fd, const QByteArray& data) {
     return true;
 }
 
+// A rename or an unlink lives in the folder: without this a power cut may undo it.
+void syncFolder() {
+    const int dir =
+        ::open(QFile::encodeName(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 // Written whole or not at all: a power cut leaves the old file or the new one, never half.
 QString writeAtomically(const QString& path, const QByteArray& data) {
     const QByteArray target = QFile::encodeName(path);
@@ -184,13 +194,7 @@ QString writeAtomically(const QString& path, const QByteArray& data) {
         ::unlink(temporary.constData());
         return why;
     }
-    // The rename itself lives in the folder.
-    const int dir =
-        ::open(QFile::encodeName(folder()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    syncFolder();
     return {};
 }
 
@@ -249,8 +253,9 @@ void writeIntent(const PostingIntent& intent) {
 }
 
 void removeIntent() {
-    if (!folder().isEmpty())
-        ::unlink(QFile::encodeName(intentFilePath()).constData());
+    // Gone for good: come back after a power cut, it would be settled and logged twice.
+    if (!folder().isEmpty() && ::unlink(QFile::encodeName(intentFilePath()).constData()) == 0)
+        syncFolder();
 }
 
 std::optional<PostingIntent> readLeftIntent() {

@@ -1,6 +1,7 @@
 #include "identifiers.h"
 
 #include <QRegularExpression>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -34,6 +35,8 @@ namespace {
 
 constexpr int kMaxAttempts = 20;
 
+std::atomic<int> duplicatesRetried{0};
+
 int capacity(const SequenceFamily& family) {
     int max = 1;
     for (int i = 0; i < family.digits; ++i)
@@ -53,6 +56,7 @@ QString insertRetryingDuplicates(const std::function<QString()>& nextId,
         } catch (const DbError& e) {
             if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
                 throw;
+            ++duplicatesRetried;
         }
     }
 }
@@ -112,6 +116,10 @@ QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
                              const std::function<void(const QString& id)>& insert,
                              const QDate& today) {
     return insertRetryingDuplicates([&] { return IdReg(db, family, today); }, insert);
+}
+
+int duplicateIdRetries() {
+    return duplicatesRetried.load();
 }
 
 QVariant drawRandomNumber(Connection& db) {

@@ -63,6 +63,10 @@ QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
                              const std::function<void(const QString& id)>& insert,
                              const QDate& today = QDate::currentDate());
 
+// How many ids this process found taken by another kiosk and made again, since it started (for
+// measuring how often kiosks collide).
+int duplicateIdRetries();
+
 // Random posting ids: "KLD" + yymmdd + a number from 100000 to 999999 drawn by the server.
 // A source gives the number as the server returned it: FLOOR() of RAND() arrives as a DOUBLE.
 using RandomNumberSource = std::function<QVariant(Connection&)>;

@@ -182,7 +182,7 @@ TEST_F(DbTest, OrdinaryValuesReachTheServerAsThePlainJoinShowsThem) {
     Recordset rs = db->open(s);
     ASSERT_EQ(recorder.statements().size(), 1);
     EXPECT_EQ(recorder.statements().front(), s.plainText());
-    EXPECT_EQ(s.plainText(),
+    EXPECT_EQ(recorder.statements().front(),
               QStringLiteral("SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master "
                              "WHERE tab_rekening = '010100000001' AND tab_pin = "
                              "'123456' LIMIT 1"));

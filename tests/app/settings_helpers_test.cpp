@@ -5,6 +5,7 @@
 #include "support/printers.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QNetworkInterface>
 #include <QTest>
@@ -182,27 +183,35 @@ TEST(MacAddress, WritesTwoUpperCaseDigitsPerByte) {
     EXPECT_EQ(FormatMacAddress(QByteArray(6, '\0')), QString());
 }
 
+// The address as the kernel lists it, not as Qt reports it; empty when it has none.
+QString kernelMacAddress(const QString& interfaceName) {
+    QFile file(QStringLiteral("/sys/class/net/%1/address").arg(interfaceName));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QString mac = QString::fromLatin1(file.readAll().trimmed()).toUpper();
+    mac.replace(QLatin1Char(':'), QLatin1Char('-'));
+    return mac == QStringLiteral("00-00-00-00-00-00") ? QString() : mac;
+}
+
 TEST(MacAddress, FindsThisMachinesInterfacesAndRefusesTheRest) {
     QString mac = QStringLiteral("unchanged");
     EXPECT_FALSE(GetMacAddress(QStringLiteral("0.0.0.0"), mac));
     EXPECT_FALSE(GetMacAddress(QStringLiteral("not an address"), mac));
     EXPECT_FALSE(GetMacAddress(QStringLiteral("127.0.0.1"), mac)); // loopback has no address
     EXPECT_EQ(mac, QStringLiteral("unchanged"));
+    int found = 0;
     for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
-        if (iface.flags() & QNetworkInterface::IsLoopBack)
-            continue;
+        const QString expected = kernelMacAddress(iface.name());
         for (const QNetworkAddressEntry& e : iface.addressEntries()) {
-            if (e.ip().protocol() != QAbstractSocket::IPv4Protocol)
+            if (expected.isEmpty() || e.ip().protocol() != QAbstractSocket::IPv4Protocol)
                 continue;
-            const QString expected =
-                iface.hardwareAddress().toUpper().replace(QLatin1Char(':'), QLatin1Char('-'));
-            if (expected.isEmpty() || expected == QStringLiteral("00-00-00-00-00-00"))
-                continue;
-            ASSERT_TRUE(GetMacAddress(e.ip().toString(), mac));
+            ASSERT_TRUE(GetMacAddress(e.ip().toString(), mac)) << iface.name().toStdString();
             EXPECT_EQ(mac, expected);
-            EXPECT_EQ(mac.size(), 17);
+            ++found;
         }
     }
+    if (found == 0)
+        GTEST_SKIP() << "no interface here has an IPv4 address and a hardware address";
 }
 
 } // namespace

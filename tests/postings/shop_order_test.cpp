@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <latch>
+#include <optional>
 #include <thread>
 
 using namespace kalinda;
@@ -292,6 +293,8 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
     auto a = kioskConnection();
     auto b = kioskConnection();
     auto c = kioskConnection(); // a third kiosk orders for Siti at the same moment
+    const Rupiah sitiTotal = sitiOrders().cart.orderTotal();
+    const int before = duplicateIdRetries();
     // Quota 75.000, 25.000 on the account, two orders of 20.000 each.
     ShopOrderInput in = sitiOrders();
     in.NoRekening = in.txtNorek = QStringLiteral("010100000014");
@@ -310,6 +313,7 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
         admin->execute(deposit);
         std::latch start(3);
         std::atomic<int> outcomes[3] = {0, 0, 0}; // paid, refused, failed
+        std::optional<ShopOrderResult::Outcome> siti;
         auto kiosk = [&](Connection* c) {
             start.arrive_and_wait();
             try {
@@ -324,9 +328,9 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
         std::thread tc([&] {
             start.arrive_and_wait();
             try {
-                postShopOrder(*c, sitiOrders(), kToday); // paid, or over her quota
-            } catch (const std::exception&) {
-                ++outcomes[2];
+                siti = postShopOrder(*c, sitiOrders(), kToday).outcome;
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << e.what();
             }
         });
         ta.join();
@@ -335,13 +339,18 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
         ASSERT_EQ(std::tuple(outcomes[0].load(), outcomes[1].load(), outcomes[2].load()),
                   std::tuple(1, 1, 0))
             << "round " << round;
+        // Paid while her quota of 50.000 lasts, then refused for it.
+        ASSERT_EQ(siti, (round + 1) * sitiTotal <= 50000 ? ShopOrderResult::Outcome::Posted
+                                                         : ShopOrderResult::Outcome::OverQuota)
+            << "round " << round;
         ASSERT_EQ(scalarInt(*admin, Sql("SELECT `cashless-adm`.GetTabSaldoBuku('010100000014', "
                                         "CURDATE())")),
                   5000);
     }
-    // Every order was stored under a code of its own, every ledger row under an id of its own.
-    EXPECT_EQ(count("SELECT COUNT(DISTINCT order_kode) FROM `aio-kirna`.data_barang_order"),
-              3 * kRounds);
+    // Every order was stored, Siti's taking the codes and ids the others took at the same moment.
+    EXPECT_EQ(count("SELECT COUNT(*) FROM `aio-kirna`.data_barang_order"), 3 * kRounds);
+    const int collisions = duplicateIdRetries() - before;
+    EXPECT_GT(collisions, 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM `aio-kirna`.data_transaksi WHERE trans_rekening = "
                     "'010100000014'"),
               kRounds);
@@ -349,7 +358,8 @@ TEST_F(ShopOrderTest, TwoKiosksOrderingFromOneAccountNeverOverdraw) {
                     "LIKE 'KLD%'"),
               2 * count("SELECT COUNT(*) FROM `aio-kirna`.data_transaksi"));
     std::cout << "[ race     ] orders " << 2 * kRounds << ", paid " << kRounds << ", refused "
-              << kRounds << ", balance 5000 after every round\n";
+              << kRounds << ", balance 5000 after every round, " << collisions
+              << " codes or ids taken by another kiosk first\n";
 }
 
 // The refusal's COMMIT answer is lost and the server stays away; settled later, the stored

@@ -168,17 +168,26 @@ TEST_F(ButtonInputTest, TooltipColoursOnlyWhenNotZero) {
     EXPECT_FALSE(button->toolTipWindow()->content().backColor.isValid());
 }
 
-TEST_F(ButtonInputTest, DisabledButtonIgnoresThePointer) {
+TEST_F(ButtonInputTest, DisabledButtonIgnoresThePointerAndTheKeys) {
     button->setToolTip(QStringLiteral("Saldo"));
+    button->setCaption(QStringLiteral("&Saldo"));
     button->setEnabled(false);
     QSignalSpy entered(button, &ThemedButton::MouseEnter);
+    QSignalSpy clicks(button, &ThemedButton::Click);
     ButtonHost::pointTo(*button, centre);
-    QTest::mousePress(button, Qt::LeftButton, {}, centre);
-    QTest::mouseRelease(button, Qt::LeftButton, {}, centre);
+    click();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Space);
+    QTest::keyClick(&host.window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(clicks.count(), 0);
     EXPECT_EQ(entered.count(), 0);
     EXPECT_EQ(button->visualState(), VisualState::Disabled);
     EXPECT_EQ(button->toolTipWindow(), nullptr);
     EXPECT_EQ(button->toolTip(), QStringLiteral("Saldo"));
+    // Enabled again, the same input clicks: the spy was listening.
+    button->setEnabled(true);
+    QTest::keyClick(&host.window, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(clicks.count(), 1);
 }
 
 } // namespace

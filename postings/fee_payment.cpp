@@ -32,6 +32,7 @@ FeePaymentResult refuse(Connection& db, const FeePaymentInput& in, Rupiah balanc
 } // namespace
 
 FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const QDate& today) {
+    requirePositiveAmount(in.amount);
     // A payment must leave more than 0 on the account.
     if (in.balance - in.amount <= 0)
         return refuse(db, in, in.balance);

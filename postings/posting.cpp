@@ -101,6 +101,14 @@ bool oldNodeDone(Connection& db, const SessionIdentity& lost) {
 
 } // namespace
 
+AmountRefused::AmountRefused()
+    : std::runtime_error("amount of 0 or less") {}
+
+void requirePositiveAmount(Rupiah amount) {
+    if (amount <= 0)
+        throw AmountRefused();
+}
+
 PayerRefused::PayerRefused()
     : std::runtime_error("card blocked or account closed since the visit began") {}
 

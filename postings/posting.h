@@ -48,6 +48,18 @@ struct Payer {
     QString card;    // Rfid
 };
 
+inline const QString kNominalTidakValid = QStringLiteral("Nominal tidak valid!");
+
+// An amount of 0 or less would take money from the receiver. Every posting refuses it before it
+// sends anything, whatever its form let through; runPosting() shows kNominalTidakValid.
+class AmountRefused : public std::runtime_error {
+public:
+    AmountRefused();
+};
+
+// Throws AmountRefused unless `amount` is more than 0.
+void requirePositiveAmount(Rupiah amount);
+
 // The visit's account may no longer pay: since the card was tapped the card was blocked (its
 // tab_rfid is no longer the visit's card) or the office closed the account (tab_status not 1).
 // Found under the lock, before anything is written; runPosting() ends the visit.

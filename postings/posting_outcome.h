@@ -91,6 +91,8 @@ std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingR
         detail::keepUnknownPosting(db, e, report, parent);
     } catch (const IdCapacityError& e) {
         showMessage(MessageIcon::Warning, e.message(), parent);
+    } catch (const AmountRefused&) {
+        showMessage(MessageIcon::Warning, kNominalTidakValid, parent);
     } catch (const PayerRefused&) {
         detail::endRefusedVisit(report, parent);
     } catch (const DbError& e) {

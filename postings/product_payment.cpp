@@ -75,6 +75,7 @@ ProductPaymentResult refuse(Connection& db, const ProductPaymentInput& in, Rupia
 
 ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInput& in,
                                         const QDate& today, const RandomNumberSource& draw) {
+    requirePositiveAmount(in.amount);
     // A payment must leave more than 0 on the account.
     if (in.balance - in.amount <= 0)
         return refuse(db, in, in.balance);

@@ -3,6 +3,7 @@
 #include "app/db.h"
 #include "app/money.h"
 #include "identifiers.h"
+#include "posting.h"
 
 #include <QDate>
 #include <QString>
@@ -36,7 +37,6 @@ struct ProductPaymentResult {
 
 inline const QString kSaldoTidakMencukupi = QStringLiteral("Saldo tidak mencukupi!");
 inline const QString kTransaksiBerhasil = QStringLiteral("TRANSAKSI BERHASIL");
-inline const QString kNominalTidakValid = QStringLiteral("Nominal tidak valid!");
 inline const QString kProdukTidakDitemukan = QStringLiteral("Jenis Produk tidak ditemukan!");
 inline const QString kRekeningTujuanTidakValid =
     QStringLiteral("Rekening tujuan produk tidak ditemukan!");

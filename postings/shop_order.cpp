@@ -135,6 +135,12 @@ void logShopPinRefused(Connection& db, const ShopOrderInput& input) {
 }
 
 ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QDate& today) {
+    // A line of a negative amount would lower what the shop is paid for the others; without
+    // one, the delivery fee makes every order cost more than 0.
+    for (const ShopCartLine& line : in.cart.lines()) {
+        if (line.quantity <= 0 || line.price < 0 || line.amount < 0)
+            throw AmountRefused();
+    }
     ShopOrderResult none;
     if (in.shopAccount.trimmed().isEmpty())
         return none; // nothing stored: there is no one to pay

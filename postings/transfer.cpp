@@ -101,6 +101,7 @@ TransferRules readRules(Connection& db, const TransferInput& in) {
 
 TransferResult postTransfer(Connection& db, const TransferInput& in, const QDate& today,
                             const RandomNumberSource& draw) {
+    requirePositiveAmount(in.amount);
     // A transfer must leave more than 0 on the sender's account.
     if (in.balance - in.amount <= 0)
         return refuseBalance(db, in, in.balance);

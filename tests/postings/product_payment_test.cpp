@@ -1,12 +1,18 @@
+#include "postings/fee_payment.h"
 #include "postings/ledger.h"
 #include "postings/posting.h"
+#include "postings/posting_outcome.h"
 #include "postings/product_payment.h"
+#include "postings/shop_order.h"
+#include "postings/transfer.h"
 #include "support/mariadb_server.h"
+#include "support/scripted_dialogs.h"
 #include "support/tcp_proxy.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <latch>
 #include <thread>
@@ -72,6 +78,66 @@ TEST_F(ProductPaymentTest, AmountEqualToTheActiveBalanceIsRefusedWithOneLogRow) 
     EXPECT_EQ(log.text(QStringLiteral("log_keterangan")), QStringLiteral("Saldo tidak mencukupi!"));
     EXPECT_EQ(log.value(QStringLiteral("log_nominal")).toLongLong(), 150000);
     EXPECT_TRUE(log.value(QStringLiteral("log_transid")).isNull());
+}
+
+// A form that let 0 or a negative amount through: every posting refuses it before it sends a
+// statement, and the student is told so.
+TEST_F(ProductPaymentTest, EveryPostingRefusesAnAmountOfZeroOrLess) {
+    const auto siti = [](auto in) {
+        in.NoRekening = in.txtNorek = QStringLiteral("010100000002");
+        in.Rfid = in.txtRfid = QStringLiteral("0004417002");
+        in.balance = 150000;
+        return in;
+    };
+    const QString canteen = QStringLiteral("020100000003");
+    const std::pair<const char*, std::function<void(Rupiah)>> cases[] = {
+        {"product", [&](Rupiah a) { postProductPayment(*db, sitiPays(a), kToday); }},
+        {"fee",
+         [&](Rupiah a) {
+             FeePaymentInput in = siti(FeePaymentInput{});
+             in.rekTujuan = canteen;
+             in.amount = a;
+             postFeePayment(*db, in);
+         }},
+        {"transfer",
+         [&](Rupiah a) {
+             TransferInput in = siti(TransferInput{});
+             in.txtRekening = QStringLiteral("010100000001");
+             in.amount = a;
+             postTransfer(*db, in);
+         }},
+        {"shop order",
+         [&](Rupiah a) { // the delivery fee of 1.000 comes on top of the line
+             ShopOrderInput in = siti(ShopOrderInput{});
+             in.shopAccount = canteen;
+             in.cart.add(
+                 ShopCart::lineFromEntry(QStringLiteral("K007 : Pulpen"), a - 1000, 1, a - 1000));
+             postShopOrder(*db, in);
+         }},
+    };
+    const auto balances = [&] {
+        return scalar(*admin, Sql("SELECT GROUP_CONCAT(tab_saldo_efektif ORDER BY tab_rekening) "
+                                  "FROM `cashless-adm`.data_tabungan_master"));
+    };
+    const auto ledger = ledgerRows();
+    const QString before = balances();
+    ScriptedDialogs dialogs;
+    for (const auto& [kind, post] : cases) {
+        for (const Rupiah amount : {Rupiah(0), Rupiah(-5000)}) {
+            SCOPED_TRACE(std::string(kind) + " " + std::to_string(amount));
+            StatementRecorder recorder;
+            dialogs.messages.clear();
+            EXPECT_FALSE(runPosting<bool>(*db, nullptr, {}, [&] {
+                post(amount);
+                return true;
+            }));
+            EXPECT_EQ(dialogs.messageTexts(), QStringList{kNominalTidakValid});
+            EXPECT_EQ(recorder.statements(), QStringList());
+        }
+    }
+    EXPECT_EQ(ledgerRows(), ledger);
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi")), 0);
+    EXPECT_EQ(balances(), before);
 }
 
 TEST_F(ProductPaymentTest, OneRupiahLessIsPostedAndLeavesOne) {

@@ -1,3 +1,4 @@
+#include "app/money.h"
 #include "support/mariadb_server.h"
 #include "support/tcp_proxy.h"
 
@@ -63,6 +64,27 @@ TEST_F(DbTest, ValuesKeepTheirKind) {
     EXPECT_EQ(rs.bytes(QStringLiteral("bin")), QByteArray::fromHex("FFD80001"));
     EXPECT_EQ(rs.value(QStringLiteral("bin")).typeId(), QMetaType::QByteArray);
     EXPECT_THROW(rs.value(QStringLiteral("missing")), DbError);
+}
+
+// A school's server may return money as DECIMAL, DOUBLE or NULL, not only BIGINT: each is whole
+// rupiah, a fraction rounded half away from zero alike for both kinds.
+TEST_F(DbTest, MoneyOfEveryNumericKindIsWholeRupiah) {
+    Recordset rs = db->open(
+        Sql("SELECT CAST(12500.50 AS DECIMAL(18,2)) AS d1, CAST(-12500.50 AS DECIMAL(18,2)) AS d2, "
+            "CAST(12500.49 AS DECIMAL(18,2)) AS d3, CAST(12500.5 AS DOUBLE) AS f1, "
+            "CAST(-12500.5 AS DOUBLE) AS f2, CAST(12500.25 AS DOUBLE) AS f3, "
+            "CAST(NULL AS DECIMAL(18,2)) AS n1, CAST(NULL AS DOUBLE) AS n2"));
+    const std::tuple<const char*, QMetaType::Type, Rupiah> cases[] = {
+        {"d1", QMetaType::QString, 12501}, {"d2", QMetaType::QString, -12501},
+        {"d3", QMetaType::QString, 12500}, {"f1", QMetaType::Double, 12501},
+        {"f2", QMetaType::Double, -12501}, {"f3", QMetaType::Double, 12500},
+        {"n1", QMetaType::UnknownType, 0}, {"n2", QMetaType::UnknownType, 0},
+    };
+    for (const auto& [column, type, rupiah] : cases) {
+        const QVariant v = rs.value(QString::fromLatin1(column));
+        EXPECT_EQ(v.typeId(), type) << column;
+        EXPECT_EQ(toRupiah(v), rupiah) << column;
+    }
 }
 
 TEST_F(DbTest, CallCanBeFollowedByMoreStatementsOnTheSameConnection) {

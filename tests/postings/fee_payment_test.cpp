@@ -18,7 +18,7 @@ using namespace kalinda::test;
 
 namespace {
 
-const QDate kToday(2026, 12, 7);
+const QDate kToday = QDate::currentDate();
 
 // Siti Aminah (150.000) pays infaq.
 FeePaymentInput sitiPays(Rupiah amount, const char* account = "010100000002") {
@@ -55,17 +55,17 @@ TEST_F(FeePaymentTest, WholeBalanceIsRefusedAndOneRupiahLessIsPostedUnderTwoSequ
               FeePaymentResult::Outcome::InsufficientBalance);
     const auto r = postFeePayment(*db, sitiPays(149999), kToday);
     ASSERT_EQ(r.outcome, FeePaymentResult::Outcome::Posted);
-    EXPECT_EQ(r.debitId, QStringLiteral("KLD202612070001"));
-    EXPECT_EQ(r.creditId, QStringLiteral("KLD202612070002"));
+    EXPECT_EQ(r.debitId, onToday(QStringLiteral("KLD202612070001")));
+    EXPECT_EQ(r.creditId, onToday(QStringLiteral("KLD202612070002")));
     // What was stored, not only sent: the rows' texts are pinned below.
     EXPECT_EQ(rows("SELECT GROUP_CONCAT(trans_id ORDER BY trans_id) FROM "
                    "`cashless-adm`.data_tabungan_trans WHERE trans_id LIKE 'KLD2%'"),
-              QStringLiteral("KLD202612070001,KLD202612070002"));
+              onToday(QStringLiteral("KLD202612070001,KLD202612070002")));
     EXPECT_EQ(rows("SELECT GROUP_CONCAT(CONCAT_WS('|', log_transaksi, log_nominal, "
                    "log_keterangan, IFNULL(log_transid, '-')) ORDER BY log_id SEPARATOR ' / ') "
                    "FROM log_transaksi"),
-              QStringLiteral("INFAQ|150000|SALDO TIDAK MENCUKUPI!|- / "
-                             "INFAQ|149999|TRANSAKSI BERHASIL|KLD202612070001"));
+              onToday(QStringLiteral("INFAQ|150000|SALDO TIDAK MENCUKUPI!|- / "
+                                     "INFAQ|149999|TRANSAKSI BERHASIL|KLD202612070001")));
     // Only the payer's stored balance is recomputed.
     EXPECT_EQ(rows("SELECT GROUP_CONCAT(tab_saldo_efektif ORDER BY tab_rekening) FROM "
                    "`cashless-adm`.data_tabungan_master WHERE tab_rekening IN ('010100000002', "
@@ -124,7 +124,7 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
         QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('010100000002') "),
         QStringLiteral("COMMIT"),
     };
-    EXPECT_EQ(recorder.statements(), posting);
+    EXPECT_EQ(recorder.statements(), onToday(posting));
 
     recorder.clear();
     postFeePayment(*db, sitiPays(200000), kToday);

@@ -17,7 +17,7 @@ using namespace kalinda::test;
 
 namespace {
 
-const QDate kToday(2026, 12, 7);
+const QDate kToday = QDate::currentDate();
 const QString kShop = QStringLiteral("020100000099");
 
 ShopCartLine line(const char* entry, Rupiah price, int quantity) {
@@ -211,10 +211,10 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
         QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('010100000002') "),
         QStringLiteral("COMMIT"),
     };
-    EXPECT_EQ(recorder.statements(), expected);
+    EXPECT_EQ(recorder.statements(), onToday(expected));
 
     // The rows the statements wrote, and the money moved.
-    EXPECT_EQ(r.creditId, QStringLiteral("KLD202612070002"));
+    EXPECT_EQ(r.creditId, onToday(QStringLiteral("KLD202612070002")));
     EXPECT_EQ(count("SELECT (SELECT COUNT(*) FROM `aio-kirna`.data_barang_order) + (SELECT "
                     "COUNT(*) FROM `aio-kirna`.data_barang_order_list) + (SELECT COUNT(*) FROM "
                     "`aio-kirna`.data_transaksi) + (SELECT COUNT(*) FROM data_transaksi)"),
@@ -223,8 +223,8 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
     EXPECT_EQ(count("SELECT `cashless-adm`.GetTabSaldoBuku('020100000099', CURDATE())"),
               1000000 + 17500);
     const auto next = postShopOrder(*db, in, kToday);
-    EXPECT_EQ(next.orderCode, QStringLiteral("ODR261207002"));
-    EXPECT_EQ(next.transId, QStringLiteral("KLD202612070003"));
+    EXPECT_EQ(next.orderCode, onToday(QStringLiteral("ODR261207002")));
+    EXPECT_EQ(next.transId, onToday(QStringLiteral("KLD202612070003")));
 }
 
 // An order of 15.000 from an account holding 15.000.
@@ -387,9 +387,9 @@ TEST_F(ShopOrderTest, ARefusedOrderInDoubtIsNeverSettledAsPaid) {
     proxy.hold(false);
     dialogs.messages.clear();
     EXPECT_EQ(settlePendingPosting(*db), Settlement::Settled);
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("Pesanan ODR261207001 tersimpan tanpa pembayaran, saldo "
-                                         "tidak berubah.")});
+    EXPECT_EQ(dialogs.messageTexts(), onToday(QStringList{QStringLiteral(
+                                          "Pesanan ODR261207001 tersimpan tanpa pembayaran, saldo "
+                                          "tidak berubah.")}));
     EXPECT_EQ(count("SELECT COUNT(*) FROM `aio-kirna`.data_barang_order"), 1);
     expectNoPayment();
 }

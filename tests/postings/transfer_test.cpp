@@ -12,7 +12,7 @@ using namespace kalinda::test;
 
 namespace {
 
-const QDate kToday(2026, 12, 7);
+const QDate kToday = QDate::currentDate();
 
 // Undoes every kiosk posting: the demo balances and today's limits are back.
 const Sql kUndoPostings("UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 9 "
@@ -84,7 +84,7 @@ TEST_F(TransferTest, PostingWritesThePrescribedStatementsAndRows) {
     const auto r = postTransfer(*db, in, kToday);
     ASSERT_EQ(r.outcome, TransferResult::Outcome::Posted);
     const QString X = r.transId;
-    ASSERT_TRUE(X.startsWith(QStringLiteral("KLD261207")) && X.size() == 15);
+    ASSERT_TRUE(X.startsWith(onToday(QStringLiteral("KLD261207"))) && X.size() == 15);
     const QString tail = QStringLiteral(
         "trans_status = 0, trans_reg_date = NOW(), trans_reg_time = NOW(),  trans_reg_alias = ");
     const QStringList posting = {

@@ -3,7 +3,8 @@
 #include "app/db.h"
 #include "support/printers.h"
 
-#include <QString>
+#include <QDate>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -76,5 +77,16 @@ void killSession(Connection& admin, const Connection& victim);
 // The value of the first column of the first row, as text.
 QString scalar(Connection& connection, const Sql& query);
 long long scalarInt(Connection& connection, const Sql& query);
+
+// The server takes the kiosk's rows only on its own day, so tests post today; expected ids are
+// written for 7 December 2026 ("20261207", "261207") and moved to today here.
+inline QStringList onToday(QStringList texts) {
+    const QDate day = QDate::currentDate();
+    return texts.replaceInStrings(QStringLiteral("20261207"), day.toString(u"yyyyMMdd"))
+        .replaceInStrings(QStringLiteral("261207"), day.toString(u"yyMMdd"));
+}
+inline QString onToday(const QString& text) {
+    return onToday(QStringList{text}).first();
+}
 
 } // namespace kalinda::test

@@ -1,5 +1,6 @@
 #include "bare_client.h"
 
+#include <QDate>
 #include <QRandomGenerator>
 #include <mysql.h>
 
@@ -23,8 +24,10 @@ BareClient::BareClient(const ConnectParams& params)
 BareClient::~BareClient() = default;
 
 void BareClient::fail() {
-    throw DbError(DbError::Kind::Rejected, mysql_errno(handle_.get()),
-                  QString::fromUtf8(mysql_error(handle_.get())));
+    const unsigned code = mysql_errno(handle_.get());
+    const QString message = QString::fromUtf8(mysql_error(handle_.get()));
+    mysql_query(handle_.get(), "ROLLBACK");
+    throw DbError(DbError::Kind::Rejected, code, message);
 }
 
 void BareClient::replay(const std::vector<QByteArray>& statements) {
@@ -49,11 +52,19 @@ void BareClient::replay(const std::vector<QByteArray>& statements) {
     }
 }
 
-PostingTemplate::PostingTemplate(const QStringList& recorded, const QString& transId) {
+PostingTemplate::PostingTemplate(const QStringList& recorded, const QString& transId, Rupiah before,
+                                 Rupiah after) {
     const QByteArray id = transId.toUtf8();
+    const QByteArray balanceRead = "SELECT `cashless-adm`.GetTabSaldoAktif('";
     for (const QString& statement : recorded) {
         QList<QByteArray> pieces;
         QByteArray rest = statement.toUtf8();
+        // The balance read under the lock keeps what it read for the rows that state it.
+        if (rest.startsWith(balanceRead))
+            rest = "SELECT @bench_sebelum := " + rest.mid(7) +
+                   ", @bench_sesudah := @bench_sebelum - " + QByteArray::number(before - after);
+        rest.replace("'" + QByteArray::number(before) + "'", "@bench_sebelum");
+        rest.replace("'" + QByteArray::number(after) + "'", "@bench_sesudah");
         for (qsizetype at = rest.indexOf(id); at >= 0; at = rest.indexOf(id)) {
             pieces.append(rest.left(at));
             rest = rest.mid(at + id.size());
@@ -61,15 +72,14 @@ PostingTemplate::PostingTemplate(const QStringList& recorded, const QString& tra
         pieces.append(rest);
         parts_.push_back(pieces);
     }
-    // "KLB", then digits: one random start per run and a counter, as long as the kiosk's id.
-    stem_ = "KLB";
-    digits_ = static_cast<int>(id.size() - stem_.size());
-    counter_ = static_cast<long long>(QRandomGenerator::global()->bounded(1000000)) * 1000000;
+    // The kiosk's random id: "KLD", today, then six digits from one random start per run.
+    stem_ = "KLD" + QDate::currentDate().toString(QStringLiteral("yyMMdd")).toLatin1();
+    counter_ = QRandomGenerator::global()->bounded(100000, 1000000);
 }
 
 std::vector<QByteArray> PostingTemplate::next() {
-    const QByteArray id =
-        stem_ + QByteArray::number(++counter_).rightJustified(digits_, '0').right(digits_);
+    counter_ = counter_ < 999999 ? counter_ + 1 : 100000; // a long run wraps, as draws do
+    const QByteArray id = stem_ + QByteArray::number(counter_);
     std::vector<QByteArray> out;
     out.reserve(parts_.size());
     for (const auto& pieces : parts_)

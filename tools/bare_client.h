@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/db.h"
+#include "app/money.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,7 +22,8 @@ public:
     BareClient(const BareClient&) = delete;
     BareClient& operator=(const BareClient&) = delete;
 
-    // Sends each statement and reads its results; throws DbError on the first failure.
+    // Sends each statement and reads its results; throws DbError on the first failure, after
+    // rolling back what it began, so that no lock outlives a failed posting.
     void replay(const std::vector<QByteArray>& statements);
 
 private:
@@ -30,11 +32,13 @@ private:
 };
 
 // The statements of one recorded posting made replayable: every occurrence of the posting's
-// id is replaced by a fresh id of the same length (so the rows stay unique), the rest is sent
+// id is replaced by a fresh random id of today (so the rows stay unique), and the balances it
+// wrote by the ones read in the replay (the server keeps the kiosk to both); the rest is sent
 // as the kiosk sent it.
 class PostingTemplate {
 public:
-    PostingTemplate(const QStringList& recorded, const QString& transId);
+    PostingTemplate(const QStringList& recorded, const QString& transId, Rupiah before,
+                    Rupiah after);
     std::vector<QByteArray> next();
     int size() const { return static_cast<int>(parts_.size()); }
 
@@ -42,7 +46,6 @@ private:
     std::vector<QList<QByteArray>> parts_; // each statement split at the id
     QByteArray stem_;
     long long counter_ = 0;
-    int digits_ = 0;
 };
 
 } // namespace kalinda::bench

@@ -28,6 +28,7 @@ CREATE TABLE data_tabungan_master (
 ) ENGINE=InnoDB;
 
 -- trans_status: 0 = written by a kiosk, 1 = confirmed by the administration, 9 = cancelled.
+-- 36-guard-kiosk.sql adds trans_reg_user (who wrote the row) and holds the kiosk to its rows.
 CREATE TABLE data_tabungan_trans (
     trans_id             VARCHAR(20)  NOT NULL PRIMARY KEY,
     trans_tanggal        DATE         NOT NULL,

@@ -1,6 +1,6 @@
--- The audit of kiosk postings (AuditTransaksiKiosk, see README.md). Part of the load, and on
--- its own the upgrade of an existing school database; safe to run again:
---   mariadb -uroot < 35-audit-kiosk.sql
+-- The audit of kiosk postings (AuditTransaksiKiosk, see README.md). Part of the load, and with
+-- 36-guard-kiosk.sql the upgrade of an existing school database (assemble.cmake -DUPGRADE=ON);
+-- safe to run again. @KIOSK_USER@ is the kiosk's database user.
 USE `cashless-adm`;
 
 -- The audit reads days of the ledger and of the shop's copies without a scan of either.
@@ -17,9 +17,11 @@ DELIMITER ;;
 --   SALINAN_TANPA_MUTASI: a copy in the kiosk's or the shop's data_transaksi without the
 --     ledger debit it copies.
 --   FORMAT_TIDAK_SESUAI: a kiosk row with an id, order code, kind or date the kiosk never
---     writes; `keterangan` names the columns.
--- Kiosk rows are the ledger rows not cancelled that carry the kiosk's alias ("KLD|"), a "KLD"
--- id or status 0. Rows dated after today are read whatever the range. p_rekening keeps the
+--     writes (or, written by the kiosk's user, a status or alias); `keterangan` names them.
+-- Kiosk rows are the ledger rows not cancelled that the kiosk's user wrote or that carry the
+-- kiosk's alias ("KLD|"), a "KLD" id or status 0; `penulis` names who wrote them (the
+-- trans_reg_user of 36-guard-kiosk.sql), and a debit pairs only with a credit of the same
+-- writer. Rows dated after today are read whatever the range. p_rekening keeps the
 -- postings from or to one account; p_skema_kiosk names the kiosk's schema (NULL: its copies
 -- are not read).
 CREATE OR REPLACE PROCEDURE AuditTransaksiKiosk(IN p_dari DATE, IN p_sampai DATE,
@@ -64,19 +66,25 @@ BEGIN
         rekening_debit   VARCHAR(20) NOT NULL,
         rekening_kredit  VARCHAR(20) NOT NULL,
         jumlah           BIGINT      NOT NULL,
-        kuitansi         VARCHAR(20) NULL
+        kuitansi         VARCHAR(20) NULL,
+        penulis          VARCHAR(400) NULL,
+        kiosk_status     TINYINT     NULL,
+        kiosk_alias      VARCHAR(60) NULL
     ) ENGINE=Aria;
     INSERT INTO tmp_audit_mutasi
     SELECT trans_id, trans_tanggal, trans_kode,
            IF(trans_kode = '15', trans_ob_rekening, trans_rekening),
            IF(trans_kode = '15', trans_rekening, trans_ob_rekening),
            IF(trans_kode = '15', 1, -1) * (trans_jumlah_masuk - trans_jumlah_keluar),
-           trans_kuitansi
-      FROM data_tabungan_trans
+           trans_kuitansi, trans_reg_user,
+           -- Status and alias are judged only on the kiosk's user's rows.
+           IF(oleh_kiosk, trans_status, NULL), IF(oleh_kiosk, trans_reg_alias, NULL)
+      FROM (SELECT t.*, SUBSTRING_INDEX(trans_reg_user, '@', 1) <=> '@KIOSK_USER@' AS oleh_kiosk
+              FROM data_tabungan_trans t) t
      WHERE (trans_tanggal BETWEEN v_dari - INTERVAL 1 DAY AND v_sampai + INTERVAL 1 DAY
             OR trans_tanggal > CURDATE())
        AND trans_status IN (0, 1)
-       AND (trans_reg_alias LIKE 'KLD|%' OR trans_id LIKE 'KLD%' OR trans_status = 0)
+       AND (oleh_kiosk OR trans_reg_alias LIKE 'KLD|%' OR trans_id LIKE 'KLD%' OR trans_status = 0)
        AND (p_rekening IS NULL OR trans_rekening = p_rekening OR trans_ob_rekening = p_rekening);
 
     -- Fees and shop orders give their credits their own sequence ids: debits and credits are
@@ -87,30 +95,33 @@ BEGIN
         rekening_kredit  VARCHAR(20) NOT NULL,
         jumlah           BIGINT      NOT NULL,
         lebih            INT         NOT NULL,
-        trans_id         TEXT        NOT NULL
+        trans_id         TEXT        NOT NULL,
+        penulis          VARCHAR(400) NULL
     ) ENGINE=Aria;
     INSERT INTO tmp_audit_pasangan
     SELECT tanggal, rekening_debit, rekening_kredit, jumlah,
            SUM(kode = '14') - SUM(kode = '15'),
-           GROUP_CONCAT(trans_id ORDER BY trans_id SEPARATOR ' ')
+           GROUP_CONCAT(trans_id ORDER BY trans_id SEPARATOR ' '), penulis
       FROM tmp_audit_mutasi
      WHERE kode IN ('14', '15')
-     GROUP BY tanggal, rekening_debit, rekening_kredit, jumlah
+     GROUP BY tanggal, rekening_debit, rekening_kredit, jumlah, penulis
     HAVING SUM(kode = '14') <> SUM(kode = '15');
     -- A debit left over on one day and a credit left over on the next are one posting written
     -- across midnight (the debit is always written first).
     CREATE OR REPLACE TEMPORARY TABLE tmp_audit_malam ENGINE=Aria
-    SELECT d.tanggal, d.rekening_debit, d.rekening_kredit, d.jumlah,
+    SELECT d.tanggal, d.rekening_debit, d.rekening_kredit, d.jumlah, d.penulis,
            LEAST(d.lebih, -k.lebih) AS banyak
       FROM tmp_audit_pasangan d
       JOIN tmp_audit_pasangan k
         ON k.rekening_debit = d.rekening_debit AND k.rekening_kredit = d.rekening_kredit
        AND k.jumlah = d.jumlah AND k.tanggal = d.tanggal + INTERVAL 1 DAY
+       AND k.penulis <=> d.penulis
      WHERE d.lebih > 0 AND k.lebih < 0;
     UPDATE tmp_audit_pasangan p
       JOIN tmp_audit_malam m
         ON m.rekening_debit = p.rekening_debit AND m.rekening_kredit = p.rekening_kredit
        AND m.jumlah = p.jumlah AND p.tanggal IN (m.tanggal, m.tanggal + INTERVAL 1 DAY)
+       AND m.penulis <=> p.penulis
        SET p.lebih = p.lebih - SIGN(p.lebih) * m.banyak;
 
     CREATE OR REPLACE TEMPORARY TABLE tmp_audit_hasil (
@@ -121,12 +132,13 @@ BEGIN
         jumlah           BIGINT       NOT NULL,
         banyak           INT          NOT NULL,
         trans_id         TEXT         NOT NULL,
-        keterangan       VARCHAR(200) NOT NULL DEFAULT ''
+        keterangan       VARCHAR(200) NOT NULL DEFAULT '',
+        penulis          VARCHAR(400) NULL
     ) ENGINE=Aria;
     INSERT INTO tmp_audit_hasil
-        (jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id)
+        (jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id, penulis)
     SELECT IF(lebih > 0, 'DEBIT_TANPA_KREDIT', 'KREDIT_TANPA_DEBIT'), tanggal, rekening_debit,
-           rekening_kredit, jumlah, ABS(lebih), trans_id
+           rekening_kredit, jumlah, ABS(lebih), trans_id, penulis
       FROM tmp_audit_pasangan
      WHERE lebih <> 0 AND (tanggal BETWEEN v_dari AND v_sampai OR tanggal > CURDATE());
 
@@ -138,7 +150,10 @@ BEGIN
     SELECT 'FORMAT_TIDAK_SESUAI', tanggal, rekening_debit, rekening_kredit, jumlah, 1, trans_id,
            CONCAT_WS(', ', IF(kode IN ('14', '15'), NULL, 'trans_kode'),
                      IF(id_sah, NULL, 'trans_id'), IF(kuitansi_sah, NULL, 'trans_kuitansi'),
-                     IF(tanggal > CURDATE(), 'trans_tanggal', NULL))
+                     IF(tanggal > CURDATE(), 'trans_tanggal', NULL),
+                     IF(kiosk_status <> 0, 'trans_status', NULL),
+                     IF(BINARY kiosk_alias NOT LIKE 'KLD|%', 'trans_reg_alias', NULL)),
+           penulis
       FROM (SELECT h.*,
                    (BINARY trans_id REGEXP '^KLD[0-9]{12}$' AND RIGHT(trans_id, 4) <> '0000'
                     AND BINARY SUBSTRING(trans_id, 4, 8) IN (kemarin, hari, besok))
@@ -156,14 +171,15 @@ BEGIN
                            DATE_FORMAT(tanggal + INTERVAL 1 DAY, '%Y%m%d') AS besok
                       FROM tmp_audit_mutasi m
                      WHERE tanggal BETWEEN v_dari AND v_sampai OR tanggal > CURDATE()) h) f
-     WHERE kode NOT IN ('14', '15') OR NOT id_sah OR NOT kuitansi_sah OR tanggal > CURDATE();
+     WHERE kode NOT IN ('14', '15') OR NOT id_sah OR NOT kuitansi_sah OR tanggal > CURDATE()
+        OR kiosk_status <> 0 OR BINARY kiosk_alias NOT LIKE 'KLD|%';
 
     -- A copy's debit has the copy's id, or the id without the product payment's "#".
     SET v_salinan = CONCAT(
         'INSERT INTO tmp_audit_hasil ',
-        '(jenis, tanggal, rekening_debit, jumlah, banyak, trans_id, keterangan) ',
+        '(jenis, tanggal, rekening_debit, jumlah, banyak, trans_id, keterangan, penulis) ',
         'SELECT ''SALINAN_TANPA_MUTASI'', c.trans_tanggal, c.trans_rekening, c.trans_jumlah, 1, ',
-        'c.trans_id, ? FROM @TABEL@ c ',
+        'c.trans_id, ?, c.trans_reg_user FROM @TABEL@ c ',
         'WHERE c.trans_tanggal BETWEEN ? AND ? AND (? IS NULL OR c.trans_rekening = ?) ',
         'AND NOT EXISTS (SELECT 1 FROM `cashless-adm`.data_tabungan_trans t WHERE t.trans_id = ',
         'IF(c.trans_id LIKE ''%#'', LEFT(c.trans_id, CHAR_LENGTH(c.trans_id) - 1), c.trans_id) ',
@@ -180,7 +196,8 @@ BEGIN
     DEALLOCATE PREPARE s_salinan;
 
     SET SESSION tx_isolation = v_isolasi;
-    SELECT jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id, keterangan
+    SELECT jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id, keterangan,
+           penulis
       FROM tmp_audit_hasil
      ORDER BY tanggal, jenis, rekening_debit, rekening_kredit, trans_id;
     DROP TEMPORARY TABLE tmp_audit_mutasi, tmp_audit_pasangan, tmp_audit_malam, tmp_audit_hasil;

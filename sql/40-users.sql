@@ -2,7 +2,8 @@
 -- Its password ships inside every copy of the program, so it gets only what the kiosk's own
 -- statements need: it reads, adds rows, changes a card and a PIN, and calls the routines that
 -- recompute balances with their definer's rights. It never changes an amount, a balance or a
--- ledger row, never deletes and never touches the schema.
+-- ledger row, never deletes and never touches the schema; the rows it adds to the ledger and
+-- the copies must be ones the kiosk writes (the triggers of 36-guard-kiosk.sql).
 
 -- The password below is written with backslash escapes, whatever the server's sql_mode says.
 SET @kalinda_sql_mode = @@SESSION.sql_mode;

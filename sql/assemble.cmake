@@ -2,10 +2,12 @@ cmake_minimum_required(VERSION 3.25)
 # Joins the files of this folder into one load script for the mariadb client.
 #   cmake -DOUT=file [-DKIOSK_DB=kalinda] [-DKIOSK_USER=...] [-DKIOSK_PASSWORD=...]
 #         [-DKIOSK_HOSTS="localhost;127.0.0.1"] [-DWITH_DEMO=ON] [-DWITH_DEMO_GUARDS=ON]
-#         [-DUSERS_ONLY=ON] -P sql/assemble.cmake
+#         [-DUSERS_ONLY=ON] [-DUPGRADE=ON] -P sql/assemble.cmake
 # KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
 # "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
-# user and its grants, for a school database that is already loaded.
+# user and its grants, for a school database that is already loaded; UPGRADE only the audit,
+# the ledger's guard of the kiosk's rows and the kiosk's indexes, for a school database loaded
+# before them.
 if(NOT OUT)
     message(FATAL_ERROR "OUT is required")
 endif()
@@ -74,9 +76,18 @@ if(USERS_ONLY)
     file(WRITE "${OUT}" "${script}")
     return()
 endif()
+# The files that add to a loaded database and can run on it again.
+set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 37-kiosk-indexes.sql)
+if(UPGRADE)
+    foreach(f ${additions})
+        sql_text(${f} text)
+        string(APPEND script "-- ${f}\n${text}\n")
+    endforeach()
+    file(WRITE "${OUT}" "${script}")
+    return()
+endif()
 
-foreach(f 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql 35-audit-kiosk.sql
-        37-kiosk-indexes.sql)
+foreach(f 10-cashless-adm.sql 20-aio-kirna.sql 30-kiosk.sql ${additions})
     sql_text(${f} text)
     string(APPEND script "-- ${f}\n${text}\n")
 endforeach()

@@ -112,8 +112,9 @@ protected:
         QStringList rows;
         const Sql queries[] = {
             Sql("SELECT trans_id, trans_rekening, trans_kode, trans_jumlah_masuk, "
-                "trans_jumlah_keluar, trans_saldo_akhir, trans_ob_rekening, trans_status "
-                "FROM `cashless-adm`.data_tabungan_trans ORDER BY trans_id"),
+                "trans_jumlah_keluar, trans_saldo_akhir, trans_ob_rekening, trans_status, "
+                "trans_reg_user FROM `cashless-adm`.data_tabungan_trans ORDER BY trans_id"),
+            Sql("SELECT * FROM `cashless-adm`.data_tabungan_kiosk_terbuka ORDER BY 1, 2, 3"),
             Sql("SELECT saldo_rekening, saldo_buku FROM `cashless-adm`.data_tabungan_saldo "
                 "ORDER BY saldo_rekening"),
             Sql("SELECT tab_rekening, tab_saldo_efektif, tab_pin, tab_rfid "

@@ -20,7 +20,7 @@ protected:
         db = kioskConnection();
     }
 
-    // A ledger row as a sequence posting writes it (only what the id logic needs).
+    // A ledger row holding an id, as the administration writes it (only what the id logic needs).
     static void insertLedgerRow(Connection& c, const QString& id) {
         Sql s;
         s << "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '" << esc(id)
@@ -133,7 +133,7 @@ TEST_F(IdentifiersTest, AnIdTakenMeanwhileIsMadeAgain) {
     insertLedgerRow(*admin, QStringLiteral("KLD261207111111"));
     QStringList draws = {QStringLiteral("111111"), QStringLiteral("222222")};
     const QString id = insertWithRandomId(
-        *db, [&](const QString& candidate) { insertLedgerRow(*db, candidate); }, today,
+        *db, [&](const QString& candidate) { insertLedgerRow(*admin, candidate); }, today,
         [&](Connection&) { return draws.takeFirst(); });
     EXPECT_EQ(id, QStringLiteral("KLD261207222222"));
     EXPECT_TRUE(draws.isEmpty());
@@ -146,7 +146,7 @@ TEST_F(IdentifiersTest, AnIdTakenMeanwhileIsMadeAgain) {
             if (tried.isEmpty()) // the other kiosk, between our read and our insert
                 insertLedgerRow(*admin, candidate);
             tried << candidate;
-            insertLedgerRow(*db, candidate);
+            insertLedgerRow(*admin, candidate);
         },
         today);
     EXPECT_EQ(tried, (QStringList{QStringLiteral("KLD202612070001"), next}));
@@ -166,7 +166,7 @@ TEST_F(IdentifiersTest, TwoKiosksRacingNeverShareASequenceNumber) {
     std::latch connected(2);
     const int before = duplicateIdRetries();
     auto kiosk = [&]() {
-        auto c = kioskConnection();
+        auto c = adminConnection();
         connected.arrive_and_wait();
         for (int i = 0; i < kPerKiosk; ++i) {
             try {

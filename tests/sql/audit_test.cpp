@@ -1,4 +1,5 @@
 #include "postings/fee_payment.h"
+#include "postings/ledger.h"
 #include "postings/product_payment.h"
 #include "postings/shop_order.h"
 #include "postings/transfer.h"
@@ -12,27 +13,38 @@ using namespace kalinda::test;
 
 namespace {
 
-// On a database that had no audit until its script ran (twice): a day of real postings leaves
-// nothing to find; rows planted with the kiosk's password, as from a copied kiosk, are found.
+// On a database that had no audit and no guard until their upgrade ran (twice): a day of real
+// postings leaves nothing to find; rows planted with the kiosk's password before the guard are
+// found, and so is a debit that the guard let through, under its writer's name.
 TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     MariaDbServer::instance().resetDatabase();
     QFile script(QStringLiteral(KALINDA_AUDIT_SQL));
     ASSERT_TRUE(script.open(QIODevice::ReadOnly));
-    MariaDbServer::instance().runAdminScript(
-        "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal ON "
-        "`cashless-adm`.data_tabungan_trans;\n" +
-        QString::fromUtf8(script.readAll()).repeated(2));
+    const QString upgrade = QString::fromUtf8(script.readAll());
+    QString guard, old =
+                       "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal "
+                       "ON `cashless-adm`.data_tabungan_trans; DROP TABLE "
+                       "`cashless-adm`.data_tabungan_kiosk_terbuka;\n";
+    for (const QString& t :
+         QStringList{"`cashless-adm`.data_tabungan_trans", "`aio-kirna`.data_transaksi",
+                     '`' + MariaDbServer::instance().kioskParams().database + "`.data_transaksi"}) {
+        guard += "DROP TRIGGER " + t + "_kiosk_ins;\n";
+        old += "ALTER TABLE " + t + " DROP COLUMN trans_reg_user;\n";
+    }
+    MariaDbServer::instance().runAdminScript(guard + old + upgrade.repeated(2));
     auto admin = adminConnection();
     auto kiosk = kioskConnection();
-    // "kind amount" of each finding since yesterday (the demo's older kiosk rows carry office
-    // ids), or of one account's postings.
+    // "kind amount writer" of each finding since yesterday (the demo's older kiosk rows carry
+    // office ids), or of one account's postings.
     const auto findings = [&](SqlText account) {
         Sql s;
         s << "CALL `cashless-adm`.AuditTransaksiKiosk(CURDATE() - INTERVAL 1 DAY, NULL, " << account
           << ", '" << esc(scalar(*kiosk, Sql("SELECT DATABASE()"))) << "')";
         QStringList out;
         for (Recordset r = admin->open(s); !r.eof(); r.moveNext())
-            out << r.text(QStringLiteral("jenis")) + ' ' + r.text(QStringLiteral("jumlah"));
+            out << (r.text(QStringLiteral("jenis")) + ' ' + r.text(QStringLiteral("jumlah")) + ' ' +
+                    r.text(QStringLiteral("penulis")))
+                       .trimmed();
         return out;
     };
 
@@ -58,6 +70,7 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     EXPECT_EQ(findings("NULL"), QStringList());
 
     // A forged credit, a debit without credit, a malformed id, a posting across midnight.
+    MariaDbServer::instance().runAdminScript(guard);
     kiosk->execute(Sql("SET @d = CURDATE(), @e = CURDATE() - INTERVAL 1 DAY"));
     kiosk->execute(Sql("SET @y = DATE_FORMAT(@d, '%y%m%d'), @s = DATE_FORMAT(@d, '%Y%m%d'), "
                        "@k = DATE_FORMAT(@e, '%y%m%d')"));
@@ -73,8 +86,18 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     kiosk->execute(Sql("INSERT INTO data_transaksi (trans_id, trans_tanggal, trans_kode, "
                        "trans_rekening, trans_jumlah) VALUES "
                        "(CONCAT('KLD', @y, '777777#'), @d, '14', '010100000004', 3000)"));
+    MariaDbServer::instance().runAdminScript(upgrade);
+    // A debit as the kiosk writes it, without its credit.
+    const LedgerMove lone{"010100000004", "240100004", "0004417004", "010100000009",
+                          "KLD01",        "",          3000,         {}};
+    kiosk->execute(debitRow(lone, "KLD" + QDate::currentDate().toString("yyMMdd") + "333333",
+                            scalarInt(*kiosk, Sql("SELECT `cashless-adm`.GetTabSaldoAktif("
+                                                  "'010100000004', CURDATE())")) -
+                                3000));
     EXPECT_EQ(findings("NULL"),
-              QStringList({"DEBIT_TANPA_KREDIT 7000", "FORMAT_TIDAK_SESUAI 1000",
+              QStringList({"DEBIT_TANPA_KREDIT 3000 " +
+                               MariaDbServer::instance().kioskParams().user + "@localhost",
+                           "DEBIT_TANPA_KREDIT 7000", "FORMAT_TIDAK_SESUAI 1000",
                            "KREDIT_TANPA_DEBIT 50000", "SALINAN_TANPA_MUTASI 3000"}));
     EXPECT_EQ(findings("'010100000006'"), QStringList{"FORMAT_TIDAK_SESUAI 1000"});
 }

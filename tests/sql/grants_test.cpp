@@ -24,6 +24,57 @@ TEST(GrantsTest, KioskUserCannotRewriteBalancesOrLedgerNorDelete) {
     }
 }
 
+// Rows a copied password could forge: each refused by the ledger's guard, which names its rule
+// (the failed statement stores nothing).
+TEST(GrantsTest, KioskUserCannotForgeRowsTheKioskNeverWrites) {
+    // Nur Aisyah (15.000) pays the canteen 1.000 as a product payment writes it; each forgery
+    // changes that row or the session.
+    const Sql debit("SET @id = CONCAT('KLD', DATE_FORMAT(CURDATE(), '%y%m%d'), '654321'), "
+                    "@mundur = 0, @kode = '14', @ke = '020100000003', @masuk = 0, @keluar = 1000, "
+                    "@akhir = 14000, @status = 0, @alias = 'KLD|'");
+    const Sql ledger("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = @id, "
+                     "trans_tanggal = NOW() - INTERVAL @mundur DAY, trans_kode = @kode, "
+                     "trans_kantor = '01', trans_rekening = '010100000005', trans_ob_jenis = 1, "
+                     "trans_ob_rekening = @ke, trans_jumlah_masuk = @masuk, "
+                     "trans_jumlah_keluar = @keluar, trans_saldo_akhir = @akhir, "
+                     "trans_status = @status, trans_reg_date = NOW(), trans_reg_time = NOW(), "
+                     "trans_reg_alias = @alias");
+    const Sql shopCopy("INSERT INTO `aio-kirna`.data_transaksi SET trans_id = CONCAT('KLD', "
+                       "DATE_FORMAT(CURDATE(), '%Y%m%d'), '0001'), trans_tanggal = NOW(), "
+                       "trans_kode = '14', trans_rekening = '010100000005', trans_jumlah = 5000, "
+                       "trans_saldo_awal = 15000, trans_saldo_akhir = 10000, trans_status = 0, "
+                       "trans_reg_date = NOW(), trans_reg_time = NOW()");
+    const struct {
+        Sql change;
+        const Sql& insert;
+        const char* rule;
+    } forgeries[] = {
+        {Sql("SET @id = CONCAT(@id, '##'), @kode = '15', @ke = '010100000001', @masuk = 1000000, "
+             "@keluar = 0, @akhir = NULL"),
+         ledger, "kredit tanpa debit"}, // money from nowhere to one's own account
+        {Sql("SET @id = 'ADM9900000001', @alias = 'ADM|', @status = 1"), ledger, "trans_status"},
+        {Sql("SET @keluar = -500000, @akhir = 515000"), ledger, "jumlah"},
+        {Sql("SET @id = 'ADM9900000002'"), ledger, "trans_id"},
+        {Sql("SET @mundur = 40"), ledger, "trans_tanggal"},
+        {Sql("SET timestamp = UNIX_TIMESTAMP() - 40 * 86400"), ledger, "waktu sesi"},
+        {Sql("SET time_zone = '+13:00'"), ledger, "waktu sesi"},
+        {Sql("SET @keluar = 15000, @akhir = 0"), ledger, "saldo"}, // all of it
+        {Sql("DO 0"), shopCopy, "tanpa debit"}, // an order marked paid by its copy alone
+    };
+    for (const auto& forgery : forgeries) {
+        auto kiosk = kioskConnection();
+        kiosk->execute(debit);
+        kiosk->execute(forgery.change);
+        try {
+            kiosk->execute(forgery.insert);
+            ADD_FAILURE() << "stored after " << forgery.change.plainText().toStdString();
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.code() == 1644 && e.message().contains(QLatin1String(forgery.rule)))
+                << e.what();
+        }
+    }
+}
+
 // A user made for `hosts` the way `scripts/db users` makes it; false when the load refused.
 bool connectsAfterLoad(const QString& password, const QString& hosts) {
     QTemporaryDir dir(QString::fromLocal8Bit(testTempRoot()) + QStringLiteral("/users-XXXXXX"));

@@ -23,6 +23,7 @@ CREATE TABLE IF NOT EXISTS data_tabungan_kiosk_terbuka (
 
 DELIMITER ;;
 
+-- Refuses a row of the kiosk's user, naming the table and the rule it breaks.
 CREATE OR REPLACE PROCEDURE TolakBarisKiosk(IN p_tabel VARCHAR(64), IN p_aturan VARCHAR(100))
     NO SQL SQL SECURITY DEFINER
 BEGIN
@@ -30,121 +31,87 @@ BEGIN
     SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = v_pesan;
 END;;
 
--- What every row of the kiosk shares, or NULL: the server's own clock (a session may move
--- NOW() with SET timestamp or time_zone; SYSDATE() and the server's zone tell), status 0, and
--- the dates the kiosk writes as NOW(). p_sekarang is NOW() of the inserting statement.
-CREATE OR REPLACE FUNCTION AturanWaktuKiosk(p_status TINYINT, p_tanggal DATE, p_reg_date DATE,
-                                            p_reg_time DATETIME, p_sekarang DATETIME)
-    RETURNS VARCHAR(100) NO SQL SQL SECURITY DEFINER
-BEGIN
-    RETURN CASE
-        WHEN NOT (@@session.time_zone = @@global.time_zone
-                  OR CONVERT_TZ(SYSDATE(), @@session.time_zone, @@global.time_zone) <=> SYSDATE())
-             OR TIMESTAMPDIFF(SECOND, p_sekarang, SYSDATE()) NOT BETWEEN 0 AND 300
-            THEN 'waktu sesi harus waktu server (timestamp, time_zone)'
-        WHEN NOT p_status <=> 0 THEN 'trans_status harus 0'
-        WHEN NOT (p_tanggal <=> DATE(p_sekarang) AND p_reg_date <=> DATE(p_sekarang)
-                  AND p_reg_time <=> p_sekarang)
-            THEN 'trans_tanggal, trans_reg_date, trans_reg_time harus NOW()'
-        ELSE NULL
-    END;
-END;;
-
--- The kiosk's ids, or NULL: a daily sequence "KLD" + yyyymmdd + 0001..9999 on any row; a random
--- "KLD" + yymmdd + 100000..999999 on a debit, with "#" or "##" after it on a credit; shop order
--- codes "ODR" + yymmdd + 001..999. The date is the kiosk PC's clock: a day off the server's
--- is taken, so that a clock a little wrong around midnight does not stop a kiosk.
-CREATE OR REPLACE FUNCTION AturanIdKiosk(p_id VARCHAR(20), p_kode CHAR(2),
-                                         p_kuitansi VARCHAR(20), p_tanggal DATE)
-    RETURNS VARCHAR(100) NO SQL SQL SECURITY DEFINER
-BEGIN
-    DECLARE v_kemarin CHAR(8) DEFAULT DATE_FORMAT(p_tanggal - INTERVAL 1 DAY, '%Y%m%d');
-    DECLARE v_hari CHAR(8) DEFAULT DATE_FORMAT(p_tanggal, '%Y%m%d');
-    DECLARE v_besok CHAR(8) DEFAULT DATE_FORMAT(p_tanggal + INTERVAL 1 DAY, '%Y%m%d');
-    IF NOT ((BINARY p_id REGEXP '^KLD[0-9]{12}$' AND RIGHT(p_id, 4) <> '0000'
-             AND SUBSTRING(p_id, 4, 8) IN (v_kemarin, v_hari, v_besok))
-            OR (BINARY p_id REGEXP IF(p_kode = '14', '^KLD[0-9]{6}[1-9][0-9]{5}$',
-                                      '^KLD[0-9]{6}[1-9][0-9]{5}#{1,2}$')
-                AND SUBSTRING(p_id, 4, 6) IN (RIGHT(v_kemarin, 6), RIGHT(v_hari, 6),
-                                              RIGHT(v_besok, 6)))) THEN
-        RETURN 'trans_id bukan nomor kiosk hari ini';
-    END IF;
-    IF p_kuitansi IS NOT NULL
-       AND NOT (BINARY p_kuitansi REGEXP '^ODR[0-9]{9}$' AND RIGHT(p_kuitansi, 3) <> '000'
-                AND SUBSTRING(p_kuitansi, 4, 6) IN (RIGHT(v_kemarin, 6), RIGHT(v_hari, 6),
-                                                    RIGHT(v_besok, 6))) THEN
-        RETURN 'trans_kuitansi bukan kode order kiosk';
-    END IF;
-    RETURN NULL;
-END;;
-
--- A copy (the kiosk's or the shop's data_transaksi) that the kiosk's user writes needs the
--- ledger debit it copies, written by the same user before it in the posting: same id (the
--- product payment's copy with "#" after it), account, amount, balance and, for the shop's
--- copy, order code.
-CREATE OR REPLACE PROCEDURE PeriksaSalinanKiosk(
-        IN p_tabel VARCHAR(64), IN p_id VARCHAR(20), IN p_kode CHAR(2), IN p_kantor CHAR(2),
-        IN p_rekening VARCHAR(20), IN p_jumlah BIGINT, IN p_awal BIGINT, IN p_akhir BIGINT,
-        IN p_alias VARCHAR(50), IN p_order VARCHAR(20), IN p_status TINYINT, IN p_tanggal DATE,
-        IN p_reg_date DATE, IN p_reg_time DATETIME, IN p_sekarang DATETIME)
-    READS SQL DATA SQL SECURITY DEFINER
-BEGIN
-    DECLARE v_aturan VARCHAR(100)
-        DEFAULT AturanWaktuKiosk(p_status, p_tanggal, p_reg_date, p_reg_time, p_sekarang);
-    IF v_aturan IS NULL AND NOT (p_kode <=> '14' AND p_kantor <=> '01' AND p_jumlah > 0
-                                 AND p_awal - p_jumlah <=> p_akhir) THEN
-        SET v_aturan = 'trans_kode 14, trans_kantor 01, trans_saldo_awal - trans_jumlah > 0';
-    END IF;
-    IF v_aturan IS NULL AND NOT EXISTS (
-            SELECT 1 FROM data_tabungan_trans
-             WHERE trans_id = IF(p_id LIKE '%#', LEFT(p_id, CHAR_LENGTH(p_id) - 1), p_id)
-               AND trans_kode = '14' AND trans_rekening = p_rekening
-               AND trans_jumlah_keluar = p_jumlah AND trans_saldo_akhir = p_akhir
-               AND trans_reg_alias = CONCAT('KLD|', p_alias) AND trans_reg_user = USER()
-               AND (p_order IS NULL OR trans_kuitansi = p_order)) THEN
-        SET v_aturan = 'tanpa debit kiosk yang sama di data_tabungan_trans';
-    END IF;
-    IF v_aturan IS NOT NULL THEN
-        CALL TolakBarisKiosk(p_tabel, v_aturan);
-    END IF;
-END;;
-
 -- Runs before the running totals' trigger (AFTER INSERT): a refused row moves nothing. Rows of
 -- every other user (the administration, the demo data loaded as root) are only signed. A
 -- Galera node applies another node's rows without running triggers, so replicated rows are
--- never judged twice.
+-- never judged twice. The server prepares the whole of each statement below for every row, so
+-- the rules are plain expressions and key look-ups: a stored function call or a REGEXP per row
+-- would cost a posting more than all of them together.
 CREATE OR REPLACE TRIGGER data_tabungan_trans_kiosk_ins BEFORE INSERT ON data_tabungan_trans
 FOR EACH ROW
 BEGIN
     DECLARE v_aturan VARCHAR(100);
-    DECLARE v_saldo BIGINT;
+    DECLARE v_sisa BIGINT;
+    DECLARE v_hari, v_kemarin, v_besok CHAR(6);
     SET NEW.trans_reg_user = USER();
     IF SUBSTRING_INDEX(USER(), '@', 1) = '@KIOSK_USER@' THEN
-        SET v_aturan = COALESCE(
-            AturanWaktuKiosk(NEW.trans_status, NEW.trans_tanggal, NEW.trans_reg_date,
-                             NEW.trans_reg_time, NOW()),
-            CASE
-                WHEN NEW.trans_kode NOT IN ('14', '15') THEN 'trans_kode harus 14 atau 15'
-                WHEN NOT IF(NEW.trans_kode = '14',
-                            NEW.trans_jumlah_keluar > 0 AND NEW.trans_jumlah_masuk = 0,
-                            NEW.trans_jumlah_masuk > 0 AND NEW.trans_jumlah_keluar = 0)
-                    THEN 'jumlah: 14 hanya trans_jumlah_keluar > 0, 15 hanya trans_jumlah_masuk > 0'
-                WHEN NOT BINARY NEW.trans_reg_alias LIKE 'KLD|%'
-                    THEN 'trans_reg_alias harus KLD|'
-                WHEN NOT (NEW.trans_kantor = '01' AND NEW.trans_ob_jenis = 1
-                          AND NEW.trans_ob_rekening NOT IN ('', NEW.trans_rekening))
-                    THEN 'trans_kantor 01, trans_ob_jenis 1, trans_ob_rekening rekening lain'
-                WHEN NEW.trans_kode = '15' AND NEW.trans_saldo_akhir IS NOT NULL
-                    THEN 'trans_saldo_akhir hanya pada debit'
-            END,
-            AturanIdKiosk(NEW.trans_id, NEW.trans_kode, NEW.trans_kuitansi, NEW.trans_tanggal));
-        -- A debit leaves more than 0 of the payer's spendable balance, as every posting checks
-        -- under the payer's lock, and says what is left; it waits for its credit.
+        -- The kiosk's ids: a daily sequence "KLD" + yyyymmdd + 0001..9999 on any row; a random
+        -- "KLD" + yymmdd + 100000..999999 on a debit, with "#" or "##" after it on a credit. Their
+        -- date is the kiosk PC's clock: a day off the server's is taken, so that a clock a little
+        -- wrong around midnight does not stop a kiosk. CONV() tells digits: it stops at the
+        -- first other character.
+        SET v_hari = DATE_FORMAT(CURDATE(), '%y%m%d'),
+            v_kemarin = DATE_FORMAT(CURDATE() - INTERVAL 1 DAY, '%y%m%d'),
+            v_besok = DATE_FORMAT(CURDATE() + INTERVAL 1 DAY, '%y%m%d');
+        -- First the server's own clock: a session may move NOW() with SET timestamp or
+        -- time_zone; SYSDATE() and the server's zone tell.
+        SET v_aturan = CASE
+            WHEN @@session.time_zone <> @@global.time_zone
+                 OR NOT SYSDATE() BETWEEN NOW() AND NOW() + INTERVAL 5 MINUTE
+                THEN 'waktu sesi harus waktu server (timestamp, time_zone)'
+            WHEN NEW.trans_status <> 0 THEN 'trans_status harus 0'
+            WHEN NOT (NEW.trans_tanggal = CURDATE() AND NEW.trans_reg_date <=> NEW.trans_tanggal
+                      AND NEW.trans_reg_time <=> NOW())
+                THEN 'trans_tanggal, trans_reg_date, trans_reg_time harus NOW()'
+            WHEN NOT COALESCE(IF(NEW.trans_kode = '14',
+                                 NEW.trans_jumlah_keluar > 0 AND NEW.trans_jumlah_masuk = 0
+                                 AND NEW.trans_saldo_akhir > 0,
+                                 NEW.trans_kode = '15' AND NEW.trans_jumlah_masuk > 0
+                                 AND NEW.trans_jumlah_keluar = 0 AND NEW.trans_saldo_akhir IS NULL),
+                              FALSE)
+                THEN '14: keluar > 0, saldo_akhir > 0; 15: masuk > 0, saldo_akhir NULL'
+            WHEN NOT BINARY NEW.trans_reg_alias LIKE 'KLD|%' THEN 'trans_reg_alias harus KLD|'
+            WHEN NOT (NEW.trans_kantor = '01' AND NEW.trans_ob_jenis = 1
+                      AND NEW.trans_ob_rekening NOT IN ('', NEW.trans_rekening))
+                THEN 'trans_kantor 01, trans_ob_jenis 1, trans_ob_rekening rekening lain'
+            WHEN NOT COALESCE(
+                    BINARY LEFT(NEW.trans_id, 3) = 'KLD'
+                    AND IF(CHAR_LENGTH(NEW.trans_id) = 15 AND BINARY SUBSTRING(NEW.trans_id, 4, 2) = '20'
+                           AND BINARY SUBSTRING(NEW.trans_id, 6, 6) IN (v_kemarin, v_hari, v_besok),
+                           -- the daily sequence
+                           BINARY RIGHT(NEW.trans_id, 4)
+                           = LPAD(CONV(RIGHT(NEW.trans_id, 4), 10, 10), 4, '0')
+                           AND RIGHT(NEW.trans_id, 4) <> '0000',
+                           -- the random id
+                           BINARY SUBSTRING(NEW.trans_id, 4, 6) IN (v_kemarin, v_hari, v_besok)
+                           AND BINARY SUBSTRING(NEW.trans_id, 10, 6)
+                               = CONV(SUBSTRING(NEW.trans_id, 10, 6), 10, 10)
+                           AND BINARY SUBSTRING(NEW.trans_id, 16)
+                               IN (IF(NEW.trans_kode = '14', '', '#'),
+                                   IF(NEW.trans_kode = '14', '', '##'))),
+                    FALSE)
+                THEN 'trans_id bukan nomor kiosk hari ini'
+        END;
+        -- The shop's order code: "ODR" + yymmdd + 001..999.
+        IF v_aturan IS NULL AND NEW.trans_kuitansi IS NOT NULL
+           AND NOT COALESCE(BINARY LEFT(NEW.trans_kuitansi, 3) = 'ODR'
+                            AND CHAR_LENGTH(NEW.trans_kuitansi) = 12
+                            AND BINARY SUBSTRING(NEW.trans_kuitansi, 4, 6)
+                                IN (v_kemarin, v_hari, v_besok)
+                            AND BINARY RIGHT(NEW.trans_kuitansi, 3)
+                                = LPAD(CONV(RIGHT(NEW.trans_kuitansi, 3), 10, 10), 3, '0')
+                            AND RIGHT(NEW.trans_kuitansi, 3) <> '000', FALSE) THEN
+            SET v_aturan = 'trans_kuitansi bukan kode order kiosk';
+        END IF;
+        -- A debit leaves the payer's running total above the account's minimum balance, as
+        -- every posting checks under the payer's lock; it waits for its credit.
         IF v_aturan IS NULL AND NEW.trans_kode = '14' THEN
-            SET v_saldo = GetTabSaldoAktif(NEW.trans_rekening, NEW.trans_tanggal)
-                          - NEW.trans_jumlah_keluar;
-            IF v_saldo <= 0 OR NOT NEW.trans_saldo_akhir <=> v_saldo THEN
-                SET v_aturan = 'saldo harus tersisa > 0 dan sama dengan trans_saldo_akhir';
+            SELECT (SELECT saldo_buku FROM data_tabungan_saldo
+                     WHERE saldo_rekening = NEW.trans_rekening)
+                   - tab_saldo_minimum - NEW.trans_jumlah_keluar
+              INTO v_sisa FROM data_tabungan_master WHERE tab_rekening = NEW.trans_rekening;
+            IF COALESCE(v_sisa, 0) <= 0 THEN
+                SET v_aturan = 'saldo tabungan harus tersisa di atas saldo minimum';
             ELSE
                 INSERT INTO data_tabungan_kiosk_terbuka
                     (terbuka_debit, terbuka_kredit, terbuka_jumlah, terbuka_banyak)
@@ -172,17 +139,28 @@ BEGIN
     END IF;
 END;;
 
+-- A copy (the kiosk's or the shop's data_transaksi) that the kiosk's user writes is today's,
+-- status 0, and copies a ledger debit that the same user@host wrote before it: same id (the
+-- product payment's copy with "#" after it), account, amount, balance and, for the shop's
+-- copy, order code. A copy moves no money; its debit passed the ledger's rules.
 CREATE OR REPLACE TRIGGER `aio-kirna`.data_transaksi_kiosk_ins BEFORE INSERT
     ON `aio-kirna`.data_transaksi
 FOR EACH ROW
 BEGIN
     SET NEW.trans_reg_user = USER();
-    IF SUBSTRING_INDEX(USER(), '@', 1) = '@KIOSK_USER@' THEN
-        CALL `cashless-adm`.PeriksaSalinanKiosk(
-            '`aio-kirna`.data_transaksi', NEW.trans_id, NEW.trans_kode, NEW.trans_kantor,
-            NEW.trans_rekening, NEW.trans_jumlah, NEW.trans_saldo_awal, NEW.trans_saldo_akhir,
-            NEW.trans_reg_alias, NEW.trans_order, NEW.trans_status, NEW.trans_tanggal,
-            NEW.trans_reg_date, NEW.trans_reg_time, NOW());
+    IF SUBSTRING_INDEX(USER(), '@', 1) = '@KIOSK_USER@'
+       AND NOT (NEW.trans_status = 0 AND NEW.trans_tanggal = CURDATE()
+                AND NEW.trans_reg_time <=> NOW() AND NEW.trans_kode = '14'
+                AND NEW.trans_saldo_awal - NEW.trans_jumlah = NEW.trans_saldo_akhir
+                AND EXISTS (SELECT 1 FROM `cashless-adm`.data_tabungan_trans
+                             WHERE trans_id = NEW.trans_id AND trans_kode = '14'
+                               AND trans_rekening = NEW.trans_rekening
+                               AND trans_jumlah_keluar = NEW.trans_jumlah
+                               AND trans_saldo_akhir = NEW.trans_saldo_akhir
+                               AND trans_kuitansi = NEW.trans_order
+                               AND trans_reg_user = NEW.trans_reg_user)) THEN
+        CALL `cashless-adm`.TolakBarisKiosk('`aio-kirna`.data_transaksi',
+                                            'tanpa debit kiosk yang sama hari ini');
     END IF;
 END;;
 
@@ -191,12 +169,19 @@ CREATE OR REPLACE TRIGGER `@KIOSK_DB@`.data_transaksi_kiosk_ins BEFORE INSERT
 FOR EACH ROW
 BEGIN
     SET NEW.trans_reg_user = USER();
-    IF SUBSTRING_INDEX(USER(), '@', 1) = '@KIOSK_USER@' THEN
-        CALL `cashless-adm`.PeriksaSalinanKiosk(
-            'data_transaksi', NEW.trans_id, NEW.trans_kode, NEW.trans_kantor, NEW.trans_rekening,
-            NEW.trans_jumlah, NEW.trans_saldo_awal, NEW.trans_saldo_akhir, NEW.trans_reg_alias,
-            NULL, NEW.trans_status, NEW.trans_tanggal, NEW.trans_reg_date, NEW.trans_reg_time,
-            NOW());
+    IF SUBSTRING_INDEX(USER(), '@', 1) = '@KIOSK_USER@'
+       AND NOT (NEW.trans_status = 0 AND NEW.trans_tanggal = CURDATE()
+                AND NEW.trans_reg_time <=> NOW() AND NEW.trans_kode = '14'
+                AND NEW.trans_saldo_awal - NEW.trans_jumlah = NEW.trans_saldo_akhir
+                AND EXISTS (SELECT 1 FROM `cashless-adm`.data_tabungan_trans
+                             WHERE trans_id = IF(NEW.trans_id LIKE '%#',
+                                                 LEFT(NEW.trans_id, CHAR_LENGTH(NEW.trans_id) - 1),
+                                                 NEW.trans_id)
+                               AND trans_kode = '14' AND trans_rekening = NEW.trans_rekening
+                               AND trans_jumlah_keluar = NEW.trans_jumlah
+                               AND trans_saldo_akhir = NEW.trans_saldo_akhir
+                               AND trans_reg_user = NEW.trans_reg_user)) THEN
+        CALL `cashless-adm`.TolakBarisKiosk('data_transaksi', 'tanpa debit kiosk yang sama hari ini');
     END IF;
 END;;
 

@@ -53,12 +53,12 @@ TEST(GrantsTest, KioskUserCannotForgeRowsTheKioskNeverWrites) {
              "@keluar = 0, @akhir = NULL"),
          ledger, "kredit tanpa debit"}, // money from nowhere to one's own account
         {Sql("SET @id = 'ADM9900000001', @alias = 'ADM|', @status = 1"), ledger, "trans_status"},
-        {Sql("SET @keluar = -500000, @akhir = 515000"), ledger, "jumlah"},
+        {Sql("SET @keluar = -500000, @akhir = 515000"), ledger, "keluar > 0"},
         {Sql("SET @id = 'ADM9900000002'"), ledger, "trans_id"},
         {Sql("SET @mundur = 40"), ledger, "trans_tanggal"},
         {Sql("SET timestamp = UNIX_TIMESTAMP() - 40 * 86400"), ledger, "waktu sesi"},
         {Sql("SET time_zone = '+13:00'"), ledger, "waktu sesi"},
-        {Sql("SET @keluar = 15000, @akhir = 0"), ledger, "saldo"}, // all of it
+        {Sql("SET @keluar = 15000, @akhir = 1"), ledger, "saldo tabungan"}, // all of it
         {Sql("DO 0"), shopCopy, "tanpa debit"}, // an order marked paid by its copy alone
     };
     for (const auto& forgery : forgeries) {

@@ -1,9 +1,13 @@
 #include "identifiers.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <random>
+#include <thread>
 
 namespace kalinda {
 
@@ -45,11 +49,13 @@ int capacity(const SequenceFamily& family) {
 }
 
 // Another kiosk may have stored the same id first; its unique key refuses ours and the next id
-// is tried. Inside a transaction the refused statement alone is undone.
-QString insertRetryingDuplicates(const std::function<QString()>& nextId,
+// is tried. Inside a transaction the refused statement alone is undone. `nextId` gets the id
+// refused last (empty at first).
+QString insertRetryingDuplicates(const std::function<QString(const QString& refused)>& nextId,
                                  const std::function<void(const QString& id)>& insert) {
+    QString refused;
     for (int attempt = 1;; ++attempt) {
-        const QString id = nextId();
+        const QString id = nextId(refused);
         try {
             insert(id);
             return id;
@@ -57,8 +63,34 @@ QString insertRetryingDuplicates(const std::function<QString()>& nextId,
             if (!e.isDuplicateKey() || attempt >= kMaxAttempts)
                 throw;
             ++duplicatesRetried;
+            refused = id;
         }
     }
+}
+
+// A kiosk that keeps posting takes its next number while we wait for its commit, and we would
+// lose to it again at the same moment each time: a short random pause breaks that step.
+void pauseAfterLosing(int losses) {
+    thread_local std::minstd_rand random{std::random_device{}()};
+    const int ceilingMs = std::min(1 << std::min(losses, 5), 32);
+    std::uniform_int_distribution<int> ms(0, ceilingMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms(random)));
+}
+
+int sequenceNumber(const SequenceFamily& family, const QString& id) {
+    return id.right(family.digits).toInt();
+}
+
+QString sequenceId(Connection& db, const SequenceFamily& family, const QDate& today, int atLeast) {
+    const int number = std::max(GenerateCD(db, family, today), atLeast);
+    if (number > capacity(family)) {
+        throw IdCapacityError(
+            QStringLiteral("Nomor transaksi hari ini sudah habis (%1 nomor). Transaksi tidak "
+                           "dapat diproses, silakan hubungi Bag. Administrasi!")
+                .arg(capacity(family)));
+    }
+    return sequencePrefix(family, today) +
+           QStringLiteral("%1").arg(number, family.digits, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -101,21 +133,23 @@ int GenerateCD(Connection& db, const SequenceFamily& family, const QDate& today)
 }
 
 QString IdReg(Connection& db, const SequenceFamily& family, const QDate& today) {
-    const int number = GenerateCD(db, family, today);
-    if (number > capacity(family)) {
-        throw IdCapacityError(
-            QStringLiteral("Nomor transaksi hari ini sudah habis (%1 nomor). Transaksi tidak "
-                           "dapat diproses, silakan hubungi Bag. Administrasi!")
-                .arg(capacity(family)));
-    }
-    return sequencePrefix(family, today) +
-           QStringLiteral("%1").arg(number, family.digits, 10, QLatin1Char('0'));
+    return sequenceId(db, family, today, 1);
 }
 
 QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
                              const std::function<void(const QString& id)>& insert,
                              const QDate& today) {
-    return insertRetryingDuplicates([&] { return IdReg(db, family, today); }, insert);
+    int losses = 0;
+    return insertRetryingDuplicates(
+        [&](const QString& refused) {
+            if (refused.isEmpty())
+                return IdReg(db, family, today);
+            pauseAfterLosing(++losses);
+            // Our read may not see the row that refused us yet (a snapshot taken before it, a
+            // cluster node behind): never ask for that number again.
+            return sequenceId(db, family, today, sequenceNumber(family, refused) + 1);
+        },
+        insert);
 }
 
 int duplicateIdRetries() {
@@ -142,7 +176,8 @@ QString randomPostingId(Connection& db, const QDate& today, const RandomNumberSo
 
 QString insertWithRandomId(Connection& db, const std::function<void(const QString& id)>& insert,
                            const QDate& today, const RandomNumberSource& draw) {
-    return insertRetryingDuplicates([&] { return randomPostingId(db, today, draw); }, insert);
+    return insertRetryingDuplicates(
+        [&](const QString&) { return randomPostingId(db, today, draw); }, insert);
 }
 
 } // namespace kalinda

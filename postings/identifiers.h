@@ -57,8 +57,9 @@ QString IdReg(Connection& db, const SequenceFamily& family,
               const QDate& today = QDate::currentDate());
 
 // Makes the next id and hands it to `insert`, which writes the row that holds it. When another
-// kiosk took the same number first, the row's unique key refuses it and the next number is
-// tried. Inside a transaction the refused statement alone is undone. Returns the id stored.
+// kiosk took the same number first, the row's unique key refuses it and, after a short random
+// pause, a number past the refused one is tried. Inside a transaction the refused statement alone
+// is undone. Returns the id stored.
 QString insertWithSequenceId(Connection& db, const SequenceFamily& family,
                              const std::function<void(const QString& id)>& insert,
                              const QDate& today = QDate::currentDate());

@@ -139,16 +139,20 @@ TEST_F(IdentifiersTest, AnIdTakenMeanwhileIsMadeAgain) {
     EXPECT_TRUE(draws.isEmpty());
     EXPECT_EQ(duplicateIdRetries() - before, 1);
 
+    // Our read runs in a snapshot taken before the other kiosk's row: it never sees that row.
+    auto other = adminConnection();
+    Transaction snapshot(*admin);
     QStringList tried;
     const QString next = insertWithSequenceId(
-        *db, kTransactionIds,
+        *admin, kTransactionIds,
         [&](const QString& candidate) {
             if (tried.isEmpty()) // the other kiosk, between our read and our insert
-                insertLedgerRow(*admin, candidate);
+                insertLedgerRow(*other, candidate);
             tried << candidate;
             insertLedgerRow(*admin, candidate);
         },
         today);
+    snapshot.commit();
     EXPECT_EQ(tried, (QStringList{QStringLiteral("KLD202612070001"), next}));
     EXPECT_EQ(next, QStringLiteral("KLD202612070002"));
     EXPECT_EQ(duplicateIdRetries() - before, 2);

@@ -180,7 +180,9 @@ TEST_F(CardPinTest, QuotesInATypedPinCannotOpenAnAccount) {
 // back): the student is told within the read timeout, and the tap after that works.
 TEST_F(CardPinTest, ADatabaseFailureIsReportedAndTheKioskStaysUsable) {
     TcpProxy proxy(MariaDbServer::instance().port());
-    const ConnectParams p = kioskParamsThrough(proxy);
+    ConnectParams p = kioskParamsThrough(proxy);
+    p.connectTimeoutSeconds = 1;
+    p.readTimeoutSeconds = 2;
     db->connect(p);
     openScreen();
     MariaDbServer& server = MariaDbServer::instance();
@@ -199,10 +201,10 @@ TEST_F(CardPinTest, ADatabaseFailureIsReportedAndTheKioskStaysUsable) {
         QElapsedTimer timer;
         timer.start();
         tapCard(QStringLiteral("0004417001"), QStringLiteral("123456"));
-        std::cout << "[ measure  ] " << name << ": tap answered after " << timer.elapsed()
-                  << " ms\n";
+        const qint64 answeredMs = timer.elapsed(); // before mending: a restart is not the tap's
+        std::cout << "[ measure  ] " << name << ": tap answered after " << answeredMs << " ms\n";
         mend();
-        EXPECT_LT(timer.elapsed(), (p.readTimeoutSeconds + 2) * 1000);
+        EXPECT_LT(answeredMs, (p.connectTimeoutSeconds + p.readTimeoutSeconds + 8) * 1000);
         if (reported) {
             ASSERT_EQ(dialogs.messages.size(), 1u);
             EXPECT_TRUE(dialogs.messages[0].text.startsWith(

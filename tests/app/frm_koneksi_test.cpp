@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <iostream>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -97,7 +98,10 @@ TEST_F(FrmKoneksiTest, ServerDownGivesTwoWarningsPerChoiceQuickly) {
     QElapsedTimer timer;
     timer.start();
     choose(0);
-    EXPECT_LT(timer.elapsed(), 5000);
+    // A refused connection comes back at once; the bound is the two attempts' connect timeouts
+    // with room for a loaded machine, so only a hang fails it.
+    std::cout << "[ measure  ] two refused attempts took " << timer.elapsed() << " ms\n";
+    EXPECT_LT(timer.elapsed(), 4 * ConnectParams{}.connectTimeoutSeconds * 1000);
     ASSERT_EQ(dialogs.messages.size(), 2u);
     for (const auto& m : dialogs.messages) {
         EXPECT_EQ(m.text, kWarning);

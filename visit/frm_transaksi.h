@@ -4,6 +4,7 @@
 #include "app/money.h"
 #include "app/visit_state.h"
 #include "exit_guard.h"
+#include "printing/print.h"
 
 #include <QWidget>
 #include <array>
@@ -62,6 +63,8 @@ public:
     void CekProduk();
     void TampilFoto();
     QString sessionId() const { return sessionId_; }
+    // The clock the receipts are dated by; empty reads the system clock.
+    void setReceiptClock(ReceiptClock clock) { receiptClock_ = std::move(clock); }
     // Ends a visit left alone (set_app "IdleTimeout").
     IdleGuard* idleGuard() const { return idle_; }
 
@@ -145,6 +148,7 @@ private:
     IdleGuard* idle_ = nullptr;
     int runningLeftTwips_ = 0;
     bool closingAllowed_ = false;
+    ReceiptClock receiptClock_;
 };
 
 } // namespace kalinda

@@ -76,7 +76,7 @@ void frmTransaksi::cekLimitTransfer() {
 }
 
 void frmTransaksi::CetakNota() {
-    kalinda::CetakNota(db_, receiptOfVisit(visit_), this);
+    kalinda::CetakNota(db_, receiptOfVisit(visit_), this, receiptClock_);
 }
 
 void frmTransaksi::TampilFoto() {

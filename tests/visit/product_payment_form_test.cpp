@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <cups/cups.h>
 #include <sys/stat.h>
 
@@ -256,8 +255,6 @@ TEST_F(ProductPaymentFormTest, APaymentSettledAsStoredAtTheNextPinClosesTheForm)
 // the next start settle it from the ledger, as one settled after its visit. A file open to
 // other users, or no whole posting, is set aside unread.
 TEST_F(ProductPaymentFormTest, APaymentInDoubtOutlivesACrashAndIsSettledAtStart) {
-    QTemporaryDir state;
-    setStateFolder(state.path());
     TcpProxy proxy(MariaDbServer::instance().port());
     loseCommitOfPayment(proxy);
     const QString id = pendingPostingId().value_or(QString());
@@ -292,7 +289,6 @@ TEST_F(ProductPaymentFormTest, APaymentInDoubtOutlivesACrashAndIsSettledAtStart)
         EXPECT_TRUE(QFile::exists(intentFilePath() + QStringLiteral(".untrusted")));
     }
     EXPECT_EQ(count(logged), 1);
-    setStateFolder({});
 }
 
 // READ COMMITTED cannot be logged in the STATEMENT format. Only the postings ask for it, so

@@ -2,6 +2,8 @@
 
 #include "app/parameters.h"
 #include "app/wait_notice.h"
+#include "postings/posting_intent.h"
+#include "postings/posting_outcome.h"
 #include "printing/raw_printer.h"
 #include "support/mariadb_server.h"
 #include "support/scripted_dialogs.h"
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -49,9 +52,16 @@ protected:
         admin = adminConnection();
         db = kioskConnection();
         parameters() = Parameters{};
+        // A posting left in doubt by an earlier test, in memory or on disk, is not this one's.
+        detail::forgetPendingPosting();
+        setStateFolder(stateDir.path());
     }
 
-    void TearDown() override { screen.reset(); }
+    void TearDown() override {
+        screen.reset();
+        detail::forgetPendingPosting();
+        setStateFolder({});
+    }
 
     frmTransaksi& openScreen(KioskActions actions = {}) {
         screen = std::make_unique<frmTransaksi>(*db, std::move(actions));
@@ -87,6 +97,7 @@ protected:
     std::unique_ptr<Connection> admin;
     std::unique_ptr<Connection> db;
     std::unique_ptr<frmTransaksi> screen;
+    QTemporaryDir stateDir; // the intent file's, a fresh one for each test
 };
 
 } // namespace kalinda::test

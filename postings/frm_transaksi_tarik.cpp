@@ -213,7 +213,7 @@ void frmTransaksiTarik::cmdSimpan_Click() {
     // Text that is not a number is no valid amount either.
     const Rupiah amount = parseTypedAmount(txtNominal->text()).value_or(0);
     if (amount <= 0)
-        return refuse(QStringLiteral("Nominal tidak valid!"), txtNominal);
+        return refuse(kNominalTidakValid, txtNominal);
     if (parseRupiah(txtLimit->text()).value_or(0) < amount)
         return refuse(QStringLiteral("Nominal Rp. melebihi limit transfer!"), txtNominal);
 

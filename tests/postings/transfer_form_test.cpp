@@ -1,5 +1,4 @@
 #include "postings/frm_transaksi_tarik.h"
-#include "printing/raw_printer.h"
 #include "visit/visit_fixture.h"
 
 #include <QLabel>
@@ -8,15 +7,6 @@ using namespace kalinda;
 using namespace kalinda::test;
 
 namespace {
-
-class RecordingPrinter final : public RawPrinter {
-public:
-    RawPrintResult send(const QString&, const QByteArray& data) override {
-        jobs.push_back(QString::fromLatin1(data));
-        return RawPrintResult::Sent;
-    }
-    QStringList jobs;
-};
 
 // Dewi Lestari (80.000, transfer limit 100.000) at the kiosk, TRANSFER wired as the program does.
 class TransferFormTest : public VisitFixture {
@@ -93,11 +83,12 @@ TEST_F(TransferFormTest, TheWholeRoadPostsPrintsAndReturnsToTheVisit) {
     EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("Transaksi Sukses")});
     EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("400"));
     EXPECT_EQ(screen->txtQuota2->text(), QStringLiteral("99.500"));
-    ASSERT_EQ(printer.jobs.size(), 1);
+    ASSERT_EQ(printer.jobs.size(), 1u);
+    const QString receipt = QString::fromLatin1(printer.jobs[0].second);
     for (const char* line : {"Jenis     : TARIK KE TABUNGAN\r\n", "Tujuan    : 010100000001\r\n",
                              "Nominal   : Rp. 500\r\n"})
-        EXPECT_TRUE(printer.jobs[0].contains(QLatin1String(line))) << line;
-    EXPECT_TRUE(printer.jobs[0].contains(screen->visit()[VisitState::TransID]));
+        EXPECT_TRUE(receipt.contains(QLatin1String(line))) << line;
+    EXPECT_TRUE(receipt.contains(screen->visit()[VisitState::TransID]));
 }
 
 TEST_F(TransferFormTest, ProsesChecksInTheirOrderAndWritesOnlyTheBalanceRefusal) {

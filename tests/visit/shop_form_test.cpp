@@ -1,5 +1,4 @@
 #include "postings/frm_transaksi_kirna.h"
-#include "printing/raw_printer.h"
 #include "printing/receipt.h"
 #include "visit_fixture.h"
 
@@ -10,15 +9,6 @@ using namespace kalinda;
 using namespace kalinda::test;
 
 namespace {
-
-class RecordingPrinter final : public RawPrinter {
-public:
-    RawPrintResult send(const QString& name, const QByteArray& data) override {
-        jobs.push_back({name, data});
-        return RawPrintResult::Sent;
-    }
-    std::vector<std::pair<QString, QByteArray>> jobs;
-};
 
 // Siti (150.000, quota 50.000) at the main screen; KIRNA ORDER opens the shop form on a clock
 // the test sets.

@@ -9,54 +9,24 @@
 #include "postings/product_payment.h"
 #include "postings/shop_order.h"
 #include "postings/transfer.h"
+#include "race_table.h"
 #include "support/galera_cluster.h"
 #include "support/mariadb_server.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
-#include <array>
 #include <atomic>
-#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <latch>
 #include <mutex>
-#include <stdexcept>
-#include <string>
 #include <thread>
 
 using namespace kalinda;
 using namespace kalinda::test;
 
 namespace {
-
-const QString kCanteen = QStringLiteral("020100000003");
-
-QString student(int n) {
-    return QStringLiteral("0101%1").arg(n, 8, 10, QLatin1Char('0'));
-}
-
-// The payer's fields every posting's input has, for student `n` of the demo data.
-template <typename Input>
-void fillPayer(Input& in, int n) {
-    in.NoRekening = in.txtNorek = student(n);
-    in.NoCif = QStringLiteral("2401%1").arg(n, 5, 10, QLatin1Char('0'));
-    in.Rfid = in.txtRfid = QStringLiteral("00044170%1").arg(n, 2, 10, QLatin1Char('0'));
-    in.txtNama = QStringLiteral("Santri %1").arg(n);
-    in.txtKelas = QStringLiteral("7A");
-    in.channel = QStringLiteral("KLD01");
-}
-
-ProductPaymentInput canteenPayment(int payer, Rupiah amount, Rupiah shownBalance) {
-    ProductPaymentInput in;
-    fillPayer(in, payer);
-    in.cboJenis = QStringLiteral("003 : Jajan Kantin");
-    in.txtRekTujuan = kCanteen;
-    in.amount = amount;
-    in.balance = shownBalance;
-    return in;
-}
 
 // Conflicts the cluster resolved by undoing a transaction, summed over the running nodes:
 // certification failures (found at COMMIT) and local transactions aborted for a replicated one.
@@ -87,23 +57,8 @@ protected:
         admin = cluster->adminConnection(0);
     }
 
-    // Leaves exactly `amount` spendable on the account (its earlier rows are cancelled).
     void setBalance(const QString& account, Rupiah amount) {
-        static int deposits = 0;
-        const QString depositId = QStringLiteral("CLDEP%1").arg(++deposits);
-        Sql cancel;
-        cancel << "UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 9 "
-                  "WHERE trans_rekening = '"
-               << esc(account) << "'";
-        admin->execute(cancel);
-        Sql deposit;
-        deposit << "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '"
-                << esc(depositId)
-                << "', trans_tanggal = CURDATE(), trans_kode = '15', trans_rekening = '"
-                << esc(account) << "', trans_jumlah_masuk = " << static_cast<long long>(amount)
-                << ", trans_status = 1";
-        admin->execute(deposit);
-        admin->execute(recomputeBalance(account));
+        kalinda::test::setBalance(*admin, account, amount);
     }
 
     // Every table a posting writes, row by row, as one node holds it.
@@ -156,51 +111,6 @@ protected:
     GaleraCluster* cluster = nullptr;
     std::unique_ptr<Connection> admin;
 };
-
-TEST_F(ClusterTest, TwoKiosksOnTwoNodesNeverOverdrawOneAccount) {
-    constexpr int kRounds = 25;
-    const QString payer = student(5);
-    auto a = cluster->kioskConnection(0);
-    auto b = cluster->kioskConnection(1);
-    const long long conflictsBefore = clusterConflicts(*cluster);
-    for (int round = 0; round < kRounds; ++round) {
-        // 15.000 on the account; both screens show it and each kiosk pays 10.000.
-        setBalance(payer, 15000);
-        const ProductPaymentInput in = canteenPayment(5, 10000, 15000);
-        std::latch start(2);
-        std::atomic<int> posted{0};
-        std::atomic<int> refused{0};
-        std::mutex failureMutex;
-        QString failure;
-        auto kiosk = [&](Connection* c) {
-            start.arrive_and_wait();
-            try {
-                const auto r = postProductPayment(*c, in);
-                (r.outcome == ProductPaymentResult::Outcome::Posted ? posted : refused)++;
-            } catch (const DbError& e) {
-                const std::lock_guard lock(failureMutex);
-                failure = e.message();
-            }
-        };
-        std::thread ta(kiosk, a.get());
-        std::thread tb(kiosk, b.get());
-        ta.join();
-        tb.join();
-        ASSERT_TRUE(failure.isEmpty()) << "round " << round << ": " << failure.toStdString();
-        ASSERT_EQ(posted.load(), 1) << "round " << round;
-        ASSERT_EQ(refused.load(), 1) << "round " << round;
-        for (int n = 0; n < 2; ++n) {
-            auto c = cluster->adminConnection(n);
-            Sql book;
-            book << "SELECT `cashless-adm`.GetTabSaldoBuku('" << esc(payer) << "', CURDATE())";
-            ASSERT_EQ(scalarInt(*c, book), 5000) << "round " << round << ", node " << n;
-        }
-    }
-    std::cout << "[ cluster  ] two nodes, one account, " << kRounds
-              << " rounds: " << clusterConflicts(*cluster) - conflictsBefore
-              << " conflicts retried\n";
-    expectSameLedgerAndCleanTotalsOnEveryNode();
-}
 
 // A posting numbered from the daily sequence, as the fee payment makes them: every ledger row
 // takes the next number at the moment it is written.
@@ -410,167 +320,7 @@ TEST_F(ClusterTest, NodeWhoseCachedLedgerLostItsTriggersIsFoundAndMended) {
     expectSameLedgerAndCleanTotalsOnEveryNode();
 }
 
-TransferInput transfer(int from, int to, Rupiah amount, Rupiah shownBalance) {
-    TransferInput in;
-    fillPayer(in, from);
-    in.txtRekening = student(to);
-    in.targetName = QStringLiteral("Santri %1").arg(to);
-    in.amount = amount;
-    in.balance = shownBalance;
-    return in;
-}
-
-FeePaymentInput infaq(int payer, Rupiah amount, Rupiah shownBalance) {
-    FeePaymentInput in;
-    fillPayer(in, payer);
-    in.judul = in.jenis = QStringLiteral("INFAQ");
-    in.rekTujuan = QStringLiteral("020100000010");
-    in.purposeName = QStringLiteral("Infaq");
-    in.amount = amount;
-    in.balance = shownBalance;
-    return in;
-}
-
-// `count` notebooks of 4.000 and the delivery fee of 1.000, for midday.
-ShopOrderInput notebooks(int payer, int count, Rupiah shownBalance) {
-    ShopOrderInput in;
-    fillPayer(in, payer);
-    in.deliverySlot = QStringLiteral("Siang");
-    in.version = QStringLiteral("1.0.1");
-    in.shopAccount = QStringLiteral("020100000099");
-    in.balance = shownBalance;
-    in.cart.add(
-        ShopCart::lineFromEntry(QStringLiteral("K006 : Buku Tulis"), 4000, count, 4000 * count));
-    return in;
-}
-
-// What one kiosk's posting did. A refusal for another reason than the race is about throws.
-struct Attempt {
-    bool posted = false;
-};
-
-template <typename Outcome>
-Attempt settle(Outcome got, Outcome refusal) {
-    if (got != Outcome::Posted && got != refusal)
-        throw std::runtime_error("refused for another reason: " + std::to_string(int(got)));
-    return {got == Outcome::Posted};
-}
-
-// Two kiosks on two nodes posting against one account at the same moment.
-struct Race {
-    const char* name;
-    int allowed; // postings per round that the account's rules let through
-    std::function<void()> reset;
-    std::function<Attempt(Connection&, int kiosk)> post;
-    Sql state;                                   // what a round leaves on the account,
-    std::function<QString(int winner)> expected; // given the kiosk that posted (-1: both did)
-};
-
-Sql bookBalance(int n) {
-    Sql s;
-    s << "SELECT `cashless-adm`.GetTabSaldoBuku('" << esc(student(n)) << "', CURDATE())";
-    return s;
-}
-
-// The book balance and the orders not set aside by the test, as "balance orders".
-Sql balanceAndOrders(int n) {
-    Sql s;
-    s << "SELECT CONCAT(`cashless-adm`.GetTabSaldoBuku('" << esc(student(n))
-      << "', CURDATE()), ' ', COUNT(*)) FROM `aio-kirna`.data_barang_order "
-         "WHERE order_status = 1 AND order_rekening = '"
-      << esc(student(n)) << "'";
-    return s;
-}
-
-Sql accountRow(SqlText columns, int n) {
-    Sql s;
-    s << "SELECT " << columns << " FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(student(n)) << "'";
-    return s;
-}
-
 TEST_F(ClusterTest, EveryPostingRacedOnTwoNodesPostsOnlyWhatTheRulesAllow) {
-    constexpr int kRounds = 12;
-    using TO = TransferResult::Outcome;
-    using FO = FeePaymentResult::Outcome;
-    using SO = ShopOrderResult::Outcome;
-    const auto funds = [this](int n, Rupiah amount) {
-        return [this, n, amount] { setBalance(student(n), amount); };
-    };
-    // The payer also starts every round without orders left from earlier rounds.
-    const auto shopFunds = [this](int n, Rupiah amount) {
-        return [this, n, amount] {
-            setBalance(student(n), amount);
-            Sql setAside;
-            setAside << "UPDATE `aio-kirna`.data_barang_order SET order_status = 9 "
-                        "WHERE order_rekening = '"
-                     << esc(student(n)) << "'";
-            admin->execute(setAside);
-        };
-    };
-    const auto always = [](const char* text) {
-        return [text](int) { return QString::fromLatin1(text); };
-    };
-    const auto sendTo = [](Rupiah amount, Rupiah shown, TO refusal) {
-        return [=](Connection& db, int k) {
-            const auto r = postTransfer(db, transfer(1, 2 + k, amount, shown));
-            return settle(r.outcome, refusal);
-        };
-    };
-    const auto payInfaq = [](Rupiah amount, Rupiah shown) {
-        return [=](Connection& db, int) {
-            const auto r = postFeePayment(db, infaq(12, amount, shown));
-            return settle(r.outcome, FO::InsufficientBalance);
-        };
-    };
-    const auto order = [](int count, Rupiah shown, SO refusal) {
-        return [=](Connection& db, int) {
-            const auto r = postShopOrder(db, notebooks(13, count, shown));
-            return settle(r.outcome, refusal);
-        };
-    };
-    const QString newPins[] = {QStringLiteral("202020"), QStringLiteral("303030")};
-    const Race races[] = {
-        {"transfer, balance for one", 1, funds(1, 15000),
-         sendTo(10000, 15000, TO::InsufficientBalance), bookBalance(1), always("5000")},
-        {"transfer, limit for one", 1, funds(1, 200000), sendTo(60000, 200000, TO::OverLimit),
-         bookBalance(1), always("140000")},
-        {"transfer, both fit", 2, funds(1, 200000), sendTo(10000, 200000, TO::Posted),
-         bookBalance(1), always("180000")},
-        {"fee, balance for one", 1, funds(12, 15000), payInfaq(10000, 15000), bookBalance(12),
-         always("5000")},
-        {"fee, both fit", 2, funds(12, 100000), payInfaq(10000, 100000), bookBalance(12),
-         always("80000")},
-        {"shop, balance for one", 1, shopFunds(13, 25000), order(4, 25000, SO::InsufficientBalance),
-         balanceAndOrders(13), always("8000 2")},
-        {"shop, quota for one", 1, shopFunds(13, 200000), order(10, 200000, SO::OverQuota),
-         balanceAndOrders(13), always("159000 2")},
-        {"shop, both fit", 2, shopFunds(13, 200000), order(4, 200000, SO::Posted),
-         balanceAndOrders(13), always("166000 2")},
-        {"PIN change from one old PIN", 1,
-         [this] {
-             admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = "
-                                "'999999' WHERE tab_rekening = '010100000014'"));
-         },
-         [&](Connection& db, int k) {
-             const PinChangeInput in{student(14), "0004417014", {}, {}, "999999", newPins[k]};
-             return Attempt{changePin(db, in) == PinChangeOutcome::Changed};
-         },
-         accountRow("tab_pin", 14), [&](int winner) { return newPins[winner]; }},
-        {"block with one PIN", 1,
-         [this] {
-             admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
-                                "'0004417004', tab_pin = '456789' "
-                                "WHERE tab_rekening = '010100000004'"));
-         },
-         [](Connection& db, int) {
-             const BlockInput in{
-                 QStringLiteral("SPD2024004"), QStringLiteral("456789"), {}, {}, {}, {}};
-             return Attempt{blockAccount(db, in).outcome == BlockResult::Outcome::Blocked};
-         },
-         accountRow("CONCAT(tab_rfid, ' ', tab_pin)", 4), always("#0004417004 582931")},
-    };
-
     std::unique_ptr<Connection> kiosks[2] = {cluster->kioskConnection(0),
                                              cluster->kioskConnection(1)};
     std::unique_ptr<Connection> nodes[2] = {cluster->adminConnection(0),
@@ -579,53 +329,12 @@ TEST_F(ClusterTest, EveryPostingRacedOnTwoNodesPostsOnlyWhatTheRulesAllow) {
     // winner's rows arrived there: the postings must be right all the same.
     for (auto& kiosk : kiosks)
         kiosk->execute(Sql("SET SESSION wsrep_sync_wait = 0"));
-    for (const Race& race : races) {
-        SCOPED_TRACE(race.name);
-        const long long conflictsBefore = clusterConflicts(*cluster);
-        int posted = 0;
-        int retries = 0;
-        int mostRetries = 0;
-        for (int round = 0; round < kRounds; ++round) {
-            race.reset();
-            nodes[1]->open(Sql("SELECT 1")); // the reset has arrived on node 1
-            std::latch start(2);
-            std::array<Attempt, 2> out;
-            std::array<int, 2> retried{};
-            std::array<QString, 2> failure;
-            auto kiosk = [&](int k) {
-                start.arrive_and_wait();
-                try {
-                    out[k] = race.post(*kiosks[k], k);
-                } catch (const DbError& e) {
-                    failure[k] = e.message();
-                } catch (const std::exception& e) {
-                    failure[k] = QString::fromUtf8(e.what());
-                }
-                retried[k] = lastConflictRetries;
-            };
-            std::thread t0(kiosk, 0);
-            std::thread t1(kiosk, 1);
-            t0.join();
-            t1.join();
-            ASSERT_EQ(failure[0] + failure[1], QString()) << "round " << round;
-            const int postedNow = int(out[0].posted) + int(out[1].posted);
-            ASSERT_EQ(postedNow, race.allowed) << "round " << round;
-            const int winner = postedNow == 1 ? (out[0].posted ? 0 : 1) : -1;
-            for (int n = 0; n < 2; ++n) {
-                ASSERT_EQ(scalar(*nodes[n], race.state), race.expected(winner))
-                    << "round " << round << ", node " << n;
-            }
-            posted += postedNow;
-            for (int k = 0; k < 2; ++k) {
-                retries += retried[k];
-                mostRetries = std::max(mostRetries, retried[k]);
-            }
-        }
-        std::cout << "[ cluster  ] " << race.name << ": " << 2 * kRounds << " attempts, " << posted
-                  << " posted, " << 2 * kRounds - posted << " refused, " << retries
-                  << " retries (at most " << mostRetries << " for one), "
-                  << clusterConflicts(*cluster) - conflictsBefore << " conflicts\n";
-    }
+    runRaces(postingRaces(*admin),
+             {{kiosks[0].get(), kiosks[1].get()},
+              {nodes[0].get(), nodes[1].get()},
+              [this] { return clusterConflicts(*cluster); },
+              "cluster "},
+             12);
     expectSameLedgerAndCleanTotalsOnEveryNode();
 }
 

@@ -153,21 +153,12 @@ TEST_F(FeePaymentTest, AFailingCreditRowLeavesNothingOfThePosting) {
               QStringLiteral("0|0|0"));
 }
 
-// Two kiosks pay at the same moment, round after round: one account holding 15.000 for two
-// payments of 10.000, then two accounts with plenty, whose postings take the same daily number
-// at the same moment: the one that comes second must take the next, not fail.
-TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
+// Two kiosks pay from two accounts at the same moment, round after round: their postings take
+// the same daily number, and the one that comes second must take the next, not fail.
+TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceTakeTheNextNumberRatherThanFail) {
     constexpr int kRounds = 30;
     std::unique_ptr<Connection> kiosks[2] = {kioskConnection(), kioskConnection()};
     const auto race = [&](const FeePaymentInput& a, const FeePaymentInput& b, int round) {
-        if (a.NoRekening == b.NoRekening) {
-            Sql fund;
-            // Back to the 15.000 deposit alone.
-            fund << "UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = IF(trans_id = "
-                    "'ADM0000000009', 1, 9) WHERE trans_rekening = '"
-                 << esc(a.NoRekening) << "'";
-            admin->execute(fund);
-        }
         std::latch start(2);
         std::array<std::optional<FeePaymentResult>, 2> out;
         std::array<std::string, 2> failed;
@@ -186,13 +177,6 @@ TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
         EXPECT_TRUE(out[0] && out[1]) << "round " << round << ": " << failed[0] << failed[1];
         return out;
     };
-    int posted = 0;
-    const FeePaymentInput nur = sitiPays(10000, "010100000005");
-    for (int round = 0; round < kRounds; ++round) {
-        for (const auto& r : race(nur, nur, round))
-            posted += r && r->outcome == FeePaymentResult::Outcome::Posted;
-        ASSERT_EQ(posted, round + 1) << "round " << round;
-    }
     const int before = duplicateIdRetries();
     for (int round = 0; round < kRounds; ++round) {
         for (const auto& r : race(sitiPays(100), sitiPays(100, "010100000001"), round))
@@ -200,12 +184,8 @@ TEST_F(FeePaymentTest, TwoKiosksPayingAtOnceNeitherOverdrawNorShareAnId) {
     }
     const int collisions = duplicateIdRetries() - before;
     EXPECT_GT(collisions, 0);
-    EXPECT_EQ(rows("SELECT tab_saldo_efektif FROM `cashless-adm`.data_tabungan_master WHERE "
-                   "tab_rekening = '010100000005'"),
-              QStringLiteral("5000"));
-    std::cout << "[ race     ] one account: " << 2 * kRounds << " attempts, " << posted
-              << " posted, " << 2 * kRounds - posted << " refused; two accounts: " << 2 * kRounds
-              << " postings, " << collisions << " ids taken by the other kiosk first\n";
+    std::cout << "[ race     ] two accounts: " << 2 * kRounds << " postings, " << collisions
+              << " ids taken by the other kiosk first\n";
 }
 
 // The attempt's COMMIT never reaches the server and the link stays down: nothing was kept, but

@@ -2,10 +2,8 @@
 #include "postings/pin_change.h"
 #include "support/mariadb_server.h"
 
-#include <atomic>
 #include <future>
 #include <gtest/gtest.h>
-#include <latch>
 #include <memory>
 #include <thread>
 
@@ -111,31 +109,6 @@ TEST_F(PinBlockTest, APinChangedWhileTheBlockWaitedForTheRowIsLookedUpAgain) {
     admin->commit();
     EXPECT_EQ(blocked.get().outcome, BlockResult::Outcome::NotFound);
     EXPECT_FALSE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
-}
-
-TEST_F(PinBlockTest, TwoKiosksChangingOnePinFromTheSameOldPinSucceedOnce) {
-    constexpr int kRounds = 20;
-    std::unique_ptr<Connection> kiosks[] = {kioskConnection(), kioskConnection()};
-    const QString news[] = {QStringLiteral("100000"), QStringLiteral("200000")};
-    for (int round = 0; round < kRounds; ++round) {
-        admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = '234567' "
-                           "WHERE tab_rekening = '010100000002'"));
-        std::latch start(2);
-        std::atomic<int> changed{0};
-        auto kiosk = [&](int who) {
-            start.arrive_and_wait();
-            try {
-                const auto r = changePin(*kiosks[who], sitiChanges("234567", news[who]));
-                changed += r == PinChangeOutcome::Changed ? 1 : 0;
-            } catch (const std::exception& e) {
-                ADD_FAILURE() << e.what();
-            }
-        };
-        { std::jthread ta(kiosk, 0), tb(kiosk, 1); }
-        ASSERT_EQ(changed.load(), 1) << "round " << round;
-        ASSERT_TRUE(pinChangeStored(*admin, kSiti, news[0]) ||
-                    pinChangeStored(*admin, kSiti, news[1]));
-    }
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 #include <atomic>
 #include <functional>
 #include <gtest/gtest.h>
-#include <latch>
 #include <thread>
 
 using namespace kalinda;
@@ -332,56 +331,6 @@ TEST_F(ProductPaymentTest, BalanceSpentByAnotherKioskIsCheckedAgainUnderTheLock)
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_keterangan = "
                         "'Saldo tidak mencukupi!'")),
               1);
-}
-
-TEST_F(ProductPaymentTest, TwoKiosksRacingForTheSameMoneyNeverOverdraw) {
-    constexpr int kRounds = 40;
-    int postings = 0;
-    int refusals = 0;
-    auto a = kioskConnection();
-    auto b = kioskConnection();
-    for (int round = 0; round < kRounds; ++round) {
-        // 15.000 on the account; each kiosk pays 10.000.
-        admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 9 "
-                           "WHERE trans_rekening = '010100000005'"));
-        Sql deposit;
-        deposit << "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = 'RACE" << round
-                << "', trans_tanggal = CURDATE(), trans_kode = '15', trans_rekening = "
-                   "'010100000005', trans_jumlah_masuk = 15000, trans_status = 1";
-        admin->execute(deposit);
-        ProductPaymentInput in = sitiPays(10000);
-        in.NoRekening = in.txtNorek = QStringLiteral("010100000005");
-        in.Rfid = QStringLiteral("0004417005");
-        in.balance = 15000; // both screens show the full balance
-        std::latch start(2);
-        std::atomic<int> posted{0};
-        std::atomic<int> refused{0};
-        std::atomic<int> failed{0};
-        auto kiosk = [&](Connection* c) {
-            start.arrive_and_wait();
-            try {
-                const auto r = postProductPayment(*c, in, kToday);
-                (r.outcome == ProductPaymentResult::Outcome::Posted ? posted : refused)++;
-            } catch (const std::exception&) {
-                ++failed;
-            }
-        };
-        std::thread ta(kiosk, a.get());
-        std::thread tb(kiosk, b.get());
-        ta.join();
-        tb.join();
-        ASSERT_EQ(failed.load(), 0);
-        ASSERT_EQ(posted.load(), 1) << "round " << round;
-        ASSERT_EQ(refused.load(), 1) << "round " << round;
-        postings += posted;
-        refusals += refused;
-        const auto balance = scalarInt(
-            *admin, Sql("SELECT `cashless-adm`.GetTabSaldoBuku('010100000005', CURDATE())"));
-        ASSERT_EQ(balance, 5000);
-        ASSERT_EQ(stored("010100000005"), 5000);
-    }
-    std::cout << "[ race     ] attempts " << 2 * kRounds << ", postings " << postings
-              << ", refusals " << refusals << ", final balance 5000 each round\n";
 }
 
 const QByteArray kCommitPacket("\x03"

@@ -1,11 +1,7 @@
 #include "postings/transfer.h"
 #include "support/mariadb_server.h"
 
-#include <atomic>
 #include <gtest/gtest.h>
-#include <iostream>
-#include <latch>
-#include <thread>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -13,10 +9,6 @@ using namespace kalinda::test;
 namespace {
 
 const QDate kToday = QDate::currentDate();
-
-// Undoes every kiosk posting: the demo balances and today's limits are back.
-const Sql kUndoPostings("UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 9 "
-                        "WHERE trans_id LIKE 'KLD%'");
 
 class TransferTest : public ::testing::Test {
 protected:
@@ -163,64 +155,6 @@ TEST_F(TransferTest, RefusalsAndFailuresUnderTheLockWriteNothing) {
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 0);
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi")), 0);
     EXPECT_EQ(balance(kDewi, true), 80000);
-}
-
-TEST_F(TransferTest, KiosksRacingNeverOverdrawExceedTheLimitOrDeadlock) {
-    using O = TransferResult::Outcome;
-    const QString nur = QStringLiteral("010100000005");     // 15.000
-    const QString fatimah = QStringLiteral("010100000013"); // limit 150.000
-    const struct {
-        const char* name;
-        QString fromA, toA, fromB, toB;
-        Rupiah amount;
-        int posted; // per round
-        O refusal;
-        Rupiah left; // on the first sender after a round
-    } races[] = {
-        {"one balance for one transfer", nur, kAhmad, nur, kDewi, 10000, 1, O::InsufficientBalance,
-         5000},
-        {"the whole limit twice", fatimah, kAhmad, fatimah, kDewi, 150000, 1, O::OverLimit, 260000},
-        {"friends sending to each other", kDewi, kFajar, kFajar, kDewi, 500, 2, O::Posted, 80000},
-    };
-    constexpr int kRounds = 25;
-    auto a = kioskConnection();
-    auto b = kioskConnection();
-    const Sql deadlocks("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "
-                        "WHERE VARIABLE_NAME = 'INNODB_DEADLOCKS'");
-    for (const auto& race : races) {
-        SCOPED_TRACE(race.name);
-        const long long deadlocksBefore = scalarInt(*admin, deadlocks);
-        std::atomic<int> posted{0}, refused{0}, failed{0};
-        for (int round = 0; round < kRounds; ++round) {
-            admin->execute(kUndoPostings);
-            const TransferInput inA = send(race.fromA, race.toA, race.amount);
-            const TransferInput inB = send(race.fromB, race.toB, race.amount);
-            std::latch start(2);
-            auto kiosk = [&](Connection* c, const TransferInput* in) {
-                start.arrive_and_wait();
-                try {
-                    const O o = postTransfer(*c, *in, kToday).outcome;
-                    ++(o == O::Posted ? posted : o == race.refusal ? refused : failed);
-                } catch (const std::exception&) {
-                    ++failed;
-                }
-            };
-            std::thread ta(kiosk, a.get(), &inA);
-            std::thread tb(kiosk, b.get(), &inB);
-            ta.join();
-            tb.join();
-            ASSERT_EQ(posted.load(), race.posted * (round + 1)) << "round " << round;
-            ASSERT_EQ(balance(race.fromA), race.left) << "round " << round;
-            for (const QString& account : {race.fromA, race.fromB})
-                ASSERT_EQ(balance(account, true), balance(account)) << "round " << round;
-        }
-        EXPECT_EQ(failed.load(), 0);
-        EXPECT_EQ(scalarInt(*admin, deadlocks), deadlocksBefore);
-        std::cout << "[ race     ] " << race.name << ": attempts " << 2 * kRounds << ", posted "
-                  << posted << ", refused " << refused << ", failures " << failed
-                  << ", last balances " << balance(race.fromA) << " / " << balance(race.fromB)
-                  << "\n";
-    }
 }
 
 } // namespace

@@ -228,7 +228,7 @@ protected:
         setApp("IdleTimeout", QStringLiteral("1"));
         openScreen();
         guard = screen->idleGuard();
-        guard->setTimeoutMs(300);
+        guard->setTimeoutMs(kIdleMs);
         guard->setCountdown(2);
         tapCard(kCard, kPin);
         ASSERT_TRUE(guard->armed());
@@ -236,6 +236,7 @@ protected:
     bool visitEnded() const {
         return screen->txtNorek->text().isEmpty() && !screen->cmdBayar->isEnabled();
     }
+    static constexpr int kIdleMs = 300;
     IdleGuard* guard = nullptr;
 };
 
@@ -269,7 +270,9 @@ TEST_F(IdleTest, AnOpenFormClosesWithoutWriting) {
 TEST_F(IdleTest, ARunningPostingIsNotCut) {
     {
         const BusyHold posting;
-        QTest::qWait(3000); // longer than the idle time and the countdown together
+        // Three idle times: a guard that ignored the posting would have shown its warning
+        // after the first, and only the warning's countdown ends a visit.
+        QTest::qWait(3 * kIdleMs);
         EXPECT_EQ(screen->txtNorek->text(), kAccount);
         EXPECT_EQ(guard->warning(), nullptr);
     }

@@ -126,10 +126,11 @@ struct Race {
     std::function<QString(int winner)> expected; // given the kiosk that posted (-1: both did)
 };
 
-// The book balance and the stored one of each account, as "book stored / book stored".
+// The book, spendable and stored balances of each account, as "book spendable stored / ...".
 inline Sql balances(std::initializer_list<int> accounts) {
     Sql s;
-    s << "SELECT GROUP_CONCAT(CONCAT(`cashless-adm`.GetTabSaldoBuku(tab_rekening, CURDATE()), ' ', "
+    s << "SELECT GROUP_CONCAT(CONCAT_WS(' ', `cashless-adm`.GetTabSaldoBuku(tab_rekening, "
+         "CURDATE()), `cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()), "
          "tab_saldo_efektif) ORDER BY tab_rekening SEPARATOR ' / ') FROM "
          "`cashless-adm`.data_tabungan_master WHERE tab_rekening IN (''";
     for (int n : accounts)
@@ -206,13 +207,13 @@ inline std::vector<Race> postingRaces(Connection& admin) {
     static const QString newPins[] = {QStringLiteral("202020"), QStringLiteral("303030")};
     return {
         {"payment, balance for one", 1, funds(5, 15000), pay(10000, 15000), balances({5}),
-         always("5000 5000")},
+         always("5000 5000 5000")},
         {"transfer, balance for one", 1, funds(1, 15000),
-         sendTo(10000, 15000, TO::InsufficientBalance), balances({1}), always("5000 5000")},
+         sendTo(10000, 15000, TO::InsufficientBalance), balances({1}), always("5000 5000 5000")},
         {"transfer, limit for one", 1, funds(1, 200000), sendTo(60000, 200000, TO::OverLimit),
-         balances({1}), always("140000 140000")},
+         balances({1}), always("140000 140000 140000")},
         {"transfer, both fit", 2, funds(1, 200000), sendTo(10000, 200000, TO::Posted),
-         balances({1}), always("180000 180000")},
+         balances({1}), always("180000 180000 180000")},
         // Each locks its own row first and then the other's: no deadlock, nothing lost.
         {"transfer, two friends to each other", 2,
          [a] {
@@ -223,11 +224,11 @@ inline std::vector<Race> postingRaces(Connection& admin) {
              const auto r = postTransfer(db, transfer(1 + k, 2 - k, 500, 10000));
              return settle(r.outcome, TO::Posted);
          },
-         balances({1, 2}), always("10000 10000 / 10000 10000")},
+         balances({1, 2}), always("10000 10000 10000 / 10000 10000 10000")},
         {"fee, balance for one", 1, funds(12, 15000), payInfaq(10000, 15000), balances({12}),
-         always("5000 5000")},
+         always("5000 5000 5000")},
         {"fee, both fit", 2, funds(12, 100000), payInfaq(10000, 100000), balances({12}),
-         always("80000 80000")},
+         always("80000 80000 80000")},
         {"shop, balance for one", 1, shopFunds(13, 25000), order(4, 25000, SO::InsufficientBalance),
          balanceAndOrders(13), always("8000 2")},
         {"shop, quota for one", 1, shopFunds(13, 200000), order(10, 200000, SO::OverQuota),

@@ -3,6 +3,7 @@
 #include "postings/frm_transaksi_baru.h"
 #include "postings/frm_transaksi_block.h"
 #include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/frm_transaksi_kirna.h"
 #include "postings/frm_transaksi_tarik.h"
 #include "visit/idle_guard.h"
 #include "visit_fixture.h"
@@ -59,46 +60,85 @@ protected:
     }
 };
 
-TEST_F(GuardsTest, WrongPinsFromEveryFormAndTwoKiosksLockTheAccount) {
-    setApp("PinMaxAttempts", QStringLiteral("5"));
+// Each of the seven ways to type a PIN counts a wrong one and refuses a locked account; the card
+// is tapped at a second kiosk with its own connection and screen.
+TEST_F(GuardsTest, WrongPinsFromEveryPathAndTwoKiosksLockTheAccount) {
+    setApp("PinMaxAttempts", QStringLiteral("7"));
     openScreen();
     tapCard(kCard, kPin);
     ASSERT_EQ(screen->txtNorek->text(), kAccount);
-
-    // A second kiosk with its own connection and screen.
     auto db2 = kioskConnection();
     frmTransaksi other(*db2);
     other.show();
-    payWithPin(QStringLiteral("999999"));
-    changePinWithOld(QStringLiteral("999998"));
-    EXPECT_EQ(wrongPins(kAccount), 2);
-    for (int i = 0; i < 2; ++i) {
-        dialogs.queueInput(QStringLiteral("000000"));
-        dialogs.onNextModal([](QDialog& form) {
-            typeAsKeyboard(kCard);
-            form.reject();
-        });
-        other.cmdStart->click();
+    auto pick = [](QComboBox* box, const char* text) {
+        box->setCurrentIndex(box->findText(QString::fromUtf8(text)));
+        emit box->activated(box->currentIndex());
+    };
+    const std::pair<const char*, std::function<void(const QString&)>> paths[] = {
+        {"card tap",
+         [&](const QString& pin) {
+             dialogs.queueInput(pin);
+             dialogs.onNextModal([](QDialog& form) {
+                 typeAsKeyboard(kCard);
+                 if (form.isVisible())
+                     form.reject();
+             });
+             other.cmdStart->click();
+         }},
+        {"product payment", [&](const QString& pin) { payWithPin(pin); }},
+        {"PIN change", [&](const QString& pin) { changePinWithOld(pin); }},
+        {"block",
+         [&](const QString& pin) {
+             submit<frmTransaksiBlock>({{"txtReg", QStringLiteral("SPD2024001")}, {"txtPin", pin}});
+         }},
+        {"transfer",
+         [&](const QString& pin) {
+             submit<frmTransaksiTarik>({{"txtPin", pin},
+                                        {"txtRekening", QStringLiteral("010100000002")},
+                                        {"txtNominal", QStringLiteral("1.000")}});
+         }},
+        {"fee",
+         [&](const QString& pin) {
+             submit<frmTransaksiBaru>({{"txtNominal", QStringLiteral("1.000")}, {"txtPin", pin}});
+         }},
+        {"shop order",
+         [&](const QString& pin) {
+             frmTransaksiKirna form(*screen, *db, screen.get(), [] { return QTime(9, 30); });
+             for (const auto& [item, qty] :
+                  {std::pair{"K007 : Pulpen", "3"}, {"K005 : Pasta Gigi", "1"}}) {
+                 pick(form.cboBarang, item);
+                 pick(form.cboQty, qty);
+                 form.cmdInsert->click();
+             }
+             pick(form.cboKirim, "Siang");
+             form.txtPin->setText(pin);
+             form.cmdBayar->click();
+         }},
+    };
+    long long wrong = 0;
+    for (const auto& [path, typePin] : paths) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(pinLocked(*db2, kAccount));
+        typePin(QStringLiteral("999999"));
+        EXPECT_EQ(wrongPins(kAccount), ++wrong);
     }
-    EXPECT_EQ(wrongPins(kAccount), 4);
-    EXPECT_FALSE(pinLocked(*db2, kAccount));
-    payWithPin(QStringLiteral("999997"));
     EXPECT_TRUE(pinLocked(*db2, kAccount));
 
-    // Locked: the right PIN is refused without being looked at, everywhere.
-    dialogs.clear();
+    // Locked: the right PIN is refused without being looked at, on every path.
     StatementRecorder recorder;
-    payWithPin(kPin);
-    changePinWithOld(kPin);
-    tapCard(kCard, kPin);
-    EXPECT_EQ(dialogs.messageTexts(), QStringList(3, kPinTerkunci));
-    EXPECT_TRUE(dialogs.inputs.empty()); // the card tap did not even ask for the PIN
+    for (const auto& [path, typePin] : paths) {
+        SCOPED_TRACE(path);
+        dialogs.clear();
+        typePin(kPin);
+        EXPECT_EQ(dialogs.messageTexts(), QStringList{kPinTerkunci});
+        EXPECT_TRUE(dialogs.inputs.empty()); // the card tap did not even ask for the PIN
+    }
     for (const QString& statement : recorder.statements())
         EXPECT_FALSE(statement.contains(QLatin1String("tab_pin"))) << statement.toStdString();
-    EXPECT_EQ(screen->txtNorek->text(), QString());
+    EXPECT_EQ(other.txtNorek->text(), QString());
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_rekening = '010100000001' "
                         "AND log_keterangan = 'PIN TERKUNCI, DITOLAK'")),
-              3);
+              7);
 
     // The administration unlocks.
     admin->execute(Sql("CALL BukaKunciPin('010100000001')"));

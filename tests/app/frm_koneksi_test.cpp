@@ -1,7 +1,10 @@
 #include "app/connection.h"
+#include "app/dialogs.h"
 #include "app/frm_koneksi.h"
+#include "app/server_switch.h"
 #include "support/mariadb_server.h"
 #include "support/scripted_dialogs.h"
+#include "support/tcp_proxy.h"
 #include "support/test_settings.h"
 
 #include <QComboBox>
@@ -10,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -163,6 +167,41 @@ TEST_F(FrmKoneksiTest, AnUnknownCodeKeepsThePreviousServer) {
     EXPECT_EQ(connectionSettings().ServerAddress, QStringLiteral("127.0.0.1"));
     EXPECT_TRUE(form->cmdLanjut->isEnabled());
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Profiles 2 and 3 are two links to this server (no cluster needed): the first link is cut, and
+// the kiosk moves to the second and says where it is now.
+TEST(ServerSwitchTest, ACutLinkMovesTheKioskToTheNextProfileAndSaysSo) {
+    MariaDbServer::instance().start();
+    ScriptedDialogs dialogs;
+    auto primary = std::make_unique<TcpProxy>(MariaDbServer::instance().port());
+    const QString port = QString::number(primary->port());
+    TcpProxy backup(MariaDbServer::instance().port(), "127.0.0.2", primary->port());
+    EncodedSettings settings = testSettings();
+    settings.hosts[1] = encode3(QStringLiteral("127.0.0.1"));
+    settings.hosts[2] = encode3(QStringLiteral("127.0.0.2"));
+    settings.portServer = encode3(port);
+    Connection db;
+    db.connect(kioskParamsThrough(*primary));
+    ServerSwitch server(db, QStringLiteral("2"), settings);
+    server.setFailoverProfiles({QStringLiteral("2"), QStringLiteral("3")});
+    installServerSwitch(&server);
+    const auto uninstall = qScopeGuard([] { installServerSwitch(nullptr); });
+    primary.reset();
+    try {
+        db.execute(Sql("SELECT 1"));
+        ADD_FAILURE() << "the cut link answered";
+    } catch (const DbError& e) {
+        showDatabaseError(QStringLiteral("Data tidak dapat dibaca."), e);
+    }
+    ASSERT_EQ(dialogs.messageTexts().size(), 1);
+    EXPECT_EQ(dialogs.messageTexts()[0].section(QStringLiteral("\n\n("), 0, 0),
+              QStringLiteral("Data tidak dapat dibaca.\nServer 2 : Primary (127.0.0.1:%1) tidak "
+                             "dapat dihubungi. Kiosk pindah ke server 3 : Backup-1 (127.0.0.2:%1). "
+                             "Silakan coba lagi.")
+                  .arg(port));
+    EXPECT_EQ(server.profile(), QStringLiteral("3"));
+    EXPECT_EQ(scalar(db, Sql("SELECT 1")), QStringLiteral("1"));
 }
 
 } // namespace

@@ -40,16 +40,17 @@ struct Link {
 
 } // namespace
 
-TcpProxy::TcpProxy(int targetPort)
+TcpProxy::TcpProxy(int targetPort, const char* address, int port)
     : targetPort_(targetPort) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     const int yes = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
     socklen_t len = sizeof addr;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    if (::inet_pton(AF_INET, address, &addr.sin_addr) != 1 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(listenFd_, 16) != 0 ||
         ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
         ::pipe(wakeFds_) != 0)

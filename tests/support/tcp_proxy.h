@@ -15,7 +15,8 @@ namespace kalinda::test {
 // nothing is refused), and can cut a connection at the statement whose packet holds a marker.
 class TcpProxy {
 public:
-    explicit TcpProxy(int targetPort);
+    // Listens on `address` (a loopback one) and `port`, a free one when 0.
+    explicit TcpProxy(int targetPort, const char* address = "127.0.0.1", int port = 0);
     ~TcpProxy();
     TcpProxy(const TcpProxy&) = delete;
     TcpProxy& operator=(const TcpProxy&) = delete;

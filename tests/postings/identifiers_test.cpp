@@ -1,4 +1,5 @@
 #include "postings/identifiers.h"
+#include "postings/posting.h"
 #include "support/mariadb_server.h"
 
 #include <atomic>
@@ -199,6 +200,38 @@ TEST_F(IdentifiersTest, TwoKiosksRacingNeverShareASequenceNumber) {
                                  "`cashless-adm`.data_tabungan_trans WHERE trans_id LIKE "
                                  "'KLD20261207%'")),
               QStringLiteral("80 KLD202612070080"));
+}
+
+// A posting undone by a deadlock is run again up to the cap; one whose lock wait timed out only
+// once more (the student already waited the whole lock wait); any other failure not at all.
+TEST(RetryOnConflict, DeadlocksUpToTheCapLockWaitsOnceOthersNever) {
+    using K = DbError::Kind;
+    const struct {
+        unsigned code;
+        K kind;
+        int failures; // before it would succeed
+        int runs;     // expected
+    } cases[] = {
+        {1213, K::Conflict, 2, 3},   {1213, K::Conflict, 99, kConflictAttempts},
+        {1205, K::Conflict, 1, 2},   {1205, K::Conflict, 99, kLockWaitAttempts},
+        {2013, K::Connection, 1, 1}, {1062, K::Constraint, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code << " x" << c.failures);
+        int runs = 0;
+        const auto posting = [&] {
+            if (++runs <= c.failures)
+                throw DbError(c.kind, c.code, QStringLiteral("refused"));
+            return runs;
+        };
+        if (c.runs > c.failures) {
+            EXPECT_EQ(retryOnConflict<int>(posting), c.runs);
+            EXPECT_EQ(lastConflictRetries, c.runs - 1);
+        } else {
+            EXPECT_THROW(retryOnConflict<int>(posting), DbError);
+        }
+        EXPECT_EQ(runs, c.runs);
+    }
 }
 
 } // namespace

@@ -1,12 +1,17 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "kiosk/kiosk_menu.h"
 #include "kiosk/unattended_start.h"
+#include "postings/frm_transaksi_baru.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_settings.h"
 #include "visit/frm_transaksi.h"
 
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -53,12 +58,43 @@ protected:
     QPointer<frmKoneksi> form;
 };
 
-TEST_F(UnattendedStartTest, ReachesTheMainScreenWithoutAClick) {
+// With the program's own menu, each button of a visit opens its form.
+TEST_F(UnattendedStartTest, ReachesTheMainScreenWithoutAClickAndItsMenuOpensEachForm) {
+    actions = kioskMenu();
     begin({50ms, 5s});
     ASSERT_TRUE(finished());
     ASSERT_TRUE(mainScreen && mainScreen->isVisible());
     EXPECT_EQ(mainScreen->sessionId().size(), 13);
     EXPECT_TRUE(form.isNull() && dialogs.messages.empty());
+
+    dialogs.queueInput(QStringLiteral("123456"));
+    dialogs.onNextModal([](QDialog& pin) {
+        QTest::keyClicks(pin.focusWidget(), QStringLiteral("0004417001"));
+        if (pin.isVisible())
+            pin.reject();
+    });
+    mainScreen->cmdStart->click();
+    ASSERT_EQ(mainScreen->txtNorek->text(), QStringLiteral("010100000001"));
+    frmTransaksi& s = *mainScreen;
+    const std::pair<QPushButton*, const char*> menu[] = {
+        {s.cmdBlock, "frmTransaksiBlock"},      {s.cmdGantiPin, "frmTransaksiGantiPin"},
+        {s.cmdMutasi, "frmTransaksiMutasi"},    {s.cmdTunggakan, "frmTransaksiSpp"},
+        {s.cmdInfaq, "frmTransaksiBaru INFAQ"}, {s.cmdSchool, "frmTransaksiBaru SPP"},
+        {s.cmdWaqf, "frmTransaksiBaru WAKAF"},  {s.cmdVoucher, "frmTransaksiTarik"},
+        {s.cmdKirna, "frmTransaksiKirna"},
+    };
+    for (const auto& [button, opened] : menu) {
+        QString name;
+        dialogs.onNextModal([&](QDialog& d) {
+            name = d.objectName();
+            if (auto* fee = qobject_cast<frmTransaksiBaru*>(&d))
+                name += QLatin1Char(' ') + fee->view;
+            d.reject();
+        });
+        button->click();
+        EXPECT_EQ(name, QString::fromLatin1(opened)) << button->objectName().toStdString();
+    }
+    EXPECT_EQ(dialogs.messageTexts(), QStringList());
 }
 
 // The kiosk boots before the school's server: it says so, keeps trying and gets there,

@@ -1,12 +1,8 @@
 #include "pin_guard.h"
 
+#include "conflict_retry.h"
 #include "dialogs.h"
 #include "parameters.h"
-
-#include <QRandomGenerator>
-#include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace kalinda {
 
@@ -44,25 +40,6 @@ Sql lockedNow(const PinGuardRules& rules) {
     return s;
 }
 
-// Runs `step` again when another kiosk's count got in its way (a deadlock, or a cluster node
-// that certified the other count first); after a lock wait timeout only once more.
-template <typename Step>
-auto retryConflicts(const Step& step) {
-    constexpr int kAttempts = 20;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            return step();
-        } catch (const DbError& e) {
-            if (e.kind() != DbError::Kind::Conflict || attempt >= kAttempts ||
-                (e.code() == 1205 && attempt >= 2))
-                throw;
-        }
-        const int ceiling = 8 << std::min(attempt, 4);
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(QRandomGenerator::global()->bounded(1, ceiling)));
-    }
-}
-
 Sql lockRow(const QString& key, const PinGuardRules& rules) {
     Sql s;
     s << "SELECT " << lockedNow(rules) << " AS terkunci FROM data_pin_salah WHERE pin_kunci = '"
@@ -94,7 +71,8 @@ bool takePinAttempt(Connection& db, const QStringList& keys, const PinGuardRules
     QStringList ordered = keys;
     ordered.sort(); // two kiosks lock the same rows in the same order
     ordered.removeDuplicates();
-    return retryConflicts([&] {
+    // Another kiosk's count of the same key may get in the way (a deadlock, a cluster conflict).
+    return retryOnConflict<bool>([&] {
         Transaction transaction(db, Isolation::ReadCommitted);
         bool locked = false;
         for (const QString& key : ordered) {
@@ -131,10 +109,7 @@ void clearPinAttempts(Connection& db, const QStringList& keys, const PinGuardRul
         Sql s;
         s << "UPDATE data_pin_salah SET pin_jumlah = 0 WHERE pin_kunci = '" << esc(key)
           << "' AND pin_jumlah <> 0";
-        retryConflicts([&] {
-            db.execute(s);
-            return true;
-        });
+        retryOnConflict<void>([&] { db.execute(s); });
     }
 }
 

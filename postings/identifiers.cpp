@@ -1,13 +1,12 @@
 #include "identifiers.h"
 
+#include "app/conflict_retry.h"
+
 #include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <random>
-#include <thread>
 
 namespace kalinda {
 
@@ -71,10 +70,7 @@ QString insertRetryingDuplicates(const std::function<QString(const QString& refu
 // A kiosk that keeps posting takes its next number while we wait for its commit, and we would
 // lose to it again at the same moment each time: a short random pause breaks that step.
 void pauseAfterLosing(int losses) {
-    thread_local std::minstd_rand random{std::random_device{}()};
-    const int ceilingMs = std::min(1 << std::min(losses, 5), 32);
-    std::uniform_int_distribution<int> ms(0, ceilingMs);
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms(random)));
+    pauseRandomly(0, std::min(1 << std::min(losses, 5), 32));
 }
 
 int sequenceNumber(const SequenceFamily& family, const QString& id) {

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "app/conflict_retry.h"
 #include "app/db.h"
 #include "app/money.h"
 
-#include <algorithm>
-#include <chrono>
 #include <functional>
 #include <optional>
-#include <random>
 #include <stdexcept>
-#include <thread>
 
 namespace kalinda {
 
@@ -121,49 +118,7 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
 // on at the server behind a broken link), so the answer is final. Asked on the connection's own
 // server only. Throws DbError when that server cannot be asked.
 bool isPostingStored(Connection& db, const PostingProof& proof, const SessionIdentity& lostSession);
-// On a cluster every payment to one receiver (the canteen) conflicts at COMMIT with the
-// payments taken by the other nodes at the same moment. Measured with four kiosks on three
-// nodes paying the canteen without a pause between payments: over 1,000 payments, one lost
-// up to 12 times in a row with the pause below (3 attempts without a pause failed one payment
-// in six), so 20 attempts leave room.
-inline constexpr int kConflictAttempts = 20;
-
-// A short random pause before attempt `attempt` (2, 3, ...): up to 8 ms, doubling with every
-// attempt up to 100 ms, so that kiosks that collided do not collide again in step. At most
-// about 1.7 s in all.
-inline void pauseAfterConflict(int attempt) {
-    thread_local std::minstd_rand random{std::random_device{}()};
-    const int ceiling = std::min(8 << std::min(attempt - 2, 4), 100);
-    std::uniform_int_distribution<int> ms(1, ceiling);
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms(random)));
-}
-
-// How often the last posting of this thread was repeated after a conflict (for measuring).
-inline thread_local int lastConflictRetries = 0;
-
-// A lock wait that timed out already cost the student the whole lock wait; one more try is
-// worth it, twenty are not.
-inline constexpr int kLockWaitAttempts = 2;
-
 // The PIN check of the fee and shop forms: whether `pin` is the PIN of the account (any status).
 bool transactionPinMatches(Connection& db, const QString& txtNorek, const QString& pin);
-
-// Runs `posting` again when the server broke a deadlock between two kiosks by undoing it
-// (it is then safe to repeat: nothing of it was kept).
-template <typename Result>
-Result retryOnConflict(const std::function<Result()>& posting, int attempts = kConflictAttempts) {
-    for (int i = 1;; ++i) {
-        lastConflictRetries = i - 1;
-        try {
-            return posting();
-        } catch (const DbError& e) {
-            if (e.kind() != DbError::Kind::Conflict || i >= attempts)
-                throw;
-            if (e.code() == 1205 && i >= kLockWaitAttempts)
-                throw;
-        }
-        pauseAfterConflict(i + 1);
-    }
-}
 
 } // namespace kalinda

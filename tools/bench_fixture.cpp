@@ -7,8 +7,6 @@
 namespace kalinda::bench {
 namespace {
 
-constexpr long long kChunk = 50000;
-
 void seed(Connection& db, const QString& receiver, long long target,
           const std::function<void(const QString&)>& progress) {
     // The seeded rows' ids are "BS", the receiver's last two digits and a 9-digit number.
@@ -16,28 +14,35 @@ void seed(Connection& db, const QString& receiver, long long target,
     Sql count;
     count << "SELECT COUNT(*) AS n FROM `cashless-adm`.data_tabungan_trans WHERE trans_id LIKE '"
           << esc(prefix) << "%'";
-    long long seeded = toRupiah(db.open(count).value(0));
+    const long long seeded = toRupiah(db.open(count).value(0));
     const long long have = ledgerRows(db, receiver);
-    long long next = seeded + 1;
-    long long missing = target - have;
-    while (missing > 0) {
-        const long long last = next + std::min(missing, kChunk) - 1;
+    Sql select;
+    select << "SELECT CONCAT('" << esc(prefix) << "', LPAD(seq, 9, '0')), "
+           << "CURDATE() - INTERVAL (1 + seq MOD 700) DAY, '15', '" << esc(receiver)
+           << "', 'BENCH', 'BENCH', 1000, 1, '010100000001', 'Jajan Kantin', 1, 'BENCH'";
+    insertLedgerRows(db, seeded + 1, target - have, select, [&](long long written) {
+        progress(QStringLiteral("%1: %2 rows").arg(receiver).arg(have + written));
+    });
+}
+
+} // namespace
+
+void insertLedgerRows(Connection& admin, long long first, long long rows, const Sql& select,
+                      const std::function<void(long long written)>& progress) {
+    constexpr long long kChunk = 50000;
+    for (long long written = 0; written < rows;) {
+        const long long next = first + written;
+        const long long last = next + std::min(rows - written, kChunk) - 1;
         Sql s;
         s << "INSERT INTO `cashless-adm`.data_tabungan_trans (trans_id, trans_tanggal, "
           << "trans_kode, trans_rekening, trans_nasabah, trans_channel, trans_jumlah_masuk, "
           << "trans_ob_jenis, trans_ob_rekening, trans_uraian, trans_status, trans_reg_alias) "
-          << "SELECT CONCAT('" << esc(prefix) << "', LPAD(seq, 9, '0')), "
-          << "CURDATE() - INTERVAL (1 + seq MOD 700) DAY, '15', '" << esc(receiver)
-          << "', 'BENCH', 'BENCH', 1000, 1, '010100000001', 'Jajan Kantin', 1, 'BENCH' "
-          << "FROM seq_" << next << "_to_" << last;
-        db.execute(s);
-        missing -= last - next + 1;
-        next = last + 1;
-        progress(QStringLiteral("%1: %2 rows").arg(receiver).arg(target - missing));
+          << select << " FROM seq_" << next << "_to_" << last;
+        admin.execute(s);
+        written += last - next + 1;
+        progress(written);
     }
 }
-
-} // namespace
 
 BenchAccounts benchAccounts(int payers) {
     BenchAccounts a;

@@ -37,6 +37,14 @@ void prepare(Connection& admin, const BenchAccounts& accounts, long long smallRo
 
 long long ledgerRows(Connection& db, const QString& account);
 
+// As the administrator: `rows` ledger rows in chunks of 50,000 through the server's sequence
+// tables, numbered from `first`. `select` ("SELECT …" over `seq`) gives trans_id,
+// trans_tanggal, trans_kode, trans_rekening, trans_nasabah, trans_channel, trans_jumlah_masuk,
+// trans_ob_jenis, trans_ob_rekening, trans_uraian, trans_status and trans_reg_alias;
+// `progress` hears the rows written so far after each chunk.
+void insertLedgerRows(Connection& admin, long long first, long long rows, const Sql& select,
+                      const std::function<void(long long written)>& progress);
+
 // A product payment of 100 from `payer` to `receiver`, as the PAY button and PIN form make it.
 ProductPaymentInput payment(const Payer& payer, const QString& receiver, Rupiah balance);
 

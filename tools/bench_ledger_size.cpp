@@ -15,6 +15,7 @@
 //       [--large-host H --large-port P --large-admin-socket S]
 
 #include "app/settings.h"
+#include "bench_fixture.h"
 #include "bench_server.h"
 #include "postings/block_account.h"
 #include "postings/fee_payment.h"
@@ -47,7 +48,6 @@ const QString kShop = QStringLiteral("020100000099");
 // The friend every transfer goes to.
 const QString kFriend = QStringLiteral("019900000120");
 
-constexpr long long kChunk = 50000;
 constexpr Rupiah kDeposit = 1000000000000;
 
 // The accounts of one ledger size: a payer with a history and two PINs it changes between,
@@ -157,23 +157,16 @@ void fillLedger(Connection& admin, long long target) {
     long long next = count(admin, Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans "
                                       "WHERE trans_channel = 'BENCHSEED'")) +
                      1;
-    while (missing > 0) {
-        const long long last = next + std::min(missing, kChunk) - 1;
-        Sql s;
-        s << "INSERT INTO `cashless-adm`.data_tabungan_trans (trans_id, trans_tanggal, "
-          << "trans_kode, trans_rekening, trans_nasabah, trans_channel, trans_jumlah_masuk, "
-          << "trans_ob_jenis, trans_ob_rekening, trans_uraian, trans_status, trans_reg_alias) "
-          << "SELECT CONCAT('KLD', DATE_FORMAT(CURDATE() - INTERVAL (2 + (seq - 1) DIV 1000) "
-          << "DAY, '%Y%m%d'), 9000 + (seq - 1) MOD 1000), "
-          << "CURDATE() - INTERVAL (2 + (seq - 1) DIV 1000) DAY, '15', ELT(1 + (seq - 1) MOD 3, '"
-          << esc(kCanteen) << "', '" << esc(kInfaq) << "', '" << esc(kShop)
-          << "'), 'BENCH', 'BENCHSEED', 1000, 1, '010100000001', 'Setoran', 1, 'KLD|' FROM seq_"
-          << next << "_to_" << last;
-        admin.execute(s);
-        missing -= last - next + 1;
-        next = last + 1;
-        std::cerr << "ledger: " << target - missing << " of " << target << " rows\n";
-    }
+    Sql select;
+    select << "SELECT CONCAT('KLD', DATE_FORMAT(CURDATE() - INTERVAL (2 + (seq - 1) DIV 1000) "
+           << "DAY, '%Y%m%d'), 9000 + (seq - 1) MOD 1000), "
+           << "CURDATE() - INTERVAL (2 + (seq - 1) DIV 1000) DAY, '15', ELT(1 + (seq - 1) MOD 3, '"
+           << esc(kCanteen) << "', '" << esc(kInfaq) << "', '" << esc(kShop)
+           << "'), 'BENCH', 'BENCHSEED', 1000, 1, '010100000001', 'Setoran', 1, 'KLD|'";
+    const long long have = target - missing;
+    bench::insertLedgerRows(admin, next, missing, select, [&](long long written) {
+        std::cerr << "ledger: " << have + written << " of " << target << " rows\n";
+    });
     // Many fresh rows leave the server writing pages out for a while; a school's server grew
     // its ledger over years. Measure once it is done (or after two minutes).
     const Sql dirty("SELECT VARIABLE_VALUE FROM information_schema.GLOBAL_STATUS "

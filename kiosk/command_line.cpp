@@ -5,7 +5,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
+#include <QTemporaryDir>
 
 namespace kalinda {
 
@@ -44,11 +44,11 @@ QStringList argumentsOf(int argc, char* argv[]) {
 void useRuntimeFolder() {
     if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         return;
-    const QString dir = QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(getuid());
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+    // A fresh folder of our own, never a predictable name in /tmp that someone else may have
+    // made first (or pointed elsewhere with a symlink). Removed as the program ends.
+    static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/kalinda-runtime-XXXXXX"));
+    if (dir.isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
 }
 
 } // namespace kalinda

@@ -15,7 +15,8 @@ void defineOptions(QCommandLineParser& options);
 
 QStringList argumentsOf(int argc, char* argv[]);
 
-// Scripts run without a session; give Qt the folder it would pick itself, without its warning.
+// Scripts run without a session: give Qt a runtime folder of the program's own (made with
+// mkdtemp, mode 0700), without its warning.
 void useRuntimeFolder();
 
 } // namespace kalinda

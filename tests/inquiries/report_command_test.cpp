@@ -7,7 +7,9 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <unistd.h>
 
 using namespace kalinda;
 using namespace kalinda::test;
@@ -83,6 +85,7 @@ TEST(ReportProgramTest, RefusesWrongPeriodsWithAMessageAndAStatus) {
         QStringList args;
         int status;
         QString output;
+        bool foreignRuntime = false; // /tmp/runtime-<uid> made first by someone else
     } cases[] = {
         {{"report", "--from", "2026-12-32", "--to", "2026-12-07", "--pdf", "x.pdf"},
          2,
@@ -91,6 +94,7 @@ TEST(ReportProgramTest, RefusesWrongPeriodsWithAMessageAndAStatus) {
          2,
          "The period is reversed"},
         {{"--help"}, 0, "kalinda report --from YYYY-MM-DD"},
+        {{"--help"}, 0, "kalinda report --from YYYY-MM-DD", true},
     };
     for (const auto& c : cases) {
         QProcess program;
@@ -98,6 +102,15 @@ TEST(ReportProgramTest, RefusesWrongPeriodsWithAMessageAndAStatus) {
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        QTemporaryDir tmp;
+        const QString theirs = tmp.filePath(QStringLiteral("theirs"));
+        if (c.foreignRuntime) {
+            QDir().mkdir(theirs);
+            QFile::setPermissions(theirs, QFile::permissions(theirs) | QFileDevice::ReadOther);
+            QFile::link(theirs, tmp.filePath(QStringLiteral("runtime-%1").arg(getuid())));
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            env.insert(QStringLiteral("TMPDIR"), tmp.path());
+        }
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(KALINDA_PROGRAM), c.args);
         ASSERT_TRUE(program.waitForFinished(30000));
@@ -106,6 +119,9 @@ TEST(ReportProgramTest, RefusesWrongPeriodsWithAMessageAndAStatus) {
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), c.status) << output.toStdString();
         EXPECT_TRUE(output.contains(c.output)) << output.toStdString();
+        if (c.foreignRuntime) { // neither taken nor changed
+            EXPECT_TRUE(QFile::permissions(theirs) & QFileDevice::ReadOther);
+        }
     }
 }
 

@@ -28,6 +28,7 @@ public:
 
     // The profiles to move to, in order (failoverProfiles()); none: the kiosk stays.
     void setFailoverProfiles(const QStringList& profiles);
+    QStringList failoverProfiles() const { return failover_; }
     bool movesByItself() const { return !failover_.isEmpty(); }
 
     enum class Outcome {

@@ -1,5 +1,6 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "app/parameters.h"
 #include "app/profile.h"
 #include "app/server_switch.h"
 #include "command_line.h"
@@ -78,6 +79,11 @@ int main(int argc, char* argv[]) {
             // Installed before the main screen loads: it reads the failover setting into it.
             auto* server = new ServerSwitch(DbConn(), connectionSettings().ProfileCode);
             installServerSwitch(server);
+            // Kept for the next start, which may find no server to read it from.
+            QObject::connect(server, &ServerSwitch::changed, server, [server] {
+                if (parameters().read)
+                    rememberFailoverProfiles(server->failoverProfiles());
+            });
             auto* mainScreen = new frmTransaksi(DbConn(), actions);
             server->setParent(mainScreen);
             // A posting the last run left in doubt (a crash, a power cut) is settled before
@@ -95,20 +101,16 @@ int main(int argc, char* argv[]) {
         };
     }
 
-    const auto showConnectionForm = [showMain]() -> QWidget* {
+    if (profile.isEmpty()) {
         auto* start = new frmKoneksi(showMain);
         start->adjustSize();
         start->move(QGuiApplication::primaryScreen()->availableGeometry().center() -
                     start->rect().center());
         start->show();
-        return start;
-    };
-    if (profile.isEmpty()) {
-        showConnectionForm();
     } else {
         // Started by the kiosk session: nobody picks a profile, and the server may still be
         // booting.
-        (new UnattendedStart(profile, showMain, showConnectionForm))->start();
+        (new UnattendedStart(profile, showMain, rememberedFailoverProfiles()))->start();
     }
     return QApplication::exec();
 }

@@ -1,13 +1,19 @@
 #include "unattended_start.h"
 
 #include "app/dialogs.h"
+#include "app/failover.h"
 #include "app/profile.h"
+#include "postings/posting_intent.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QSaveFile>
 #include <QScreen>
 #include <algorithm>
 #include <optional>
+#include <unistd.h>
 
 namespace kalinda {
 namespace {
@@ -50,13 +56,16 @@ QString profileName(const QString& code) {
 } // namespace
 
 UnattendedStart::UnattendedStart(QString profileCode, std::function<void()> showMain,
-                                 std::function<QWidget*()> showConnectionForm,
-                                 const EncodedSettings& stored, RetryPlan plan)
-    : code_(std::move(profileCode))
+                                 const QStringList& failover, const EncodedSettings& stored,
+                                 RetryPlan plan)
+    : codes_{std::move(profileCode)}
     , showMain_(std::move(showMain))
-    , showConnectionForm_(std::move(showConnectionForm))
     , stored_(stored)
     , plan_(plan) {
+    for (const QString& code : failover) {
+        if (!codes_.contains(code))
+            codes_ << code;
+    }
     retry_.setSingleShot(true);
     retry_.setInterval(plan_.interval);
     connect(&retry_, &QTimer::timeout, this, [this] { attempt(); });
@@ -71,39 +80,30 @@ QLabel* UnattendedStart::notice() const {
 }
 
 void UnattendedStart::start() {
-    waiting_.start();
     attempt();
 }
 
 void UnattendedStart::attempt() {
-    ++attempts_;
+    const QString code = codes_.at(attempts_++ % codes_.size());
     QString warning;
     bool connected = false;
     {
         HeldMessages held;
-        connected = ConnectProfile(code_, stored_);
+        connected = ConnectProfile(code, stored_);
         warning = held.last;
     }
-    if (connected) {
-        closeNotice();
-        if (showMain_)
-            showMain_();
-        deleteLater();
-        return;
-    }
-    if (waiting_.elapsed() + plan_.interval.count() <= plan_.patience.count()) {
-        showNotice(warning);
+    if (!connected) {
+        showNotice(code, warning);
         retry_.start();
         return;
     }
     closeNotice();
-    QWidget* form = showConnectionForm_ ? showConnectionForm_() : nullptr;
-    if (!warning.isEmpty())
-        showMessage(MessageIcon::Warning, warning, form);
+    if (showMain_)
+        showMain_();
     deleteLater();
 }
 
-void UnattendedStart::showNotice(const QString& warning) {
+void UnattendedStart::showNotice(const QString& code, const QString& warning) {
     if (!notice_) {
         notice_ = new QLabel;
         notice_->setObjectName(QStringLiteral("lblMenghubungkan"));
@@ -117,13 +117,11 @@ void UnattendedStart::showNotice(const QString& warning) {
         notice_->setGeometry(QGuiApplication::primaryScreen()->geometry());
         notice_->showFullScreen();
     }
-    const qint64 left = (plan_.patience.count() - waiting_.elapsed()) / 1000;
     notice_->setText(QStringLiteral("Menghubungkan ke server (%1)…\n\n%2\n\nPercobaan ke-%3; "
-                                    "dicoba lagi setiap %4 detik, %5 detik lagi.")
-                         .arg(profileName(code_), warning)
+                                    "dicoba lagi setiap %4 detik.")
+                         .arg(profileName(code), warning)
                          .arg(attempts_)
-                         .arg(std::max<qint64>(1, plan_.interval.count() / 1000))
-                         .arg(std::max<qint64>(0, left)));
+                         .arg(std::max<qint64>(1, plan_.interval.count() / 1000)));
 }
 
 void UnattendedStart::closeNotice() {
@@ -131,6 +129,35 @@ void UnattendedStart::closeNotice() {
         notice_->close();
         delete notice_.data();
     }
+}
+
+namespace {
+
+QString failoverFile() {
+    const QString folder = stateFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/failover-profiles");
+}
+
+} // namespace
+
+void rememberFailoverProfiles(const QStringList& profiles) {
+    const QString path = failoverFile();
+    if (path.isEmpty() || !QDir().mkpath(stateFolder()))
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(profiles.join(QLatin1Char(',')).toLatin1()) < 0 || !file.commit())
+        qWarning("kalinda: cannot keep the failover profiles in %s", qPrintable(path));
+}
+
+QStringList rememberedFailoverProfiles() {
+    const QFileInfo info(failoverFile());
+    QFile file(info.filePath());
+    if (info.filePath().isEmpty() || info.isSymLink() || !info.isFile() ||
+        info.ownerId() != getuid() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return failoverProfiles(QString::fromLatin1(file.read(64)));
 }
 
 } // namespace kalinda

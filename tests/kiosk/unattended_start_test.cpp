@@ -1,8 +1,8 @@
 #include "app/connection.h"
-#include "app/frm_koneksi.h"
 #include "kiosk/kiosk_menu.h"
 #include "kiosk/unattended_start.h"
 #include "postings/frm_transaksi_baru.h"
+#include "postings/posting_intent.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_settings.h"
 #include "visit/frm_transaksi.h"
@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -27,24 +28,15 @@ const QString kWarning = QStringLiteral("Ada kesalahan dengan koneksi ke server"
 class UnattendedStartTest : public ::testing::Test {
 protected:
     void SetUp() override { MariaDbServer::instance().resetDatabase(); }
-    void TearDown() override {
-        delete form.data();
-        MariaDbServer::instance().start();
-    }
+    void TearDown() override { MariaDbServer::instance().start(); }
 
-    void begin(RetryPlan plan) {
+    void begin(RetryPlan plan, const EncodedSettings& stored = testSettings(),
+               const QStringList& failover = {}) {
         const auto showMain = [this] {
             mainScreen = std::make_unique<frmTransaksi>(DbConn(), actions);
             mainScreen->show();
         };
-        starter = new UnattendedStart(
-            QStringLiteral("1"), showMain,
-            [this]() -> QWidget* {
-                form = new frmKoneksi([] {}, testSettings());
-                form->show();
-                return form;
-            },
-            testSettings(), plan);
+        starter = new UnattendedStart(QStringLiteral("1"), showMain, failover, stored, plan);
         starter->start();
     }
     bool finished() {
@@ -55,17 +47,16 @@ protected:
     KioskActions actions;
     QPointer<UnattendedStart> starter;
     std::unique_ptr<frmTransaksi> mainScreen;
-    QPointer<frmKoneksi> form;
 };
 
 // With the program's own menu, each button of a visit opens its form.
 TEST_F(UnattendedStartTest, ReachesTheMainScreenWithoutAClickAndItsMenuOpensEachForm) {
     actions = kioskMenu();
-    begin({50ms, 5s});
+    begin({50ms});
     ASSERT_TRUE(finished());
     ASSERT_TRUE(mainScreen && mainScreen->isVisible());
     EXPECT_EQ(mainScreen->sessionId().size(), 13);
-    EXPECT_TRUE(form.isNull() && dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
 
     dialogs.queueInput(QStringLiteral("123456"));
     dialogs.onNextModal([](QDialog& pin) {
@@ -101,7 +92,7 @@ TEST_F(UnattendedStartTest, ReachesTheMainScreenWithoutAClickAndItsMenuOpensEach
 // without a message box that would wait for a person.
 TEST_F(UnattendedStartTest, WaitsWithANoticeForAServerThatComesUpLate) {
     MariaDbServer::instance().stop();
-    begin({100ms, 30s});
+    begin({100ms});
     ASSERT_TRUE(QTest::qWaitFor([this] { return starter && starter->attempts() >= 3; }, 10000));
     QPointer<QLabel> notice = starter->notice();
     ASSERT_TRUE(notice && notice->isVisible());
@@ -111,24 +102,28 @@ TEST_F(UnattendedStartTest, WaitsWithANoticeForAServerThatComesUpLate) {
     MariaDbServer::instance().start();
     ASSERT_TRUE(finished());
     ASSERT_TRUE(mainScreen && mainScreen->isVisible());
-    EXPECT_TRUE(notice.isNull() && form.isNull() && dialogs.messages.empty());
+    EXPECT_TRUE(notice.isNull() && dialogs.messages.empty());
 }
 
-TEST_F(UnattendedStartTest, GivesUpToTheConnectionFormWithOneWarning) {
+// Never the connection form, however long it waits: the profiles it may fail over to (kept
+// from the last run) are tried in turn. Profile 1 refuses, 2 never resolves, 3 comes up.
+TEST_F(UnattendedStartTest, TriesItsFailoverProfilesInTurnWithoutEverGivingUp) {
+    EncodedSettings stored = testSettings();
+    stored.portLocal = encode3(QStringLiteral("1"));
+    stored.hosts[2] = encode3(QStringLiteral("127.0.0.1"));
+    stored.portServer = encode3(QString::number(MariaDbServer::instance().port()));
+    QTemporaryDir state;
+    setStateFolder(state.path());
+    rememberFailoverProfiles({QStringLiteral("2"), QStringLiteral("3")});
     MariaDbServer::instance().stop();
-    QPointer<QLabel> notice;
-    dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
-        // The warning stands on the connection form, the notice already gone.
-        EXPECT_TRUE(form && form->isVisible() && notice.isNull());
-        EXPECT_EQ(m.icon, MessageIcon::Warning);
-    };
-    begin({50ms, 600ms});
-    notice = starter->notice();
-    ASSERT_TRUE(notice);
+    begin({20ms}, stored, rememberedFailoverProfiles());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return starter && starter->attempts() >= 8; }, 20000));
+    EXPECT_TRUE(starter->notice()->isVisible() && !mainScreen);
+
+    MariaDbServer::instance().start();
     ASSERT_TRUE(finished());
-    EXPECT_FALSE(mainScreen);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages.front().text.startsWith(kWarning));
+    EXPECT_TRUE(mainScreen && connectionSettings().ProfileCode == "3" && dialogs.messages.empty());
+    setStateFolder({});
 }
 
 TEST(UnattendedProgramTest, RefusesAnUnknownProfile) {

@@ -10,6 +10,17 @@ set(KALINDA_DB_USER "kalinda_kiosk" CACHE STRING "Database user of the kiosk")
 set(KALINDA_DB_PASSWORD "kalinda-demo" CACHE STRING "Password of the kiosk's database user")
 set(KALINDA_DB_NAME "kalinda" CACHE STRING "The kiosk's own schema")
 set(KALINDA_SCHOOL_NAME "PONDOK PESANTREN KALINDA" CACHE STRING "School name on the title line")
+# A school's password comes from a file (scripts/package --password-file), never from a command
+# line, where ps and the shell's history keep it. It is then kept out of CMakeCache.txt, and
+# the build folder, which holds it in the program and the generated header, is the owner's only.
+set(KALINDA_DB_PASSWORD_FILE "" CACHE FILEPATH "File holding the kiosk's database password")
+if(KALINDA_DB_PASSWORD_FILE)
+    unset(KALINDA_DB_PASSWORD CACHE)
+    file(READ "${KALINDA_DB_PASSWORD_FILE}" KALINDA_DB_PASSWORD)
+    string(REGEX REPLACE "\r?\n$" "" KALINDA_DB_PASSWORD "${KALINDA_DB_PASSWORD}")
+    file(CHMOD "${CMAKE_BINARY_DIR}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${KALINDA_DB_PASSWORD_FILE}")
+endif()
 
 function(kalinda_base64 input out)
     set(alphabet "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")

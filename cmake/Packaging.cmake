@@ -19,7 +19,10 @@ endforeach()
 add_custom_target(kalinda_docs ALL DEPENDS
     "${KALINDA_PACKAGING_OUT}/kalinda.1.gz" "${KALINDA_PACKAGING_OUT}/changelog.gz")
 
-install(TARGETS kalinda RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# It carries the database password: never readable by others, not even before the package's
+# owner and mode (preinst, postinst) apply to it.
+install(TARGETS kalinda RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/sql/" DESTINATION ${CMAKE_INSTALL_DATADIR}/kalinda/sql)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kalinda)
 # The README links to docs/ and shows one of its screenshots, so both travel with it.
@@ -28,6 +31,8 @@ install(DIRECTORY "${PROJECT_SOURCE_DIR}/docs/" DESTINATION ${CMAKE_INSTALL_DATA
 install(FILES "${KALINDA_PACKAGING_OUT}/changelog.gz" "${KALINDA_PACKAGING_DIR}/copyright"
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kalinda)
 install(FILES "${KALINDA_PACKAGING_OUT}/kalinda.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES "${KALINDA_PACKAGING_DIR}/lintian-overrides"
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kalinda)
 install(PROGRAMS "${KALINDA_PACKAGING_DIR}/kalinda-session"
     DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kalinda)
 # Debian 12 keeps units and defaults outside the prefix.
@@ -61,9 +66,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "cage, xwayland, qt6-wayland, libpam-systemd, adduser")
+# The preinst makes the user that owns the program before it is unpacked.
+set(CPACK_DEBIAN_PACKAGE_PREDEPENDS "adduser")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, systemd-timesyncd | time-daemon")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    "${KALINDA_PACKAGING_DIR}/conffiles" "${KALINDA_PACKAGING_DIR}/postinst"
+    "${KALINDA_PACKAGING_DIR}/conffiles" "${KALINDA_PACKAGING_DIR}/preinst"
+    "${KALINDA_PACKAGING_DIR}/postinst"
     "${KALINDA_PACKAGING_DIR}/prerm" "${KALINDA_PACKAGING_DIR}/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

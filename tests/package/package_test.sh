@@ -29,7 +29,12 @@ for pkg in cage xwayland qt6-wayland libpam-systemd adduser; do
     grep -qx "$pkg" <<<"$declared" || fail "Depends lacks $pkg"
 done
 grep -qx '/etc/default/kalinda' "$work/control/conffiles" || fail "/etc/default/kalinda is no conffile"
-grep -q 'adduser .*--system .*kalinda' "$work/control/postinst" || fail "postinst creates no user"
+grep -q 'adduser .*--system .*kalinda' "$work/control/preinst" || fail "preinst creates no user"
+# The program keeps its password from other users: root:kalinda 0750, set before dpkg unpacks it.
+grep -q 'dpkg-statoverride --add root kalinda 0750 /usr/bin/kalinda' "$work/control/preinst" &&
+    grep -q 'dpkg-statoverride --remove /usr/bin/kalinda' "$work/control/postrm" &&
+    [ "$(stat -c %a "$root/usr/bin/kalinda")" = 750 ] || fail "the program's owner and mode are not guarded"
+[ "$(dpkg-deb -f "$deb" Pre-Depends)" = adduser ] || fail "adduser is no Pre-Depends of the preinst"
 
 # Every library the program links is declared.
 mkdir -p "$work/shlib/debian" && printf 'Source: k\n\nPackage: k\nArchitecture: any\n' >"$work/shlib/debian/control"

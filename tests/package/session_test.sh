@@ -29,6 +29,8 @@ cp "$1" "$work/session" && cp "$2" "$work/kalinda" && session="$work/session"
 expect 0 KALINDA_PROGRAM="$work/fake" END=0 KALINDA_PROFILE=2 "$session"
 [ "$(cat "$work/run/args")" = "--profile 2" ] || { echo "FAIL: started as $(cat "$work/run/args")" >&2; failures=$((failures + 1)); }
 expect 3 KALINDA_PROGRAM="$work/fake" END=3 "$session"
+# In the unit's sandbox the login session's runtime folder is hidden: the unit's own serves.
+expect 0 KALINDA_PROGRAM="$work/fake" END=0 XDG_RUNTIME_DIR=/run/user/hidden RUNTIME_DIRECTORY="$work/run" "$session"
 expect 137 KALINDA_PROGRAM="$work/fake" END=crash "$session"
 # The compositor gone without a word from the kiosk.
 expect 1 KALINDA_PROGRAM="$work/fake" KALINDA_CAGE=/bin/true "$session"

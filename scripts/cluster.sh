@@ -57,6 +57,12 @@ start_node() { # node, bootstrap (1 = first node of a new cluster)
         # The last node to leave may start the cluster again; this script stops node 1 last.
         [ -f "$dir/data/grastate.dat" ] && sed -i 's/^safe_to_bootstrap: 0/safe_to_bootstrap: 1/' "$dir/data/grastate.dat"
     fi
+    # With the demo's certificates (scripts/db tls) the nodes offer TLS to clients; they run as
+    # $CL_USER and read copies of their own.
+    if [ -f "$TLS_DIR/server-cert.pem" ]; then
+        install -o "$CL_USER" -m 600 "$TLS_DIR/ca.pem" "$TLS_DIR/server-cert.pem" "$TLS_DIR/server-key.pem" "$dir/"
+        mapfile -t -O "${#extra[@]}" extra < <(tls_args "$dir")
+    fi
     local addr
     addr="$(node_host "$n")"
     setsid mariadbd --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$(node_sock "$n")" \

@@ -10,6 +10,9 @@ SET @kalinda_sql_mode = @@SESSION.sql_mode;
 SET SESSION sql_mode = REPLACE(@@SESSION.sql_mode, 'NO_BACKSLASH_ESCAPES', '');
 
 CREATE USER IF NOT EXISTS '@KIOSK_USER@'@'@KIOSK_HOST@';
+-- REQUIRE (assemble.cmake's KIOSK_REQUIRE_TLS): NONE, or TLS only, so that the password that
+-- every copy of the program carries does not log in alone from a laptop on the same network.
+ALTER USER '@KIOSK_USER@'@'@KIOSK_HOST@' REQUIRE @KIOSK_REQUIRE@;
 ALTER USER '@KIOSK_USER@'@'@KIOSK_HOST@' IDENTIFIED BY '@KIOSK_PASSWORD@';
 -- Loading again takes away whatever an older version of this file granted.
 REVOKE ALL PRIVILEGES, GRANT OPTION FROM '@KIOSK_USER@'@'@KIOSK_HOST@';

@@ -2,12 +2,15 @@ cmake_minimum_required(VERSION 3.25)
 # Joins the files of this folder into one load script for the mariadb client.
 #   cmake -DOUT=file [-DKIOSK_DB=kalinda] [-DKIOSK_USER=...] [-DKIOSK_PASSWORD=...]
 #         [-DKIOSK_HOSTS="localhost;127.0.0.1"] [-DWITH_DEMO=ON] [-DWITH_DEMO_GUARDS=ON]
-#         [-DUSERS_ONLY=ON] [-DUPGRADE=ON] -P sql/assemble.cmake
+#         [-DUSERS_ONLY=ON] [-DUPGRADE=ON] [-DKIOSK_REQUIRE_TLS=SSL|X509]
+#         [-DKIOSK_TLS_SUBJECT="/CN=kalinda-kiosk"] -P sql/assemble.cmake
 # KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
 # "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
 # user and its grants, for a school database that is already loaded; UPGRADE only the audit,
 # the ledger's guard of the kiosk's rows and the kiosk's indexes, for a school database loaded
-# before them.
+# before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS (SSL), or only with a
+# client certificate its CA signed (X509), or that certificate's subject (KIOSK_TLS_SUBJECT);
+# off by default.
 if(NOT OUT)
     message(FATAL_ERROR "OUT is required")
 endif()
@@ -46,6 +49,19 @@ if(NOT hosts)
     message(FATAL_ERROR "KIOSK_HOSTS names no host")
 endif()
 
+if(KIOSK_TLS_SUBJECT)
+    if(NOT KIOSK_TLS_SUBJECT MATCHES "^[A-Za-z0-9 /=.,_@-]+$")
+        message(FATAL_ERROR "KIOSK_TLS_SUBJECT '${KIOSK_TLS_SUBJECT}': not a plain subject")
+    endif()
+    set(require "SUBJECT '${KIOSK_TLS_SUBJECT}'")
+elseif(NOT KIOSK_REQUIRE_TLS OR KIOSK_REQUIRE_TLS STREQUAL "NONE")
+    set(require NONE)
+elseif(KIOSK_REQUIRE_TLS MATCHES "^(SSL|X509)$")
+    set(require ${KIOSK_REQUIRE_TLS})
+else()
+    message(FATAL_ERROR "KIOSK_REQUIRE_TLS '${KIOSK_REQUIRE_TLS}': OFF, SSL or X509")
+endif()
+
 # The password between single quotes: backslashes doubled, quotes doubled.
 string(REPLACE "\\" "\\\\" password "${KIOSK_PASSWORD}")
 string(REPLACE "'" "''" password "${password}")
@@ -66,6 +82,7 @@ sql_text(40-users.sql template)
 set(users "")
 foreach(host ${hosts})
     string(REPLACE "@KIOSK_HOST@" "${host}" text "${template}")
+    string(REPLACE "@KIOSK_REQUIRE@" "${require}" text "${text}")
     string(REPLACE "@KIOSK_PASSWORD@" "${password}" text "${text}")
     string(APPEND users "-- 40-users.sql for ${host}\n${text}\n")
 endforeach()

@@ -76,7 +76,7 @@ TEST(GrantsTest, KioskUserCannotForgeRowsTheKioskNeverWrites) {
 }
 
 // A user made for `hosts` the way `scripts/db users` makes it; false when the load refused.
-bool connectsAfterLoad(const QString& password, const QString& hosts) {
+bool connectsAfterLoad(const QString& password, const QString& hosts, const QString& tls = {}) {
     QTemporaryDir dir(QString::fromLocal8Bit(testTempRoot()) + QStringLiteral("/users-XXXXXX"));
     const QString out = dir.filePath(QStringLiteral("users.sql"));
     ConnectParams p = MariaDbServer::instance().kioskParams();
@@ -85,8 +85,8 @@ bool connectsAfterLoad(const QString& password, const QString& hosts) {
     if (QProcess::execute(QStringLiteral(KALINDA_CMAKE),
                           {"-DOUT=" + out, "-DKIOSK_USER=" + p.user, "-DKIOSK_PASSWORD=" + password,
                            "-DKIOSK_HOSTS=" + hosts, "-DKIOSK_DB=" + p.database,
-                           QStringLiteral("-DUSERS_ONLY=ON"), QStringLiteral("-P"),
-                           QStringLiteral(KALINDA_ASSEMBLE_SQL)}) != 0)
+                           "-DKIOSK_REQUIRE_TLS=" + tls, QStringLiteral("-DUSERS_ONLY=ON"),
+                           QStringLiteral("-P"), QStringLiteral(KALINDA_ASSEMBLE_SQL)}) != 0)
         return false;
     MariaDbServer::instance().runAdminScript(QStringLiteral("source ") + out);
     Connection c;
@@ -98,6 +98,7 @@ TEST(GrantsTest, UserConnectsOnlyFromItsHostPatternsWithAnyPassword) {
     const QString password = QStringLiteral("it's a \\ 'secret' \\\\");
     EXPECT_FALSE(connectsAfterLoad(password, QStringLiteral("10.%")));
     EXPECT_TRUE(connectsAfterLoad(password, QStringLiteral("10.%, localhost 127.0.0.1")));
+    EXPECT_FALSE(connectsAfterLoad(password, QStringLiteral("localhost 127.0.0.1"), "SSL"));
     EXPECT_FALSE(connectsAfterLoad(password, QStringLiteral("10.%';--")));
 }
 

@@ -50,10 +50,17 @@ void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
     params.database = s.DbName;
     params.port = portOk ? port : 0;
     params.readTimeoutSeconds = s.ReadTimeoutSeconds;
+    params.tls = tlsSettings();
     slot->connect(params);
     slot->setOption(3);
     pointer.release();
-    if (slot->status() == 1) {
+    if (slot->untrustedServer()) {
+        // Not a network fault: trying again will not help, the school's IT has to look.
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Koneksi aman ke server ditolak: %1. Periksa sertifikat "
+                                   "server dan file CA kiosk!")
+                        .arg(slot->lastError()));
+    } else if (slot->status() == 1) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Ada kesalahan dengan koneksi ke server, periksa apakah "
                                    "jaringan/server sudah berjalan dengan baik!"));

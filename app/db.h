@@ -86,6 +86,16 @@ private:
     bool eof_ = true;
 };
 
+// The files that make a connection TLS-only. With `ca` set the server must speak TLS and show a
+// certificate that this CA signed for the address dialled; a client certificate and its key
+// are sent when the server asks for one (REQUIRE X509).
+struct TlsFiles {
+    QString ca;
+    QString cert;
+    QString key;
+    bool isSet() const { return !ca.isEmpty(); }
+};
+
 struct ConnectParams {
     QString host;
     QString user;
@@ -109,6 +119,7 @@ struct ConnectParams {
     // Refuses a server that must not take postings (serverRefusal()). Off only for tools that
     // watch servers as they are, joining nodes included.
     bool soundServerOnly = true;
+    TlsFiles tls;
 };
 
 // What identifies a session at the server, read once right after connecting. Session ids start
@@ -171,6 +182,9 @@ public:
     // 0 = connected, 1 = the connection failed (or was never made).
     int status() const;
     QString lastError() const { return lastError_; }
+    // The last connect failed because the link could not be made secure: a server without TLS,
+    // a certificate the CA does not vouch for, or an unreadable file. lastError() says which.
+    bool untrustedServer() const { return untrustedServer_; }
 
     void execute(const Sql& statement);
     Recordset open(const Sql& statement);
@@ -221,6 +235,8 @@ private:
     bool query(const QByteArray& text);
     bool serverHungUp() const;
     bool readServer(const ConnectParams& params);
+    bool useTls(const TlsFiles& tls);
+    void explainTlsFailure(const TlsFiles& tls);
     bool endIfStillThere(const SessionIdentity& lost);
     void drainResults();
     [[noreturn]] void fail();
@@ -229,6 +245,7 @@ private:
     std::optional<ConnectParams> params_;
     bool connected_ = false;
     bool inTransaction_ = false;
+    bool untrustedServer_ = false;
     SessionIdentity identity_; // the last session, also once it is lost
     QString cluster_;          // the Galera cluster of the first connection
     std::function<bool()> moveAway_;

@@ -1,7 +1,9 @@
 #include "db.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdlib>
+#include <errmsg.h>
 #include <mutex>
 #include <mysql.h>
 #include <poll.h>
@@ -67,6 +69,7 @@ void Connection::connect(const ConnectParams& params) {
     params_ = params;
     inTransaction_ = false;
     connected_ = false;
+    untrustedServer_ = false;
     lastError_.clear();
     handle_.reset(mysql_init(nullptr));
     if (!handle_) {
@@ -103,6 +106,10 @@ void Connection::connect(const ConnectParams& params) {
         handle_.reset();
         return;
     }
+    if (params.tls.isSet() && !useTls(params.tls)) {
+        handle_.reset();
+        return;
+    }
 
     const QByteArray host = params.host.toUtf8();
     const QByteArray user = params.user.toUtf8();
@@ -116,6 +123,8 @@ void Connection::connect(const ConnectParams& params) {
         port, socket.isEmpty() ? nullptr : socket.constData(), CLIENT_MULTI_RESULTS);
     if (!ok) {
         lastError_ = QString::fromUtf8(mysql_error(handle_.get()));
+        if (params.tls.isSet())
+            explainTlsFailure(params.tls);
         handle_.reset();
         return;
     }
@@ -124,6 +133,44 @@ void Connection::connect(const ConnectParams& params) {
         return;
     }
     connected_ = true;
+}
+
+bool Connection::useTls(const TlsFiles& tls) {
+    // A file the kiosk cannot read would leave the library to go on without it; refuse instead.
+    for (const QString& file : {tls.ca, tls.cert, tls.key}) {
+        if (!file.isEmpty() && !QFileInfo(file).isReadable()) {
+            untrustedServer_ = true;
+            lastError_ = QStringLiteral("file %1 tidak dapat dibaca").arg(file);
+            return false;
+        }
+    }
+    const QByteArray ca = tls.ca.toLocal8Bit();
+    const QByteArray cert = tls.cert.toLocal8Bit();
+    const QByteArray key = tls.key.toLocal8Bit();
+    mysql_options(handle_.get(), MYSQL_OPT_SSL_CA, ca.constData());
+    if (!cert.isEmpty())
+        mysql_options(handle_.get(), MYSQL_OPT_SSL_CERT, cert.constData());
+    if (!key.isEmpty())
+        mysql_options(handle_.get(), MYSQL_OPT_SSL_KEY, key.constData());
+    // Debian 12's Connector/C neither insists on TLS nor checks the certificate's name unless
+    // told: without these a server without TLS, or anyone on the way, gets the password.
+    const my_bool on = 1;
+    mysql_options(handle_.get(), MYSQL_OPT_SSL_ENFORCE, &on);
+    mysql_options(handle_.get(), MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &on);
+    return true;
+}
+
+void Connection::explainTlsFailure(const TlsFiles& tls) {
+    if (mysql_errno(handle_.get()) != CR_SSL_CONNECTION_ERROR)
+        return;
+    untrustedServer_ = true;
+    // The greeting came before TLS: it says whether the server offered TLS at all.
+    if (!(handle_->server_capabilities & CLIENT_SSL))
+        lastError_ = QStringLiteral("server tidak memakai TLS");
+    else
+        lastError_ = QStringLiteral("sertifikat server tidak ditandatangani CA %1 untuk alamat "
+                                    "%2 (%3)")
+                         .arg(tls.ca, params_->host, lastError_);
 }
 
 bool Connection::readServer(const ConnectParams& params) {

@@ -35,8 +35,15 @@ QString failOver(Connection& db, const QString& current, const QStringList& prof
             const QString port = DecodeSetting(stored.portServer);
             bool portOk = false;
             const int portNumber = port.trimmed().toInt(&portOk);
-            db.connect(address, DecodeSetting(stored.user), DecodeSetting(stored.password),
-                       DecodeSetting(stored.database), portOk ? portNumber : 0);
+            // Everything but the server stays as the kiosk connected: TLS, timeouts.
+            ConnectParams params = own;
+            params.host = address;
+            params.port = portOk ? portNumber : 0;
+            params.unixSocket.clear();
+            params.user = DecodeSetting(stored.user);
+            params.password = DecodeSetting(stored.password);
+            params.database = DecodeSetting(stored.database);
+            db.connect(params);
             if (db.status() == 0) {
                 s.ServerAddress = address;
                 s.ServerPort = port;

@@ -2,6 +2,9 @@
 
 #include "deployment_settings.h"
 
+#include <QFile>
+#include <QHash>
+
 namespace kalinda {
 namespace {
 
@@ -82,6 +85,31 @@ const std::array<ConnectionProfile, 4>& connectionProfiles() {
         {QStringLiteral("4"), QStringLiteral("4 : Backup-2")},
     }};
     return profiles;
+}
+
+TlsFiles tlsSettings(const QString& settingsFile) {
+    // The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
+    QHash<QString, QString> file;
+    QFile f(settingsFile);
+    if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!f.atEnd()) {
+            const QString line = QString::fromUtf8(f.readLine()).trimmed();
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (line.startsWith(QLatin1Char('#')) || eq <= 0)
+                continue;
+            QString value = line.mid(eq + 1).trimmed();
+            if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                value.back() == value.front())
+                value = value.mid(1, value.size() - 2);
+            file.insert(line.left(eq).trimmed(), value);
+        }
+    }
+    const auto setting = [&](const char* name) {
+        if (qEnvironmentVariableIsSet(name))
+            return qEnvironmentVariable(name).trimmed();
+        return file.value(QString::fromLatin1(name));
+    };
+    return {setting("KALINDA_DB_CA"), setting("KALINDA_DB_CERT"), setting("KALINDA_DB_KEY")};
 }
 
 QString schoolName() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db.h"
+
 #include <QString>
 #include <array>
 
@@ -31,6 +33,12 @@ struct ConnectionProfile {
 };
 
 const std::array<ConnectionProfile, 4>& connectionProfiles();
+
+// The TLS files of the link to the server, read at run time so the school can change them without
+// a new build: KALINDA_DB_CA, KALINDA_DB_CERT and KALINDA_DB_KEY from the environment (the kiosk
+// session sets them from /etc/default/kalinda), else from that file itself, so that an operator's
+// `kalinda report` uses them too. A variable set to nothing in the environment means none.
+TlsFiles tlsSettings(const QString& settingsFile = QStringLiteral("/etc/default/kalinda"));
 
 // The school's name on the main screen's title line.
 QString schoolName();

@@ -1,3 +1,5 @@
+#include "app/connection.h"
+#include "app/profile.h"
 #include "postings/fee_payment.h"
 #include "postings/ledger.h"
 #include "postings/posting.h"
@@ -5,9 +7,11 @@
 #include "postings/product_payment.h"
 #include "postings/shop_order.h"
 #include "postings/transfer.h"
+#include "support/child_process.h"
 #include "support/mariadb_server.h"
 #include "support/scripted_dialogs.h"
 #include "support/tcp_proxy.h"
+#include "support/test_settings.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -149,6 +153,42 @@ TEST_F(ProductPaymentTest, OneRupiahLessIsPostedAndLeavesOne) {
         scalarInt(*db, Sql("SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE())")),
         1);
     EXPECT_EQ(stored("020100000003"), 1000000 + 50000 + 149999);
+}
+
+// With a CA set, only TLS to a server whose certificate the CA signed for the address dialled.
+TEST_F(ProductPaymentTest, WithACaSetTheKioskPostsOverTlsToATrustedServerOnly) {
+    MariaDbServer& server = MariaDbServer::instance();
+    const std::string dir = server.folder().toStdString() + "/";
+    // "misnamed": the right CA, another address.
+    ASSERT_EQ(runShell("cd " + dir +
+                       " && export KALINDA_TLS_NAMES=127.0.0.1 S=" KALINDA_SCRIPTS_DB
+                       " && $S certs right && $S certs other && mkdir misnamed && cp "
+                       "right/ca*.pem misnamed && KALINDA_TLS_NAMES=127.0.0.9 $S certs misnamed"),
+              0);
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"right", "right", nullptr},
+        {"right", "other", "ditolak: sertifikat server tidak ditandatangani CA"},
+        {"misnamed", "right", "ditolak: sertifikat server tidak ditandatangani CA"},
+        {nullptr, "right", "ditolak: server tidak memakai TLS"}, // plain again, as others want
+    };
+    for (const auto& [certs, ca, refusal] : cases) {
+        const std::string at = dir + (certs ? certs : "");
+        server.restart(certs ? std::vector<std::string>{"--ssl-ca=" + at + "/ca.pem",
+                                                        "--ssl-cert=" + at + "/server-cert.pem",
+                                                        "--ssl-key=" + at + "/server-key.pem"}
+                             : std::vector<std::string>{});
+        qputenv("KALINDA_DB_CA", QByteArray::fromStdString(dir + ca + "/ca.pem"));
+        ScriptedDialogs dialogs;
+        EXPECT_EQ(ConnectProfile(QStringLiteral("1"), testSettings()), !refusal) << at;
+        if (refusal) {
+            EXPECT_EQ(dialogs.messageTexts().filter(QLatin1String(refusal)).size(), 2) << at;
+            continue;
+        }
+        EXPECT_EQ(postProductPayment(DbConn(), sitiPays(1000), kToday).outcome,
+                  ProductPaymentResult::Outcome::Posted);
+        EXPECT_EQ(DbConn().reconnects(), 0);
+    }
+    qputenv("KALINDA_DB_CA", "");
 }
 
 TEST_F(ProductPaymentTest, RowsCarryTheIdsAndCrossReferences) {

@@ -8,6 +8,7 @@
 //   build/tools/kalinda_bench_posting [--rounds N] [--small ROWS] [--large ROWS]
 //                                     [--kiosk-rounds N] [--per-kiosk N] [--callgrind N]
 //                                     [--admin-socket S | --admin-user U --admin-password P]
+//                                     [--tls-ca FILE]
 
 #include "app/connection.h"
 #include "app/settings.h"
@@ -96,8 +97,8 @@ struct Variant {
 
 // Kiosk against bare client, on the small and on the large receiver, round after round.
 // Returns the number of failed postings.
-int compareClients(Connection& db, const ConnectParams& params, const BenchAccounts& a,
-                   int rounds) {
+int compareClients(Connection& db, const ConnectParams& params, const BenchAccounts& a, int rounds,
+                   const QString& tlsCa) {
     BareClient bare(params);
     PostingTemplate small = recordPosting(db, a.payers[0], a.smallReceiver);
     PostingTemplate large = recordPosting(db, a.payers[0], a.largeReceiver);
@@ -136,6 +137,15 @@ int compareClients(Connection& db, const ConnectParams& params, const BenchAccou
     variants.emplace_back("kiosk, large ledger",
                           [&] { kioskPayment(db, a.payers[0], a.largeReceiver); });
     variants.emplace_back("bare,  large ledger", [&] { replay(bare, large); });
+    // The same payment on a link that is TLS and checks the server's certificate.
+    Connection tls;
+    if (!tlsCa.isEmpty()) {
+        ConnectParams secure = params;
+        secure.tls.ca = tlsCa;
+        connect(tls, secure);
+        variants.emplace_back("kiosk, small ledger, TLS",
+                              [&] { kioskPayment(tls, a.payers[0], a.smallReceiver); });
+    }
     for (int r = 0; r < rounds; ++r) {
         for (Variant& v : variants) {
             QElapsedTimer t;
@@ -158,6 +168,8 @@ int compareClients(Connection& db, const ConnectParams& params, const BenchAccou
     const double ki = median(variants[2].ms);
     const double kl = median(variants[3].ms), bl = median(variants[4].ms);
     std::printf("  intent file / none (small ledger): %.3f\n", ki / ks);
+    if (variants.size() > 5)
+        std::printf("  TLS / plain (small ledger): %.3f\n", median(variants[5].ms) / ks);
     std::printf("  kiosk / bare:  small ledger %.3f, large ledger %.3f\n", ks / bs, kl / bl);
     std::printf("  large / small: kiosk %.3f, bare %.3f\n", kl / ks, bl / bs);
     int failed = 0;
@@ -320,6 +332,7 @@ int main(int argc, char* argv[]) {
     add("per-kiosk", "Payments per kiosk and round.", "N", QStringLiteral("10"));
     add("callgrind", "Also count client instructions of N postings (0 = skip).", "N",
         QStringLiteral("50"));
+    add("tls-ca", "Also pay over TLS, trusting this CA (scripts/db tls).", "FILE", QString());
     add("instructions", "Internal: the run under callgrind.", "N", QStringLiteral("0"));
     addServerOptions(options);
     addAdminOptions(options);
@@ -346,7 +359,8 @@ int main(int argc, char* argv[]) {
         std::printf("receivers: %s with %lld ledger rows, %s with %lld\n",
                     qPrintable(accounts.smallReceiver), ledgerRows(db, accounts.smallReceiver),
                     qPrintable(accounts.largeReceiver), ledgerRows(db, accounts.largeReceiver));
-        int failed = compareClients(db, params, accounts, static_cast<int>(number("rounds")));
+        int failed = compareClients(db, params, accounts, static_cast<int>(number("rounds")),
+                                    options.value(QStringLiteral("tls-ca")));
         failed += kiosksAtOnce(params, accounts, static_cast<int>(number("kiosk-rounds")),
                                static_cast<int>(number("per-kiosk")));
         if (number("callgrind") > 0)

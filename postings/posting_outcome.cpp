@@ -175,6 +175,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
         }
         pending().reset();
         removeIntent();
+        heartbeatSoon(); // the office sees the doubt gone
         if (!stored || !settled.proof.paid)
             return Settlement::Settled;
         if (settled.receipt) {
@@ -186,6 +187,7 @@ Settlement settlePendingPosting(Connection& db, QWidget* parent) {
     }
     pending().reset();
     removeIntent();
+    heartbeatSoon();
     if (!stored) {
         showMessage(MessageIcon::Warning,
                     QStringLiteral("Transaksi %1 tidak dibukukan, saldo tidak berubah.").arg(id),

@@ -2,6 +2,7 @@
 
 #include "app/db.h"
 #include "app/dialogs.h"
+#include "app/heartbeat.h"
 #include "app/visit_state.h"
 #include "app/wait_notice.h"
 #include "identifiers.h"
@@ -79,6 +80,11 @@ void closeForm(QWidget* form);
 template <typename Result>
 std::optional<Result> runPosting(Connection& db, QWidget* parent, const PostingReport& report,
                                  const std::function<Result()>& post) {
+    // The office hears of every posting and of a settled doubt, once this one is over (the
+    // heartbeat has its own connection and thread: it never joins the transaction or waits).
+    struct BeatAfter {
+        ~BeatAfter() { heartbeatAfterPosting(); }
+    } beatAfter;
     const Settlement settlement = settlePendingPosting(db, parent);
     if (settlement == Settlement::SettledStored)
         detail::closeForm(parent);

@@ -9,13 +9,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <ctime>
 
 namespace kalinda {
 
-PrinterStatus defaultPrinterStatus() {
+namespace {
+
+// A job that waits longer than this for a receipt printer is not coming out.
+constexpr qint64 kStuckJobSeconds = 60;
+
+PrinterStatus readStatus(cups_dest_t* dest) {
     PrinterStatus status;
-    const CupsLink link;
-    cups_dest_t* dest = link.http() ? cupsGetNamedDest(link.http(), nullptr, nullptr) : nullptr;
     if (!dest)
         return status;
     status.found = true;
@@ -25,8 +30,83 @@ PrinterStatus defaultPrinterStatus() {
     if (reasons) {
         status.reasons = QString::fromUtf8(reasons).split(QLatin1Char(','), Qt::SkipEmptyParts);
     }
-    cupsFreeDests(1, dest);
     return status;
+}
+
+// Whether a reason is `name` with one of the given suffixes ("" for the bare name).
+bool hasReason(const PrinterStatus& status, const char* name,
+               std::initializer_list<const char*> suffixes) {
+    for (const QString& r : status.reasons) {
+        for (const char* suffix : suffixes) {
+            if (r.trimmed() == QLatin1String(name) + QLatin1String(suffix))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+PrinterStatus defaultPrinterStatus() {
+    const CupsLink link;
+    cups_dest_t* dest = link.http() ? cupsGetNamedDest(link.http(), nullptr, nullptr) : nullptr;
+    const PrinterStatus status = readStatus(dest);
+    cupsFreeDests(dest ? 1 : 0, dest);
+    return status;
+}
+
+PrinterCondition printerCondition(const PrinterStatus& status,
+                                  std::optional<qint64> oldestActiveJobSeconds) {
+    if (!status.found)
+        return PrinterCondition::None;
+    if (hasReason(status, "media-empty", {"", "-error"}) ||
+        hasReason(status, "media-needed", {"", "-error"}))
+        return PrinterCondition::PaperOut;
+    if (status.stopped || hasReason(status, "offline", {"", "-error", "-warning", "-report"}))
+        return PrinterCondition::Offline;
+    if (oldestActiveJobSeconds && *oldestActiveJobSeconds > kStuckJobSeconds)
+        return PrinterCondition::JobsStuck;
+    if (hasReason(status, "media-low", {"", "-error", "-warning", "-report"}) ||
+        hasReason(status, "media-empty", {"-warning", "-report"}))
+        return PrinterCondition::PaperLow;
+    return PrinterCondition::Ready;
+}
+
+QString printerConditionName(PrinterCondition condition) {
+    switch (condition) {
+    case PrinterCondition::PaperOut:
+        return QStringLiteral("paper out");
+    case PrinterCondition::Offline:
+        return QStringLiteral("offline");
+    case PrinterCondition::JobsStuck:
+        return QStringLiteral("jobs stuck");
+    case PrinterCondition::PaperLow:
+        return QStringLiteral("paper low");
+    case PrinterCondition::Ready:
+        return QStringLiteral("ready");
+    case PrinterCondition::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+PrinterCondition defaultPrinterCondition() {
+    const CupsLink link;
+    cups_dest_t* dest = link.http() ? cupsGetNamedDest(link.http(), nullptr, nullptr) : nullptr;
+    const PrinterStatus status = readStatus(dest);
+    std::optional<qint64> oldest;
+    if (dest && !link.timedOut()) {
+        cups_job_t* jobs = nullptr;
+        const int count = cupsGetJobs2(link.http(), &jobs, dest->name, 0, CUPS_WHICHJOBS_ACTIVE);
+        const qint64 now = static_cast<qint64>(time(nullptr));
+        for (int i = 0; i < count; ++i) {
+            const qint64 age = now - static_cast<qint64>(jobs[i].creation_time);
+            oldest = std::max(oldest.value_or(age), age);
+        }
+        cupsFreeJobs(count, jobs);
+    }
+    cupsFreeDests(dest ? 1 : 0, dest);
+    return printerCondition(status, oldest);
 }
 
 QString printerProblem(const PrinterStatus& status) {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -17,6 +18,19 @@ struct PrinterStatus {
 };
 
 PrinterStatus defaultPrinterStatus();
+
+// What the office is told of a kiosk's printer, worst first.
+enum class PrinterCondition { PaperOut, Offline, JobsStuck, PaperLow, Ready, None };
+
+// The printer's condition from its state and reasons; `oldestActiveJobSeconds` is the age of the
+// oldest job not yet printed (none: no job waits). None: no printer at all.
+PrinterCondition printerCondition(const PrinterStatus& status,
+                                  std::optional<qint64> oldestActiveJobSeconds = std::nullopt);
+// "paper out", "offline", "jobs stuck", "paper low", "ready", "none".
+QString printerConditionName(PrinterCondition condition);
+// The default destination's condition, its waiting jobs included (may wait for CUPS: not on
+// the screen's thread).
+PrinterCondition defaultPrinterCondition();
 
 // Why a receipt would not come out, in the student's words; empty when the printer is ready.
 QString printerProblem(const PrinterStatus& status);

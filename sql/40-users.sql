@@ -55,6 +55,9 @@ GRANT SELECT, UPDATE (user_session, user_last_login)
 -- (SELECT ... FOR UPDATE) and its count and time are set; the key itself never changes.
 GRANT SELECT, INSERT, UPDATE (pin_jumlah, pin_terakhir)
     ON `@KIOSK_DB@`.data_pin_salah TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+-- The heartbeat: no right on its table; one row written and all read through the routines.
+GRANT EXECUTE ON PROCEDURE `@KIOSK_DB@`.CatatHeartbeat TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT EXECUTE ON PROCEDURE `@KIOSK_DB@`.StatusKiosk TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT EXECUTE ON FUNCTION `@KIOSK_DB@`.GetNasabahNama TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT EXECUTE ON FUNCTION `@KIOSK_DB@`.GetNasabahKelas TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 

@@ -7,10 +7,10 @@ cmake_minimum_required(VERSION 3.25)
 # KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
 # "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
 # user and its grants, for a school database that is already loaded; UPGRADE only the audit,
-# the ledger's guard of the kiosk's rows and the kiosk's indexes, for a school database loaded
-# before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS (SSL), or only with a
-# client certificate its CA signed (X509), or that certificate's subject (KIOSK_TLS_SUBJECT);
-# off by default.
+# the ledger's guard of the kiosk's rows, the kiosk's indexes and its heartbeat table, for a
+# school database loaded before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS
+# (SSL), or only with a client certificate its CA signed (X509), or that certificate's subject
+# (KIOSK_TLS_SUBJECT); off by default.
 if(NOT OUT)
     message(FATAL_ERROR "OUT is required")
 endif()
@@ -94,7 +94,7 @@ if(USERS_ONLY)
     return()
 endif()
 # The files that add to a loaded database and can run on it again.
-set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 37-kiosk-indexes.sql)
+set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 37-kiosk-indexes.sql 38-kiosk-heartbeat.sql)
 if(UPGRADE)
     foreach(f ${additions})
         sql_text(${f} text)

@@ -64,6 +64,35 @@ TEST(PrinterProblemTest, NamesWhatKeepsTheReceiptFromComingOut) {
         EXPECT_EQ(printerProblem(c.status), c.problem) << c.status.reasons.join(u',').toStdString();
 }
 
+// What the office is told of the printer, worst first; then as the scheduler reports it.
+TEST_F(PrinterGuardTest, TheOfficeHearsThePrintersConditionWorstFirst) {
+    const struct {
+        PrinterStatus status;
+        std::optional<qint64> oldestJob;
+        PrinterCondition condition;
+    } cases[] = {
+        {{false, false, {}}, {}, PrinterCondition::None},
+        {{true, false, {QStringLiteral("none")}}, 30, PrinterCondition::Ready},
+        {{true, false, {QStringLiteral("media-low-report")}}, {}, PrinterCondition::PaperLow},
+        {{true, false, {QStringLiteral("media-empty-warning")}}, {}, PrinterCondition::PaperLow},
+        {{true, false, {QStringLiteral("media-low")}}, 61, PrinterCondition::JobsStuck},
+        {{true, false, {QStringLiteral("offline-report")}}, {}, PrinterCondition::Offline},
+        {{true, true, {QStringLiteral("paused")}}, 600, PrinterCondition::Offline},
+        {{true, true, {QStringLiteral("media-needed-error")}}, 600, PrinterCondition::PaperOut},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(printerCondition(c.status, c.oldestJob), c.condition)
+            << c.status.reasons.join(u',').toStdString();
+    EXPECT_EQ(defaultPrinterCondition(), PrinterCondition::Ready);
+    cups.setReasons({QStringLiteral("media-empty-error")});
+    EXPECT_EQ(defaultPrinterCondition(), PrinterCondition::PaperOut);
+    EXPECT_EQ(printerProblem(defaultPrinterStatus()), QStringLiteral("kertas habis"));
+    cups.setReasons({QStringLiteral("media-low-report")});
+    EXPECT_EQ(defaultPrinterCondition(), PrinterCondition::PaperLow);
+    cups.removeDefault();
+    EXPECT_EQ(defaultPrinterCondition(), PrinterCondition::None);
+}
+
 TEST_F(PrinterGuardTest, AStoppedQueueIsAnnouncedAndTheStudentChooses) {
     EXPECT_EQ(printerProblem(defaultPrinterStatus()), QString());
     cups.stopQueue();

@@ -215,6 +215,28 @@ void CupsServer::reset() {
     runAdmin(QStringLiteral("lpadmin -d %1").arg(queueName()));
     cupsCancelJob2(CUPS_HTTP_DEFAULT, queueName().toUtf8().constData(), CUPS_JOBID_ALL, 1);
     QFile::remove(outputPath());
+    setReasons({});
+}
+
+void CupsServer::setReasons(const QStringList& reasons) {
+    // What a backend would report; CUPS-Add-Modify-Printer takes it as the administrator's word.
+    ipp_t* request = ippNewRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", queueName().toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    std::vector<QByteArray> names;
+    for (const QString& r : reasons.isEmpty() ? QStringList{QStringLiteral("none")} : reasons)
+        names.push_back(r.toUtf8());
+    std::vector<const char*> values;
+    for (const QByteArray& n : names)
+        values.push_back(n.constData());
+    ippAddStrings(request, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "printer-state-reasons",
+                  static_cast<int>(values.size()), nullptr, values.data());
+    ippDelete(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/admin/"));
+    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
+        throw std::runtime_error(std::string("printer-state-reasons not set: ") +
+                                 cupsLastErrorString());
 }
 
 void CupsServer::removeDefault() {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <sys/types.h>
 #include <vector>
 
@@ -38,6 +39,9 @@ public:
     // Stops the queue (cupsdisable): it still takes jobs and holds them; startQueue resumes.
     void stopQueue();
     void startQueue();
+    // Sets the queue's printer-state-reasons as a printer reports them ("media-empty-error");
+    // none: cleared. reset() clears them.
+    void setReasons(const QStringList& reasons);
 
     // The bytes the queue has written since the last reset.
     QByteArray output() const;

@@ -1,3 +1,4 @@
+#include "app/heartbeat.h"
 #include "postings/posting_outcome.h"
 #include "printing/cups_link.h"
 #include "printing/print.h"
@@ -11,6 +12,7 @@
 #include "visit_fixture.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -249,6 +251,46 @@ TEST_F(ProductPaymentFormTest, APaymentSettledAsStoredAtTheNextPinClosesTheForm)
     EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM `cashless-adm`.data_tabungan_trans WHERE "
                         "trans_rekening = '010100000002' AND trans_id LIKE 'KLD%'")),
               1);
+}
+
+// The office's heartbeat beside the payments: one whose server hangs fails on its own thread
+// while the payment goes on at once; a payment in doubt is reported until it is settled.
+TEST_F(ProductPaymentFormTest, TheHeartbeatReportsAPaymentInDoubtAndNeverHoldsOne) {
+    TcpProxy beatLink(MariaDbServer::instance().port());
+    beatLink.hold(true);
+    HeartbeatWriter writer({[] {
+                                Heartbeat beat;
+                                beat.machine = QStringLiteral("form-test");
+                                beat.inDoubt = pendingPostingId() ? 1 : 0;
+                                return beat;
+                            },
+                            [&] { return kioskParamsThrough(beatLink); },
+                            {}},
+                           std::chrono::hours(1));
+    installHeartbeat(&writer);
+    const auto reported = [&](long long inDoubt) { // polls the row until it says so
+        const Sql row("SELECT MAX(hb_tertunda) FROM data_kiosk_heartbeat");
+        for (QDeadlineTimer d(15000); count(row) != inDoubt && !d.hasExpired();)
+            QTest::qWait(20);
+        return count(row);
+    };
+    chooseProduct(QStringLiteral("003 : Jajan Kantin"));
+    screen->txtNominal->setText(QStringLiteral("1000"));
+    QElapsedTimer paying;
+    paying.start();
+    EXPECT_EQ(payWithPin(QStringLiteral("234567")), QStringLiteral("TRANSAKSI BERHASIL"));
+    EXPECT_LT(paying.elapsed(), HeartbeatWriter::kTimeoutSeconds * 1000 / 2);
+    for (QDeadlineTimer d(15000); writer.failed() == 0 && !d.hasExpired();)
+        QTest::qWait(20);
+    EXPECT_EQ(writer.written(), 0);
+    beatLink.hold(false);
+
+    TcpProxy proxy(MariaDbServer::instance().port());
+    loseCommitOfPayment(proxy);
+    EXPECT_EQ(reported(1), 1);
+    proxy.hold(false);
+    payWithPin(QStringLiteral("234567"), true); // settled as stored first
+    EXPECT_EQ(reported(0), 0);
 }
 
 // The kiosk dies while a payment is in doubt: the intent file it wrote before the COMMIT lets

@@ -1,6 +1,7 @@
 #include "frm_laporan.h"
 
 #include "app/dialogs.h"
+#include "kiosk_status.h"
 #include "report_output.h"
 #include "report_render.h"
 
@@ -11,12 +12,17 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kalinda {
@@ -95,14 +101,50 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {cmdPreview, cmdCetak, cmdPdf, cmdCsv})
         buttons->addWidget(b);
-    auto* layout = new QVBoxLayout(this);
-    auto* title = new QLabel(QStringLiteral("LAPORAN TRANSAKSI"), this);
+    auto* reportPage = new QWidget(this);
+    auto* layout = new QVBoxLayout(reportPage);
+    auto* title = new QLabel(QStringLiteral("LAPORAN TRANSAKSI"), reportPage);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
     layout->addWidget(title);
     layout->addLayout(form);
     layout->addLayout(buttons);
+
+    auto* statusPage = new QWidget(this);
+    tblStatus = new QTableWidget(0, 8, statusPage);
+    tblStatus->setObjectName(QStringLiteral("tblStatus"));
+    tblStatus->setHorizontalHeaderLabels({QStringLiteral("Status"), QStringLiteral("Kiosk"),
+                                          QStringLiteral("Keterangan"), QStringLiteral("Terakhir"),
+                                          QStringLiteral("Printer"), QStringLiteral("Tertunda"),
+                                          QStringLiteral("Server"), QStringLiteral("Versi")});
+    tblStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblStatus->horizontalHeader()->setStretchLastSection(true);
+    tblStatus->setAccessibleName(QStringLiteral("Status kiosk"));
+    lblStatus = new QLabel(statusPage);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    auto* statusLayout = new QVBoxLayout(statusPage);
+    statusLayout->addWidget(tblStatus);
+    statusLayout->addWidget(lblStatus);
+
+    tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabs"));
+    tabs->addTab(reportPage, QStringLiteral("&Laporan Transaksi"));
+    tabs->addTab(statusPage, QStringLiteral("S&tatus Kiosk"));
+    (new QVBoxLayout(this))->addWidget(tabs);
+
+    // Read only while the tab shows: the operator's window may stay open all day.
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setInterval(kStatusRefreshMs);
+    connect(statusTimer_, &QTimer::timeout, this, [this] { refreshStatus(); });
+    connect(tabs, &QTabWidget::currentChanged, this, [this, statusPage](int) {
+        if (tabs->currentWidget() == statusPage) {
+            refreshStatus();
+            statusTimer_->start();
+        } else {
+            statusTimer_->stop();
+        }
+    });
 
     connect(cmdPreview, &QPushButton::clicked, this, [this] { cmdPreview_Click(); });
     connect(cmdCetak, &QPushButton::clicked, this, [this] { cmdCetak_Click(); });
@@ -121,6 +163,44 @@ void frmLaporan::Form_Load() {
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Data laporan tidak dapat dibaca."), e, this);
     }
+}
+
+void frmLaporan::refreshStatus() {
+    std::vector<KioskStatus> kiosks;
+    try {
+        kiosks = readKioskStatus(db_);
+    } catch (const DbError& e) {
+        // No message box: the next refresh tries again, and the label says why meanwhile.
+        lblStatus->setText(QStringLiteral("Status tidak dapat dibaca: ") + e.message());
+        return;
+    }
+    tblStatus->setRowCount(static_cast<int>(kiosks.size()));
+    for (int row = 0; row < tblStatus->rowCount(); ++row) {
+        const KioskStatus& k = kiosks[static_cast<std::size_t>(row)];
+        const QString cells[] = {
+            colourName(k.colour),
+            k.hostName.isEmpty() ? k.machine
+                                 : k.hostName + QStringLiteral(" (") + k.machine + QLatin1Char(')'),
+            k.reason,
+            k.lastSeen,
+            k.printer,
+            QString::number(k.inDoubt),
+            k.server,
+            k.version,
+        };
+        const QColor colour = k.colour == StatusColour::Red     ? QColor(0xf4, 0xb6, 0xb6)
+                              : k.colour == StatusColour::Amber ? QColor(0xfb, 0xdc, 0x9a)
+                                                                : QColor(0xbf, 0xe8, 0xbf);
+        for (int column = 0; column < 8; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            item->setBackground(colour);
+            tblStatus->setItem(row, column, item);
+        }
+    }
+    tblStatus->resizeColumnsToContents();
+    lblStatus->setText(QStringLiteral("Dibaca %1, %2 kiosk.")
+                           .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")))
+                           .arg(kiosks.size()));
 }
 
 std::optional<ReportPeriod> frmLaporan::period() {

@@ -10,11 +10,15 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QPushButton;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
 
 namespace kalinda {
 
 // The operator's window for the transaction report: the period, the user, and the report
-// previewed, printed through a print dialog, or saved as PDF or CSV.
+// previewed, printed through a print dialog, or saved as PDF or CSV; and a second tab with
+// every kiosk's status, as `kalinda status` prints it, read again every 10 s while it shows.
 class frmLaporan final : public QWidget {
     Q_OBJECT
 public:
@@ -31,6 +35,13 @@ public:
     QPushButton* cmdCetak;
     QPushButton* cmdPdf;
     QPushButton* cmdCsv;
+    QTabWidget* tabs;
+    QTableWidget* tblStatus;
+    QLabel* lblStatus; // when the table was read, or why it could not be
+
+    // Reads the kiosks' status again into the table.
+    void refreshStatus();
+    static constexpr int kStatusRefreshMs = 10000;
 
     // The report as the controls ask for it; nullopt (after a message) for a reversed period.
     std::optional<ReportPeriod> period();
@@ -48,6 +59,7 @@ private:
     std::optional<QString> askFile(const QString& title, const QString& filter,
                                    const QString& suffix);
 
+    QTimer* statusTimer_;
     Connection& db_;
     QString operatorName_;
     AppParameters params_;

@@ -3,6 +3,7 @@
 #include "app/connection.h"
 #include "app/dialogs.h"
 #include "app/profile.h"
+#include "kiosk_status.h"
 #include "report_output.h"
 
 #include <QCommandLineParser>
@@ -128,6 +129,35 @@ int runReportJob(const ReportJob& job, QTextStream& err, const EncodedSettings& 
         return ReportNotWritten;
     }
     return ReportDone;
+}
+
+int runStatusCommand(const QString& profile, QTextStream& out, QTextStream& err,
+                     const EncodedSettings& stored, int staleAfterSeconds) {
+    if (!isProfileCode(profile)) {
+        err << "kalinda status: there is no connection profile \"" << profile << "\" (1 to 4)"
+            << Qt::endl;
+        return StatusUsage;
+    }
+    ConsoleDialogs console(err);
+    ApplyProfile(profile, stored);
+    OpenConnection(stored);
+    if (DbConn().status() != 0)
+        return StatusNoDatabase;
+    std::vector<KioskStatus> kiosks;
+    try {
+        kiosks = readKioskStatus(DbConn(), staleAfterSeconds);
+    } catch (const DbError& e) {
+        err << "kalinda: the kiosks' heartbeats could not be read: " << e.message() << Qt::endl;
+        return StatusNoDatabase;
+    }
+    if (kiosks.empty())
+        out << "No kiosk has sent a heartbeat yet." << Qt::endl;
+    bool anyRed = false;
+    for (const KioskStatus& k : kiosks) {
+        out << statusLine(k) << Qt::endl;
+        anyRed = anyRed || k.colour == StatusColour::Red;
+    }
+    return anyRed ? StatusRed : StatusNoRed;
 }
 
 } // namespace kalinda

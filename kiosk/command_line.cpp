@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "inquiries/kiosk_status.h"
 #include "inquiries/report_command.h"
 
 #include <QCommandLineParser>
@@ -15,12 +16,19 @@ void defineOptions(QCommandLineParser& options) {
         "kalinda report --from YYYY-MM-DD --to YYYY-MM-DD [--user U] [--profile N]\n"
         "               (--pdf FILE | --csv FILE | --printer NAME)\n"
         "  writes the transaction report without a display. Exit status: 0 written,\n"
-        "  2 wrong options, 3 database unreachable or refused, 4 output not written."));
+        "  2 wrong options, 3 database unreachable or refused, 4 output not written.\n\n"
+        "kalinda status [--profile N]\n"
+        "  prints every kiosk's heartbeat: green, amber or red and why, one line each.\n"
+        "  Exit status: 0 none red, 1 a kiosk is red, 2 wrong options, 3 database\n"
+        "  unreachable or refused."));
     options.addHelpOption();
     options.addVersionOption();
     options.addPositionalArgument(kReportCommand,
                                   QStringLiteral("Write the transaction report, no window."),
                                   QStringLiteral("[report]"));
+    options.addPositionalArgument(kStatusCommand,
+                                  QStringLiteral("Print every kiosk's status, no window."),
+                                  QStringLiteral("[status]"));
     options.addOptions({
         {QStringLiteral("windowed"),
          QStringLiteral("Run the main screen in a window, not full-screen (for development).")},
@@ -28,7 +36,7 @@ void defineOptions(QCommandLineParser& options) {
          QStringLiteral("Open the operator's transaction report window instead of the kiosk.")},
         {QStringLiteral("profile"),
          QStringLiteral("Connect with profile N (1 to 4) without the connection form; "
-                        "default for the report command: 1."),
+                        "default for the report and status commands: 1."),
          QStringLiteral("N")},
     });
     addReportOptions(options);

@@ -1,15 +1,19 @@
 #include "app/connection.h"
 #include "app/frm_koneksi.h"
+#include "app/heartbeat.h"
 #include "app/parameters.h"
 #include "app/profile.h"
 #include "app/server_switch.h"
 #include "command_line.h"
 #include "inquiries/frm_laporan.h"
+#include "inquiries/kiosk_status.h"
 #include "inquiries/report_command.h"
 #include "kiosk_menu.h"
 #include "postings/posting_outcome.h"
+#include "printing/printer_check.h"
 #include "unattended_start.h"
 #include "visit/frm_transaksi.h"
+#include "visit/login_log.h"
 #include "widgets/kiosk_style.h"
 #include "widgets/on_screen_keypad.h"
 
@@ -21,6 +25,35 @@
 
 using namespace kalinda;
 
+namespace {
+
+// The office's heartbeat, from the start of the main screen to its end.
+void startHeartbeat(frmTransaksi* mainScreen) {
+    const MachineIdentity machine = localMachineIdentity();
+    Heartbeat self;
+    self.machine = heartbeatMachine(machine.macAddress, machine.hostName);
+    self.hostName = machine.hostName;
+    self.ipAddress = machine.ipAddress;
+    self.version = AppVersion();
+    self.profile = connectionSettings().ProfileCode;
+    // The kiosk starts on its profile's server; a failover moves DbConn, not this.
+    self.profileServer = DbConn().server();
+    HeartbeatWriter::Sources sources;
+    sources.snapshot = [self, mainScreen] {
+        Heartbeat beat = self;
+        beat.server = DbConn().server();
+        beat.inDoubt = pendingPostingId() ? 1 : 0;
+        beat.visitOpen = !mainScreen->visit()[VisitState::NoRekening].isEmpty();
+        return beat;
+    };
+    sources.target = [] { return DbConn().params(); };
+    sources.printer = [] { return printerConditionName(defaultPrinterCondition()); };
+    auto* writer = new HeartbeatWriter(std::move(sources), std::chrono::seconds(30), mainScreen);
+    installHeartbeat(writer);
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     // What runs without a display is known before the platform is chosen.
     QCommandLineParser options;
@@ -28,7 +61,8 @@ int main(int argc, char* argv[]) {
     const bool understood = options.parse(argumentsOf(argc, argv));
     const bool headless = !understood || options.isSet(QStringLiteral("help")) ||
                           options.isSet(QStringLiteral("version")) ||
-                          options.positionalArguments().value(0) == kReportCommand;
+                          options.positionalArguments().value(0) == kReportCommand ||
+                          options.positionalArguments().value(0) == kStatusCommand;
     if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         useRuntimeFolder();
@@ -48,6 +82,13 @@ int main(int argc, char* argv[]) {
             return ReportUsage;
         }
         return runReportJob(job, err);
+    }
+    if (commands == QStringList{kStatusCommand}) {
+        QTextStream out(stdout);
+        return runStatusCommand(options.isSet(QStringLiteral("profile"))
+                                    ? options.value(QStringLiteral("profile"))
+                                    : QStringLiteral("1"),
+                                out, err);
     }
     if (!commands.isEmpty()) {
         err << "kalinda: unknown command \"" << commands.join(u' ') << "\" (see --help)"
@@ -89,6 +130,7 @@ int main(int argc, char* argv[]) {
             // A posting the last run left in doubt (a crash, a power cut) is settled before
             // anyone taps; a server not yet reachable leaves it for the first tap.
             settleLeftPosting(DbConn(), mainScreen);
+            startHeartbeat(mainScreen);
             mainScreen->setAttribute(Qt::WA_DeleteOnClose);
             if (fullScreen) {
                 // Without a window manager the full-screen state alone does not size the window.

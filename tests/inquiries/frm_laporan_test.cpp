@@ -1,3 +1,4 @@
+#include "app/heartbeat.h"
 #include "inquiries/frm_laporan.h"
 #include "report_fixture.h"
 #include "support/scripted_dialogs.h"
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 using namespace kalinda;
@@ -46,6 +49,22 @@ TEST_F(FrmLaporanTest, OpensOnThisMonthWithEveryUserAndLabelledInputs) {
     EXPECT_EQ(form->lblSampai->buddy(), form->dtpSampai);
     EXPECT_EQ(form->lblPengguna->buddy(), form->cboUser);
     EXPECT_EQ(form->cboUser->accessibleName(), QStringLiteral("User"));
+    // The status tab is read when it is shown: a kiosk holding a posting in doubt is red.
+    writeHeartbeat(*db, Heartbeat{QStringLiteral("k1"),
+                                  QStringLiteral("hall"),
+                                  {},
+                                  {},
+                                  {},
+                                  {},
+                                  {},
+                                  {},
+                                  QStringLiteral("ready"),
+                                  1,
+                                  false});
+    form->tabs->setCurrentIndex(1);
+    ASSERT_EQ(form->tblStatus->rowCount(), 1);
+    EXPECT_EQ(form->tblStatus->item(0, 0)->text(), QStringLiteral("red"));
+    EXPECT_EQ(form->tblStatus->item(0, 2)->text(), QStringLiteral("1 posting(s) in doubt"));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 

@@ -1,13 +1,17 @@
 #include "app/connection.h"
+#include "app/heartbeat.h"
+#include "inquiries/kiosk_status.h"
 #include "inquiries/report_command.h"
 #include "report_fixture.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_settings.h"
 
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <unistd.h>
 
@@ -77,6 +81,71 @@ TEST_F(ReportCommandTest, WritesTheReportOrSaysWhyNot) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(
         written.readAll().endsWith("1;2026-12-01;KLD2612010001;110112010001;Ali;7A;1500;KLD|\n"));
+}
+
+// Heartbeats written with the kiosk's own rights, judged for the office; a kiosk that stops
+// goes stale, and the status command says so with its exit status.
+TEST_F(ReportCommandTest, KiosksAreJudgedByTheirHeartbeatAndGoStaleWhenStopped) {
+    const auto beat = [](const char* machine, const char* printer, int inDoubt,
+                         const char* server) {
+        return Heartbeat{QString::fromLatin1(machine),
+                         {},
+                         {},
+                         {},
+                         QStringLiteral("1"),
+                         QStringLiteral("127.0.0.1:3306"),
+                         QString::fromLatin1(server),
+                         5,
+                         QString::fromLatin1(printer),
+                         inDoubt,
+                         true};
+    };
+    const struct {
+        Heartbeat beat;
+        StatusColour colour;
+        const char* reason;
+    } cases[] = {
+        {beat("a", "ready", 0, "127.0.0.1:3306"), StatusColour::Green, "ok"},
+        {beat("b", "none", 0, "127.0.0.1:3306"), StatusColour::Green, "ok"},
+        {beat("c", "paper low", 0, "127.0.0.1:3306"), StatusColour::Amber, "printer: paper low"},
+        {beat("d", "ready", 0, "127.0.0.2:3306"), StatusColour::Amber,
+         "on server 127.0.0.2:3306, not its profile's 127.0.0.1:3306"},
+        {beat("e", "paper out", 0, "127.0.0.1:3306"), StatusColour::Red, "printer: paper out"},
+        {beat("f", "jobs stuck", 1, "127.0.0.1:3306"), StatusColour::Red,
+         "1 posting(s) in doubt; printer: jobs stuck"},
+    };
+    for (const auto& c : cases)
+        writeHeartbeat(*db, c.beat);
+    const auto kiosks = readKioskStatus(*db);
+    ASSERT_EQ(kiosks.size(), std::size(cases));
+    for (std::size_t i = 0; i < kiosks.size(); ++i) {
+        EXPECT_EQ(kiosks[i].colour, cases[i].colour) << kiosks[i].machine.toStdString();
+        EXPECT_EQ(kiosks[i].reason, QLatin1String(cases[i].reason));
+        EXPECT_FALSE(kiosks[i].lastPosting.isEmpty());
+    }
+    admin->execute(Sql("DELETE FROM data_kiosk_heartbeat"));
+
+    auto writer = std::make_unique<HeartbeatWriter>(
+        HeartbeatWriter::Sources{[&] { return beat("kiosk", "ready", 0, "127.0.0.1:3306"); },
+                                 [&] { return db->params(); },
+                                 {}},
+        std::chrono::milliseconds(200));
+    for (QDeadlineTimer d(10000); writer->written() < 3 && !d.hasExpired();)
+        QTest::qWait(20);
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    EXPECT_EQ(runStatusCommand(QStringLiteral("1"), outStream, errStream, testSettings(), 1),
+              StatusNoRed);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("green kiosk (, kiosk): ok | seen ")))
+        << out.toStdString();
+    writer.reset(); // the kiosk stops
+    QTest::qWait(2200);
+    out.clear();
+    EXPECT_EQ(runStatusCommand(QStringLiteral("1"), outStream, errStream, testSettings(), 1),
+              StatusRed);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("red   kiosk (, kiosk): stale: no heartbeat for ")))
+        << out.toStdString();
+    EXPECT_EQ(runStatusCommand(QStringLiteral("5"), outStream, errStream), StatusUsage);
 }
 
 // The program itself, started as a script would: no display, no platform chosen.

@@ -21,6 +21,7 @@ TEST(Benchmarks, EveryOneRunsAgainstAServerOfScriptsDb) {
         {"kalinda_bench_fee_payment", {"--count", "2"}},
         {"kalinda_bench_shop_order", {"--count", "2", "--kiosks", "2"}},
         {"kalinda_bench_statement", {"--rows", "20", "--repeat", "1"}},
+        {"kalinda_bench_heartbeat", {"--kiosks", "3", "--interval", "1", "--seconds", "2"}},
         {"kalinda_bench_report",
          {"--seed", "5", "--pdf", server.folder() + QStringLiteral("/report.pdf")}},
         {"kalinda_bench_ledger_size",

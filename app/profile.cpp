@@ -26,6 +26,18 @@ bool ApplyProfile(const QString& code, const EncodedSettings& stored) {
     return false;
 }
 
+QString profileServer(const QString& code, const EncodedSettings& stored) {
+    const auto& profiles = connectionProfiles();
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        if (code == profiles[i].code) {
+            const QString port = DecodeSetting(i == 0 ? stored.portLocal : stored.portServer);
+            return DecodeSetting(stored.hosts[i]) + QLatin1Char(':') +
+                   QString::number(port.trimmed().toInt());
+        }
+    }
+    return {};
+}
+
 bool ConnectProfile(const QString& code, const EncodedSettings& stored) {
     ApplyProfile(code, stored);
     OpenSpareConnection(stored);

@@ -13,6 +13,10 @@ bool isProfileCode(const QString& code);
 // settings. An unknown code leaves the previous settings and gives false.
 bool ApplyProfile(const QString& code, const EncodedSettings& stored = builtInSettings());
 
+// The server of the profile with `code` as the connection names it ("host:port"); "" for an
+// unknown code.
+QString profileServer(const QString& code, const EncodedSettings& stored = builtInSettings());
+
 // Applies the profile and opens the spare and the main connection, as choosing it on the
 // connection form does. True when the main connection stands. For starts without that form.
 bool ConnectProfile(const QString& code, const EncodedSettings& stored = builtInSettings());

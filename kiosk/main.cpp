@@ -27,17 +27,17 @@ using namespace kalinda;
 
 namespace {
 
-// The office's heartbeat, from the start of the main screen to its end.
-void startHeartbeat(frmTransaksi* mainScreen) {
+// The office's heartbeat, from the start of the main screen to its end. `profile` is the one
+// the kiosk was started with; an unattended start may have found only a failover profile.
+void startHeartbeat(frmTransaksi* mainScreen, const QString& profile) {
     const MachineIdentity machine = localMachineIdentity();
     Heartbeat self;
     self.machine = heartbeatMachine(machine.macAddress, machine.hostName);
     self.hostName = machine.hostName;
     self.ipAddress = machine.ipAddress;
     self.version = AppVersion();
-    self.profile = connectionSettings().ProfileCode;
-    // The kiosk starts on its profile's server; a failover moves DbConn, not this.
-    self.profileServer = DbConn().server();
+    self.profile = profile;
+    self.profileServer = profileServer(profile);
     HeartbeatWriter::Sources sources;
     sources.snapshot = [self, mainScreen] {
         Heartbeat beat = self;
@@ -116,7 +116,7 @@ int main(int argc, char* argv[]) {
         };
     } else {
         setStateFolder(defaultStateFolder());
-        showMain = [&actions, fullScreen] {
+        showMain = [&actions, fullScreen, profile] {
             // Installed before the main screen loads: it reads the failover setting into it.
             auto* server = new ServerSwitch(DbConn(), connectionSettings().ProfileCode);
             installServerSwitch(server);
@@ -130,7 +130,8 @@ int main(int argc, char* argv[]) {
             // A posting the last run left in doubt (a crash, a power cut) is settled before
             // anyone taps; a server not yet reachable leaves it for the first tap.
             settleLeftPosting(DbConn(), mainScreen);
-            startHeartbeat(mainScreen);
+            startHeartbeat(mainScreen,
+                           profile.isEmpty() ? connectionSettings().ProfileCode : profile);
             mainScreen->setAttribute(Qt::WA_DeleteOnClose);
             if (fullScreen) {
                 // Without a window manager the full-screen state alone does not size the window.

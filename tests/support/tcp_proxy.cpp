@@ -14,11 +14,11 @@
 namespace kalinda::test {
 namespace {
 
-int connectTo(int port) {
+int connectTo(in_addr target, int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_addr = target;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         ::close(fd);
@@ -40,8 +40,10 @@ struct Link {
 
 } // namespace
 
-TcpProxy::TcpProxy(int targetPort, const char* address, int port)
+TcpProxy::TcpProxy(int targetPort, const char* address, int port, const char* targetAddress)
     : targetPort_(targetPort) {
+    if (::inet_pton(AF_INET, targetAddress, &target_) != 1)
+        throw std::runtime_error("proxy: no target address");
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     const int yes = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -111,7 +113,7 @@ void TcpProxy::run() {
         if (fds[1].revents & POLLIN) {
             Link l;
             l.client = ::accept(listenFd_, nullptr, nullptr);
-            l.server = connectTo(targetPort_);
+            l.server = connectTo(target_, targetPort_);
             if (l.client >= 0 && l.server >= 0)
                 links.push_back(l);
             else {

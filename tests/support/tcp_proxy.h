@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <netinet/in.h>
 #include <thread>
 
 namespace kalinda::test {
@@ -15,8 +16,10 @@ namespace kalinda::test {
 // nothing is refused), and can cut a connection at the statement whose packet holds a marker.
 class TcpProxy {
 public:
-    // Listens on `address` (a loopback one) and `port`, a free one when 0.
-    explicit TcpProxy(int targetPort, const char* address = "127.0.0.1", int port = 0);
+    // Listens on `address` (a loopback one) and `port`, a free one when 0; forwards to
+    // `targetAddress` (a Galera node has a loopback address of its own).
+    explicit TcpProxy(int targetPort, const char* address = "127.0.0.1", int port = 0,
+                      const char* targetAddress = "127.0.0.1");
     ~TcpProxy();
     TcpProxy(const TcpProxy&) = delete;
     TcpProxy& operator=(const TcpProxy&) = delete;
@@ -43,6 +46,7 @@ private:
     int listenFd_ = -1;
     int port_ = 0;
     int targetPort_ = 0;
+    in_addr target_{};
     int wakeFds_[2] = {-1, -1};
     std::atomic<bool> held_{false};
     std::atomic<bool> stop_{false};

@@ -16,8 +16,9 @@ set(below_inquiries printing widgets app)
 set(below_visit postings inquiries printing widgets app)
 set(below_kiosk visit postings inquiries printing widgets app)
 set(layers app widgets printing postings inquiries visit kiosk)
-# The tools measure the folders without being part of the program.
-set(below_tools visit postings inquiries printing widgets app)
+# The tools measure the folders without being part of the program; the fault-injection run
+# drives the servers and the proxy of the tests' support (tests/support).
+set(below_tools visit postings inquiries printing widgets app support)
 
 set(broken "")
 foreach(folder ${layers} tools tests)

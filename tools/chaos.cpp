@@ -1,0 +1,714 @@
+// kalinda_chaos: K simulated kiosks post against a private server (or a private three-node
+// Galera cluster) while a fault driver cuts, kills, holds and restarts under them; then every
+// kiosk settles what it holds in doubt and the ledger is checked against what each student was
+// told. Prints one table and exits non-zero on any violation; see docs/benchmarks.md.
+//
+//   build/tools/kalinda_chaos [--seed N] [--seconds S] [--kiosks K] [--faults N] [--pause MS]
+//                             [--cluster]
+
+#include "chaos.h"
+
+#include "postings/block_account.h"
+#include "support/galera_cluster.h"
+#include "support/mariadb_server.h"
+#include "support/tcp_proxy.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QThread>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <random>
+
+using namespace kalinda;
+using namespace kalinda::chaos;
+
+namespace {
+
+qint64 nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+struct Options {
+    quint64 seed = 0;
+    int seconds = 30;
+    int kiosks = 4;
+    int faults = -1; // at most; -1: one per 3 s of the run
+    bool cluster = false;
+    int pause = 500;
+};
+
+const char* const kFaultNames[] = {"cut before COMMIT", "cut after COMMIT", "KILL of a session",
+                                   "held link",         "server SIGKILL",   "node stopped",
+                                   "node isolated"};
+enum Fault { CutBefore, CutAfter, Kill, Hold, ServerKill, NodeStop, NodeIsolate, kFaultKinds };
+
+struct Window {
+    qint64 from = 0;
+    qint64 to = 0;
+};
+
+// The servers of the run, one or a cluster, as the driver reaches them.
+class Servers {
+public:
+    explicit Servers(bool cluster)
+        : cluster_(cluster) {
+        if (cluster_) {
+            if (const QString why = test::GaleraCluster::unavailableReason(); !why.isEmpty())
+                throw std::runtime_error("no cluster here: " + why.toStdString());
+            test::GaleraCluster::instance().resetDatabase();
+        } else {
+            // Commits reach the log before the answer, so a killed server keeps what it
+            // reported stored, as a real one does.
+            test::MariaDbServer::instance().restart({"--innodb-flush-log-at-trx-commit=2"});
+            test::MariaDbServer::instance().resetDatabase();
+        }
+    }
+    bool cluster() const { return cluster_; }
+    int port() const {
+        return cluster_ ? test::GaleraCluster::instance().sqlPort()
+                        : test::MariaDbServer::instance().port();
+    }
+    QString host(int kiosk) const {
+        return cluster_ ? test::GaleraCluster::instance().host(node(kiosk))
+                        : QStringLiteral("127.0.0.1");
+    }
+    static int node(int kiosk) { return kiosk % test::GaleraCluster::kNodes; }
+    ConnectParams kioskParams() const {
+        return cluster_ ? test::GaleraCluster::instance().kioskParams(0)
+                        : test::MariaDbServer::instance().kioskParams();
+    }
+    // The administrator on a running node (the server itself without a cluster).
+    Connection& admin() {
+        int n = 0;
+        if (cluster_) {
+            while (!test::GaleraCluster::instance().isRunning(n))
+                ++n;
+        }
+        auto& a = admins_[n];
+        if (!a) {
+            a = cluster_ ? test::GaleraCluster::instance().adminConnection(n)
+                         : test::adminConnection();
+        }
+        return *a;
+    }
+
+private:
+    bool cluster_;
+    std::map<int, std::unique_ptr<Connection>> admins_;
+};
+
+Sql& inList(Sql& s, const QStringList& values) {
+    s << "(''";
+    for (const QString& v : values)
+        s << ", '" << esc(v) << "'";
+    return s << ")";
+}
+
+QStringList allAccounts(int kiosks) {
+    QStringList all;
+    for (int k = 1; k <= kiosks; ++k) {
+        for (int n = 1; n <= kAccountsPerKiosk; ++n)
+            all << runAccount(k, n).account;
+    }
+    return all;
+}
+
+// The run's students: a few rich, a few who soon meet their balance, quota and limit.
+void createAccounts(Connection& admin, int kiosks) {
+    for (int k = 1; k <= kiosks; ++k) {
+        for (int n = 1; n <= kAccountsPerKiosk; ++n) {
+            const RunAccount a = runAccount(k, n);
+            Sql holder;
+            holder << "INSERT INTO `cashless-adm`.data_nasabah (nasabah_id, nasabah_nama, "
+                   << "nasabah_kelas) VALUES ('" << esc(a.holder) << "', 'Santri Chaos', '8C')";
+            admin.execute(holder);
+            Sql account;
+            account << "INSERT INTO `cashless-adm`.data_tabungan_master (tab_rekening, tab_rfid, "
+                    << "tab_nasabah, tab_jenis, tab_saldo_minimum, tab_limit_jajan, "
+                    << "tab_limit_transfer, tab_status, tab_pin, tab_alternatif) VALUES ('"
+                    << esc(a.account) << "', '" << esc(a.card) << "', '" << esc(a.holder)
+                    << "', 1, " << (a.rich ? 0 : 10000) << ", " << (a.rich ? 50000000 : 60000)
+                    << ", " << (a.rich ? 20000000 : 40000) << ", 1, '" << esc(a.firstPin) << "', '"
+                    << esc(a.alternative) << "')";
+            admin.execute(account);
+            Sql deposit;
+            deposit << "INSERT INTO `cashless-adm`.data_tabungan_trans (trans_id, trans_tanggal, "
+                    << "trans_kode, trans_rekening, trans_jumlah_masuk, trans_status) VALUES "
+                    << "('CHAOSDEP" << esc(a.account) << "', CURDATE() - INTERVAL 1 DAY, '15', '"
+                    << esc(a.account) << "', " << (a.rich ? 100000000 : 150000) << ", 1)";
+            admin.execute(deposit);
+            Sql recompute;
+            recompute << "CALL `cashless-adm`.HitungTabSaldoNasabah('" << esc(a.account) << "')";
+            admin.execute(recompute);
+        }
+    }
+}
+
+// The office: every blocked account of the run gets its card back and its office PIN.
+void office(Connection& admin) {
+    try {
+        admin.execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
+                          "SUBSTRING(tab_rfid, 2), tab_pin = CONCAT('4', SUBSTRING(tab_rekening, "
+                          "5, 2), '1', RIGHT(tab_rekening, 2)) WHERE tab_rekening LIKE '0197%' "
+                          "AND tab_rfid LIKE '#%'"));
+    } catch (const DbError&) {
+        // the server is down: the next round unblocks them
+    }
+}
+
+std::map<QString, qint64> balances(Connection& admin, const QStringList& accounts) {
+    Sql s;
+    s << "SELECT tab_rekening, COALESCE((SELECT saldo_buku FROM `cashless-adm`.data_tabungan_saldo "
+         "WHERE saldo_rekening = tab_rekening), 0) FROM `cashless-adm`.data_tabungan_master "
+         "WHERE tab_rekening IN ";
+    inList(s, accounts);
+    std::map<QString, qint64> got;
+    for (Recordset rs = admin.open(s); !rs.eof(); rs.moveNext())
+        got[rs.value(0).toString()] = rs.value(1).toLongLong();
+    return got;
+}
+
+qint64 ledgerTotal(Connection& admin) {
+    return admin
+        .open(Sql("SELECT COALESCE(SUM(trans_jumlah_masuk - trans_jumlah_keluar), 0) FROM "
+                  "`cashless-adm`.data_tabungan_trans WHERE trans_status <> 9"))
+        .value(0)
+        .toLongLong();
+}
+
+QSet<QString> auditFindings(Connection& admin, const QString& kioskSchema) {
+    Sql s;
+    s << "CALL `cashless-adm`.AuditTransaksiKiosk(CURDATE() - INTERVAL 1 DAY, CURDATE() + "
+         "INTERVAL 1 DAY, NULL, '"
+      << esc(kioskSchema) << "')";
+    QSet<QString> found;
+    for (Recordset rs = admin.open(s); !rs.eof(); rs.moveNext()) {
+        QStringList row;
+        for (int c = 0; c < rs.columnCount(); ++c)
+            row << rs.value(c).toString();
+        found.insert(row.join(u' '));
+    }
+    return found;
+}
+
+class Driver {
+public:
+    Driver(const Options& o, Servers& servers)
+        : o_(o)
+        , servers_(servers)
+        , rng_(o.seed) {}
+
+    int run(const QString& self);
+
+private:
+    int pick(int from, int to) { return std::uniform_int_distribution<int>(from, to)(rng_); }
+    void pause(qint64 ms); // runs the office meanwhile
+    void inject(Fault f);
+    bool check(const QString& kioskSchema);
+    void violation(const QString& kind, const QString& detail) {
+        ++violations_[kind];
+        if (violations_[kind] <= 5)
+            std::cerr << "violation: " << kind.toStdString() << ": " << detail.toStdString()
+                      << '\n';
+    }
+
+    Options o_;
+    Servers& servers_;
+    std::mt19937_64 rng_;
+    std::vector<std::unique_ptr<test::TcpProxy>> proxies_;
+    std::vector<Window> windows_;
+    int faults_[kFaultKinds] = {};
+    std::map<QString, int> violations_;
+    std::map<QString, qint64> before_;
+    qint64 totalBefore_ = 0;
+    QSet<QString> auditBefore_;
+    QString folder_;
+    std::vector<Attempt> attempts_;
+    std::map<QString, QString> settled_; // id -> stored, notbooked, unpaid
+    std::map<QString, std::pair<QString, bool>> pins_;
+    int kiosksEnded_ = 0;
+};
+
+void Driver::pause(qint64 ms) {
+    const qint64 end = nowMs() + ms;
+    while (nowMs() < end) {
+        office(servers_.admin());
+        QThread::msleep(std::uint64_t(std::min<qint64>(200, std::max<qint64>(1, end - nowMs()))));
+    }
+}
+
+void Driver::inject(Fault f) {
+    Window w;
+    w.from = nowMs();
+    const int kiosk = pick(0, o_.kiosks - 1);
+    test::TcpProxy& proxy = *proxies_[std::size_t(kiosk)];
+    switch (f) {
+    case CutBefore:
+    case CutAfter: {
+        const int cuts = proxy.cuts();
+        // Half of them leave the link down for a while: the kiosk cannot ask at once.
+        const bool thenHold = pick(0, 1) == 1;
+        using Cut = test::TcpProxy::Cut;
+        proxy.cutAt(QByteArray("\x03"
+                               "COMMIT"),
+                    f == CutBefore ? (thenHold ? Cut::BeforeSendingThenHold : Cut::BeforeSending)
+                                   : (thenHold ? Cut::AfterSendingThenHold : Cut::AfterSending));
+        const qint64 giveUp = nowMs() + 8000;
+        while (proxy.cuts() == cuts && nowMs() < giveUp)
+            pause(50);
+        if (proxy.cuts() == cuts) {
+            proxy.cutAt("\x01never sent", Cut::BeforeSending);
+            return; // no COMMIT came: no fault
+        }
+        if (thenHold) {
+            pause(pick(1000, 8000));
+            proxy.hold(false);
+        }
+        break;
+    }
+    case Kill: {
+        Sql list;
+        list << "SELECT ID FROM information_schema.PROCESSLIST WHERE USER = '"
+             << esc(servers_.kioskParams().user) << "'";
+        std::vector<qlonglong> ids;
+        try {
+            for (Recordset rs = servers_.admin().open(list); !rs.eof(); rs.moveNext())
+                ids.push_back(rs.value(0).toLongLong());
+            if (ids.empty())
+                return;
+            Sql kill;
+            kill << "KILL " << ids[std::size_t(pick(0, int(ids.size()) - 1))];
+            servers_.admin().execute(kill);
+        } catch (const DbError&) {
+            return; // gone already
+        }
+        break;
+    }
+    case Hold:
+        proxy.hold(true);
+        pause(pick(1000, 12000));
+        proxy.hold(false);
+        break;
+    case ServerKill: {
+        test::MariaDbServer& server = test::MariaDbServer::instance();
+        QFile pidFile(server.folder() + QStringLiteral("/mysqld.pid"));
+        if (!pidFile.open(QIODevice::ReadOnly))
+            return;
+        const pid_t pid = pid_t(pidFile.readAll().trimmed().toInt());
+        if (pid <= 0)
+            return;
+        ::kill(pid, SIGKILL);
+        QThread::msleep(std::uint64_t(pick(500, 3000)));
+        server.restart({"--innodb-flush-log-at-trx-commit=2"});
+        break;
+    }
+    case NodeStop:
+    case NodeIsolate: {
+        test::GaleraCluster& cluster = test::GaleraCluster::instance();
+        const int node = pick(0, test::GaleraCluster::kNodes - 1);
+        if (f == NodeIsolate) {
+            try {
+                cluster.adminConnection(node)->execute(
+                    Sql("SET GLOBAL wsrep_provider_options = 'gmcast.isolate=1'"));
+            } catch (const DbError&) {
+                return;
+            }
+            pause(pick(2000, 6000));
+        }
+        cluster.stopNode(node); // an isolated node joins again as it starts
+        pause(pick(1000, 4000));
+        cluster.startNode(node);
+        break;
+    }
+    default:
+        return;
+    }
+    w.to = nowMs();
+    windows_.push_back(w);
+    ++faults_[f];
+}
+
+int Driver::run(const QString& self) {
+    Connection& admin = servers_.admin();
+    createAccounts(admin, o_.kiosks);
+    QStringList accounts = allAccounts(o_.kiosks);
+    accounts << kCanteen << kInfaq << kShop;
+    before_ = balances(admin, accounts);
+    totalBefore_ = ledgerTotal(admin);
+    const QString kioskSchema = servers_.kioskParams().database;
+    auditBefore_ = auditFindings(admin, kioskSchema);
+
+    folder_ = QString::fromLocal8Bit(test::testTempRoot()) + QStringLiteral("/chaos-") +
+              QString::number(QCoreApplication::applicationPid());
+    QDir().mkpath(folder_);
+    const qint64 start = nowMs();
+    const qint64 until = start + qint64(o_.seconds) * 1000;
+    std::vector<std::unique_ptr<QProcess>> kiosks;
+    for (int k = 0; k < o_.kiosks; ++k) {
+        proxies_.push_back(std::make_unique<test::TcpProxy>(
+            servers_.port(), "127.0.0.1", 0, servers_.host(k).toLatin1().constData()));
+        const QString state = folder_ + QStringLiteral("/kiosk%1").arg(k + 1);
+        QDir().mkpath(state);
+        QFile::setPermissions(state, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("STATE_DIRECTORY"), state);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(self,
+                 {QStringLiteral("--kiosk"), QString::number(k + 1), QStringLiteral("--kiosks"),
+                  QString::number(o_.kiosks), QStringLiteral("--port"),
+                  QString::number(proxies_.back()->port()), QStringLiteral("--seed"),
+                  QString::number(o_.seed * 1000003ULL + quint64(k)), QStringLiteral("--until"),
+                  QString::number(until), QStringLiteral("--record"),
+                  state + QStringLiteral("/record.tsv"), QStringLiteral("--pause"),
+                  QString::number(o_.pause)});
+        kiosks.push_back(std::move(p));
+    }
+
+    // Faults from 2 s in until 15 s before the end, so the last one is over before the kiosks
+    // settle; bounded in number.
+    const int most = o_.faults >= 0 ? o_.faults : o_.seconds / 3;
+    std::vector<Fault> kinds = {CutBefore, CutAfter, Kill, Hold};
+    kinds.push_back(o_.cluster ? NodeStop : ServerKill);
+    if (o_.cluster)
+        kinds.push_back(NodeIsolate);
+    pause(2000);
+    for (int made = 0; made < most && nowMs() < until - 15000; ++made) {
+        inject(kinds[std::size_t(pick(0, int(kinds.size()) - 1))]);
+        pause(pick(500, 3000));
+    }
+    while (nowMs() < until)
+        pause(200);
+    for (auto& p : kiosks) {
+        while (!p->waitForFinished(1000))
+            office(servers_.admin());
+    }
+    office(servers_.admin());
+    if (servers_.cluster())
+        test::GaleraCluster::instance().waitForSync();
+
+    for (int k = 0; k < o_.kiosks; ++k) {
+        QFile f(folder_ + QStringLiteral("/kiosk%1/record.tsv").arg(k + 1));
+        if (!f.open(QIODevice::ReadOnly)) {
+            violation(QStringLiteral("kiosk stuck"),
+                      QStringLiteral("kiosk %1 left no record").arg(k + 1));
+            continue;
+        }
+        bool ended = false;
+        for (const QByteArray& raw : f.readAll().split('\n')) {
+            const QStringList fields = QString::fromUtf8(raw).split(u'\t');
+            if (fields[0] == QLatin1String("A"))
+                attempts_.push_back(parseAttempt(fields));
+            else if (fields[0] == QLatin1String("S") && fields.size() >= 3)
+                settled_[fields[1]] = fields[2];
+            else if (fields[0] == QLatin1String("P") && fields.size() >= 4)
+                pins_[fields[1]] = {fields[2], fields[3] == QLatin1String("1")};
+            else if (fields[0] == QLatin1String("E") && fields.size() >= 4) {
+                ended = true;
+                if (fields[2] != QLatin1String("0") || fields[1].toInt() == 0)
+                    violation(QStringLiteral("kiosk stuck"),
+                              QStringLiteral("kiosk %1: %2 attempts, %3")
+                                  .arg(k + 1)
+                                  .arg(fields[1], fields[3]));
+            }
+        }
+        if (!ended || kiosks[std::size_t(k)]->exitCode() != 0)
+            violation(QStringLiteral("kiosk stuck"),
+                      QStringLiteral("kiosk %1 did not end").arg(k + 1));
+    }
+    const bool clean = check(kioskSchema);
+    if (clean)
+        QDir(folder_).removeRecursively();
+    else
+        std::printf("  the kiosks' records: %s\n", qPrintable(folder_));
+    return clean ? 0 : 1;
+}
+
+double percentile(std::vector<qint64> v, double p) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return double(v[std::min(v.size() - 1, std::size_t(p * double(v.size())))]);
+}
+
+bool Driver::check(const QString& kioskSchema) {
+    Connection& admin = servers_.admin();
+    // What the kiosks' user wrote in the run, as the server holds it now.
+    struct Row {
+        QString account, other, kuitansi;
+        qint64 in = 0, out = 0, after = 0;
+    };
+    std::map<QString, Row> debits, credits;
+    Sql rows;
+    rows << "SELECT trans_id, trans_kode, trans_rekening, trans_ob_rekening, trans_jumlah_masuk, "
+            "trans_jumlah_keluar, COALESCE(trans_saldo_akhir, 0), COALESCE(trans_kuitansi, '') "
+            "FROM `cashless-adm`.data_tabungan_trans WHERE trans_status = 0 AND trans_id LIKE "
+            "'KLD%' AND (trans_rekening LIKE '0197%' OR trans_ob_rekening LIKE '0197%')";
+    for (Recordset rs = admin.open(rows); !rs.eof(); rs.moveNext()) {
+        Row r{rs.value(2).toString(),   rs.value(3).toString(),   rs.value(7).toString(),
+              rs.value(4).toLongLong(), rs.value(5).toLongLong(), rs.value(6).toLongLong()};
+        (rs.value(1).toString() == QLatin1String("14") ? debits : credits)[rs.value(0).toString()] =
+            r;
+    }
+    QSet<QString> copies;
+    // The kiosk's copies, in the kiosk's own schema (its user's default).
+    Connection kiosk;
+    kiosk.connect(servers_.kioskParams());
+    for (Recordset rs = kiosk.open(Sql("SELECT trans_id FROM data_transaksi WHERE trans_rekening "
+                                       "LIKE '0197%'"));
+         !rs.eof(); rs.moveNext())
+        copies.insert(rs.value(0).toString());
+    std::map<QString, int> orderLines;
+    for (Recordset rs =
+             admin.open(Sql("SELECT o.order_kode, (SELECT COUNT(*) FROM `aio-kirna`."
+                            "data_barang_order_list l WHERE l.list_order = o.order_kode) "
+                            "FROM `aio-kirna`.data_barang_order o WHERE o.order_rekening "
+                            "LIKE '0197%'"));
+         !rs.eof(); rs.moveNext())
+        orderLines[rs.value(0).toString()] = rs.value(1).toInt();
+    QSet<QString> shopCopies;
+    for (Recordset rs = admin.open(Sql("SELECT trans_order FROM `aio-kirna`.data_transaksi WHERE "
+                                       "trans_rekening LIKE '0197%'"));
+         !rs.eof(); rs.moveNext())
+        shopCopies.insert(rs.value(0).toString());
+
+    // The postings the students were told are stored, and what each moves.
+    std::map<QString, qint64> expected = before_;
+    QSet<QString> stored, orders;
+    int posted = 0, refused = 0, failed = 0, doubt = 0, design = 0;
+    std::vector<qint64> calm, stormy;
+    const auto money = [](const Attempt& a) {
+        return a.kind != QLatin1String("pin") && a.kind != QLatin1String("block");
+    };
+    for (const Attempt& a : attempts_) {
+        const qint64 ms = a.t1 - a.t0;
+        const bool inFault = std::any_of(windows_.begin(), windows_.end(), [&](const Window& w) {
+            return a.t0 <= w.to + 1000 && a.t1 >= w.from;
+        });
+        (inFault ? stormy : calm).push_back(ms);
+        if (a.outcome == QLatin1String("refused") && a.reason.isEmpty())
+            violation(QStringLiteral("refused without a reason"), a.kind + QLatin1Char(' ') + a.id);
+        bool isStored = a.outcome == QLatin1String("posted");
+        if (a.outcome == QLatin1String("refused")) {
+            ++refused;
+            if (a.reason == QLatin1String("right PIN refused") ||
+                a.reason == QLatin1String("payer refused"))
+                violation(QStringLiteral("PIN or card not as the kiosk holds it"),
+                          a.kind + QLatin1Char(' ') + a.account);
+        } else if (a.outcome == QLatin1String("failed"))
+            ++failed;
+        else if (a.outcome == QLatin1String("design"))
+            ++design;
+        else if (a.outcome == QLatin1String("doubt")) {
+            ++doubt;
+            const auto s = settled_.find(a.id);
+            if (s == settled_.end()) {
+                violation(QStringLiteral("in doubt, never settled"), a.id);
+                continue;
+            }
+            if (money(a)) {
+                const bool truth =
+                    a.kind == QLatin1String("shop") && s->second != QLatin1String("stored")
+                        ? orderLines.count(a.id) > 0
+                        : debits.count(a.id) > 0;
+                const bool told = s->second != QLatin1String("notbooked");
+                if (truth != told)
+                    violation(QStringLiteral("in doubt, settled against the truth"),
+                              a.id + QLatin1Char(' ') + s->second);
+            }
+            isStored = s->second == QLatin1String("stored");
+        } else
+            ++posted;
+        if (a.kind == QLatin1String("shop") && !a.order.isEmpty()) {
+            if (orders.contains(a.order))
+                violation(QStringLiteral("id used twice"), a.order);
+            orders.insert(a.order);
+        }
+        if (!isStored || !money(a))
+            continue;
+        if (stored.contains(a.id)) {
+            violation(QStringLiteral("id used twice"), a.id);
+            continue;
+        }
+        stored.insert(a.id);
+        expected[a.account] -= a.amount;
+        expected[a.other] += a.amount;
+        const auto d = debits.find(a.id);
+        if (d == debits.end() || d->second.account != a.account || d->second.out != a.amount ||
+            d->second.other != a.other) {
+            violation(QStringLiteral("stored posting missing or wrong in the ledger"), a.id);
+            continue;
+        }
+        // A product payment's copy carries "#" after its id and its credit "##"; a transfer's
+        // credit "#".
+        const bool product = a.kind == QLatin1String("product");
+        if (!copies.contains(product ? a.id + QLatin1Char('#') : a.id))
+            violation(QStringLiteral("stored posting without the kiosk's copy"), a.id);
+        const QString creditId = product                               ? a.id + QStringLiteral("##")
+                                 : a.kind == QLatin1String("transfer") ? a.id + QLatin1Char('#')
+                                                                       : a.credit;
+        if (!creditId.isEmpty()) {
+            const auto c = credits.find(creditId);
+            if (c == credits.end() || c->second.account != a.other || c->second.in != a.amount)
+                violation(QStringLiteral("stored posting without its credit"), a.id);
+        }
+        if (a.kind == QLatin1String("shop")) {
+            const QString code = d->second.kuitansi;
+            if (orderLines[code] < 2 || !shopCopies.contains(code))
+                violation(QStringLiteral("paid order without its lines or the shop's copy"), code);
+        }
+    }
+    for (const auto& [id, row] : debits) {
+        if (!stored.contains(id))
+            violation(QStringLiteral("ledger row of a posting not reported stored"),
+                      id + QLatin1Char(' ') + row.account);
+        if (row.after <= 0)
+            violation(QStringLiteral("below the minimum balance"), id);
+    }
+    for (const QString& copyId : copies) {
+        const QString id = copyId.endsWith(QLatin1Char('#')) ? copyId.chopped(1) : copyId;
+        if (!stored.contains(id))
+            violation(QStringLiteral("kiosk copy of a posting not reported stored"), copyId);
+    }
+    if (credits.size() != debits.size())
+        violation(QStringLiteral("credits and debits not as many"),
+                  QStringLiteral("%1 credits, %2 debits").arg(credits.size()).arg(debits.size()));
+
+    QStringList accounts;
+    for (const auto& [account, amount] : expected)
+        accounts << account;
+    for (const auto& [account, amount] : balances(admin, accounts)) {
+        if (amount != expected[account])
+            violation(QStringLiteral("balance not what the students were told"),
+                      QStringLiteral("%1: %2, expected %3")
+                          .arg(account)
+                          .arg(amount)
+                          .arg(expected[account]));
+    }
+    Sql minimum;
+    minimum << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening "
+               "LIKE '0197%' AND COALESCE((SELECT saldo_buku FROM `cashless-adm`."
+               "data_tabungan_saldo WHERE saldo_rekening = tab_rekening), 0) <= tab_saldo_minimum";
+    for (Recordset rs = admin.open(minimum); !rs.eof(); rs.moveNext())
+        violation(QStringLiteral("below the minimum balance"), rs.value(0).toString());
+    if (ledgerTotal(admin) != totalBefore_)
+        violation(QStringLiteral("money made or lost"),
+                  QStringLiteral("%1 before, %2 after").arg(totalBefore_).arg(ledgerTotal(admin)));
+    for (Recordset rs = admin.open(Sql("CALL `cashless-adm`.RekonsiliasiSaldo(NULL, 0)"));
+         !rs.eof(); rs.moveNext())
+        violation(QStringLiteral("running total not the ledger's sum"), rs.value(0).toString());
+    for (const QString& finding : auditFindings(admin, kioskSchema)) {
+        if (!auditBefore_.contains(finding))
+            violation(QStringLiteral("AuditTransaksiKiosk finding"), finding);
+    }
+    Sql pins;
+    pins << "SELECT tab_rekening, tab_pin FROM `cashless-adm`.data_tabungan_master WHERE "
+            "tab_rekening LIKE '0197%'";
+    for (Recordset rs = admin.open(pins); !rs.eof(); rs.moveNext()) {
+        const auto held = pins_.find(rs.value(0).toString());
+        if (held == pins_.end())
+            continue;
+        const QString want = held->second.second
+                                 ? runAccount(rs.value(0).toString().mid(4, 2).toInt(),
+                                              rs.value(0).toString().right(2).toInt())
+                                       .officePin
+                                 : held->second.first;
+        if (rs.value(1).toString() != want)
+            violation(QStringLiteral("PIN or card not as the kiosk holds it"), held->first);
+    }
+
+    int total = 0;
+    for (const auto& [kind, n] : violations_)
+        total += n;
+    std::printf("kalinda_chaos: seed %llu, %d kiosks, %s, %d s\n",
+                static_cast<unsigned long long>(o_.seed), o_.kiosks,
+                o_.cluster ? "three-node cluster" : "one server", o_.seconds);
+    std::printf("  attempts %zu: posted %d, refused %d, failed (nothing booked) %d, in doubt %d, "
+                "refused by design %d\n",
+                attempts_.size(), posted, refused, failed, doubt, design);
+    std::printf("  in doubt settled: %zu\n", settled_.size());
+    std::printf("  faults:\n");
+    for (int f = 0; f < kFaultKinds; ++f) {
+        if (faults_[f] > 0 || (f < ServerKill) || (o_.cluster ? f >= NodeStop : f == ServerKill))
+            std::printf("    %-20s %d\n", kFaultNames[f], faults_[f]);
+    }
+    std::printf("  violations: %d\n", total);
+    for (const auto& [kind, n] : violations_)
+        std::printf("    %-50s %d\n", kind.toUtf8().constData(), n);
+    std::printf("  latency ms      p50      p99   attempts\n");
+    std::printf("    no fault  %7.0f  %7.0f   %zu\n", percentile(calm, 0.5), percentile(calm, 0.99),
+                calm.size());
+    std::printf("    fault     %7.0f  %7.0f   %zu\n", percentile(stormy, 0.5),
+                percentile(stormy, 0.99), stormy.size());
+    std::fflush(stdout);
+    return total == 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const QStringList args = [&] {
+        QStringList a;
+        for (int i = 0; i < argc; ++i)
+            a << QString::fromLocal8Bit(argv[i]);
+        return a;
+    }();
+    const auto value = [&](const char* name, const QString& fallback) {
+        const int i = args.indexOf(QLatin1String(name));
+        return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+    };
+    if (args.contains(QStringLiteral("--kiosk"))) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        KioskOptions k;
+        k.kiosk = value("--kiosk", QStringLiteral("1")).toInt();
+        k.kiosks = value("--kiosks", QStringLiteral("1")).toInt();
+        k.host = QStringLiteral("127.0.0.1");
+        k.port = value("--port", QStringLiteral("0")).toInt();
+        k.seed = value("--seed", QStringLiteral("0")).toULongLong();
+        k.until = value("--until", QStringLiteral("0")).toLongLong();
+        k.record = value("--record", QString());
+        k.pause = std::max(1, value("--pause", QStringLiteral("500")).toInt());
+        try {
+            return runKiosk(k);
+        } catch (const std::exception& e) {
+            std::cerr << "kiosk " << k.kiosk << ": " << e.what() << '\n';
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv);
+    if (args.contains(QStringLiteral("--help"))) {
+        std::printf("kalinda_chaos [--seed N] [--seconds S] [--kiosks K] [--faults N] [--pause MS] "
+                    "[--cluster]\n");
+        return 0;
+    }
+    Options o;
+    o.seed = value("--seed", QString::number(std::random_device{}())).toULongLong();
+    o.seconds = std::max(20, value("--seconds", QStringLiteral("30")).toInt());
+    o.kiosks = std::clamp(value("--kiosks", QStringLiteral("4")).toInt(), 1, 99);
+    o.faults = value("--faults", QStringLiteral("-1")).toInt();
+    o.cluster = args.contains(QStringLiteral("--cluster"));
+    o.pause = value("--pause", QStringLiteral("500")).toInt();
+    std::printf("kalinda_chaos: seed %llu\n", static_cast<unsigned long long>(o.seed));
+    std::fflush(stdout);
+    try {
+        Servers servers(o.cluster);
+        Driver driver(o, servers);
+        return driver.run(QCoreApplication::applicationFilePath());
+    } catch (const std::exception& e) {
+        std::cerr << "kalinda_chaos: " << e.what() << '\n';
+        return 2;
+    }
+}

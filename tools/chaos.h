@@ -1,0 +1,70 @@
+#pragma once
+
+// Shared by the two halves of kalinda_chaos: the driver (server, proxies, faults, checks) and
+// the simulated kiosks it starts as processes of their own.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace kalinda::chaos {
+
+// Accounts of the run: kiosk k (1-based) pays from its own kAccountsPerKiosk accounts, so that
+// it alone knows their PINs; any of them may receive a transfer.
+inline constexpr int kAccountsPerKiosk = 4;
+
+struct RunAccount {
+    QString account; // 12 digits, "0197" + kiosk + "0000" + n
+    QString card;
+    QString holder;      // tab_nasabah
+    QString alternative; // the registration id the block names it by
+    QString firstPin;
+    QString officePin; // what the office hands out when it unblocks the account
+    bool rich = false; // the others run short of balance, quota and limit
+};
+
+RunAccount runAccount(int kiosk, int n);
+
+// The receivers of the postings other than transfers: canteen, infaq, shop.
+inline const QString kCanteen = QStringLiteral("020100000003");
+inline const QString kInfaq = QStringLiteral("020100000010");
+inline const QString kShop = QStringLiteral("020100000099");
+
+// One line of a kiosk's record of truth, tab separated: what the student was told.
+//   A kind account other amount outcome reason id order t0 t1 credit
+//   S id result t                (a posting in doubt settled: stored, notbooked, unpaid)
+//   P account pin blocked        (the PIN the kiosk holds at the end)
+//   E attempts doubtLeft why     (the kiosk ended)
+// outcome: posted, refused, failed (nothing booked), doubt, design (a refusal by design).
+struct Attempt {
+    QString kind;
+    QString account;
+    QString other;
+    qint64 amount = 0;
+    QString outcome;
+    QString reason;
+    QString id;
+    QString order;
+    qint64 t0 = 0;
+    qint64 t1 = 0;
+    QString credit;
+};
+
+QString line(const Attempt& a);
+Attempt parseAttempt(const QStringList& fields);
+
+struct KioskOptions {
+    int kiosk = 1;
+    int kiosks = 1;
+    QString host;
+    int port = 0;
+    quint64 seed = 0;
+    qint64 until = 0; // ms since 1970: no new attempt after this
+    QString record;   // the record file
+    int pause = 500;  // the longest pause between two students, in ms
+};
+
+// A simulated kiosk's whole life; its exit status.
+int runKiosk(const KioskOptions& options);
+
+} // namespace kalinda::chaos

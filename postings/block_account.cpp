@@ -77,9 +77,13 @@ std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
         db.execute(blockedLog(r));
     }
     std::optional<PostingProof> proof;
-    if (r.outcome == BlockResult::Outcome::Blocked)
-        proof = PostingProof{QStringLiteral("BLOKIR ") + r.account,
-                             blockLookup(r.account, r.cardBefore)};
+    if (r.outcome == BlockResult::Outcome::Blocked) {
+        // Found by its own log row, not by the card: the office may give the card back before a
+        // lost COMMIT is settled.
+        const qlonglong logRow = db.open(Sql("SELECT LAST_INSERT_ID()")).value(0).toLongLong();
+        proof = PostingProof{QStringLiteral("BLOKIR ") + r.account, ownLogRowLookup(logRow), true,
+                             logRow};
+    }
     commitOrLookUp(db, transaction, proof);
     return r;
 }

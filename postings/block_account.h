@@ -41,10 +41,10 @@ QStringList registrationAccounts(Connection& db, const QString& registrationId);
 // the account meanwhile is stopped at its next posting (PayerRefused).
 BlockResult blockAccount(Connection& db, const BlockInput& input);
 
-// Whether the block of `account` is stored (its card number is "#" + `cardBefore`): what a
-// kiosk reads again when the answer to its commit was lost.
+// Whether `account` is blocked now (its card number is "#" + `cardBefore`). After a lost commit
+// the kiosk looks for the block's own log row instead: the office may have given the card back.
 bool blockStored(Connection& db, const QString& account, const QString& cardBefore);
-// The account row as a stored block leaves it (for the look-up after a lost commit).
+// The account row as a stored block leaves it.
 Sql blockLookup(const QString& account, const QString& cardBefore);
 
 } // namespace kalinda

@@ -64,8 +64,9 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', "
                                        "log_keterangan = 'GANTI PIN SUKSES' "));
             posting.ownLogRowWritten();
+            // Not by the new PIN: it may be changed again before a lost COMMIT is settled.
             posting.proveStoredBy(QStringLiteral("GANTI PIN ") + in.txtNorek,
-                                  pinChangeLookup(in.txtNorek, in.pinBaru));
+                                  ownLogRowLookup(posting.ownLogRow()));
         } else {
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', log_keterangan = "
                                        "'PIN LAMA TIDAK VALID, GANTI PIN GAGAL' "));

@@ -39,10 +39,10 @@ enum class PinChangeOutcome { Changed, WrongOldPin };
 // changes nothing and throws PayerRefused. A failure reaches the caller as DbError.
 PinChangeOutcome changePin(Connection& db, const PinChangeInput& input);
 
-// Whether the account holds `pinBaru` now: what a kiosk reads again when the answer to its
-// commit was lost.
+// Whether the account holds `pinBaru` now. After a lost commit the kiosk looks for the change's
+// own log row instead: the PIN may have been changed again meanwhile.
 bool pinChangeStored(Connection& db, const QString& account, const QString& pinBaru);
-// The account row as a stored change leaves it (for the look-up after a lost commit).
+// The account row as a stored change leaves it.
 Sql pinChangeLookup(const QString& account, const QString& pinBaru);
 
 } // namespace kalinda

@@ -147,6 +147,12 @@ void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup, boo
     proof_ = PostingProof{id, lookup, paid, ownLogRow_};
 }
 
+Sql ownLogRowLookup(qlonglong logId) {
+    Sql s;
+    s << "SELECT log_id FROM log_transaksi WHERE log_id = " << static_cast<long long>(logId);
+    return s;
+}
+
 void PostingTransaction::ownLogRowWritten() {
     ownLogRow_ = db_.open(Sql("SELECT LAST_INSERT_ID()")).value(0).toLongLong();
 }

@@ -73,12 +73,11 @@ public:
 // A lost COMMIT is resolved here, for every posting kind. Adopting it takes two steps:
 // 1. Right before commit(), the posting says how its rows are found:
 //        posting.proveStoredBy(id, debitRowLookup(id, account, amount));   // ledger.h
-//    or, without a debit row (PIN change, block), a query that finds the account row only as
-//    the posting leaves it, e.g. "SELECT tab_rekening FROM … WHERE tab_rekening = '…' AND
-//    tab_pin = '<new PIN>'". commit() then returns normally when the posting turns out stored,
-//    throws the connection's DbError when nothing was booked, and PostingOutcomeUnknown when
-//    the server cannot be asked. A posting under a plain Transaction (block) commits through
-//    commitOrLookUp() with its proof instead.
+//    or, without a debit row (PIN change, block), its own log row (ownLogRowLookup), which
+//    stays when the account row changes again before the look-up. commit() then returns normally
+//    when the posting turns out stored, throws the connection's DbError when nothing was booked,
+//    and PostingOutcomeUnknown when the server cannot be asked. A posting under a plain Transaction
+//    (block) commits through commitOrLookUp() with its proof instead.
 // 2. The form runs the posting through runPosting() (posting_outcome.h) with its failure text
 //    and its receipt values; a result means "go the usual way" (the form's one success path:
 //    main screen, CetakNota, message). Failures are shown there; an unknown outcome is kept
@@ -96,6 +95,7 @@ public:
 
     // Right after the attempt's own log row was written: remembers its log_id for the proof.
     void ownLogRowWritten();
+    qlonglong ownLogRow() const { return ownLogRow_; }
     void proveStoredBy(const QString& id, const Sql& lookup, bool paid = true);
     void commit();
 
@@ -108,6 +108,11 @@ private:
     std::optional<PostingProof> proof_;
     qlonglong ownLogRow_ = 0;
 };
+
+// Finds the log row `logId`, written in the posting's own transaction: the proof of a posting
+// whose account row may change again before a lost COMMIT is settled (the PIN changed once more,
+// the card given back by the office).
+Sql ownLogRowLookup(qlonglong logId);
 
 // Commits `transaction`; after a lost COMMIT, looks the posting up as PostingTransaction::commit
 // does. For postings that lock their rows on their own (block) under a plain Transaction.

@@ -1,7 +1,10 @@
 #include "postings/block_account.h"
 #include "postings/pin_change.h"
+#include "postings/posting.h"
 #include "support/mariadb_server.h"
+#include "support/tcp_proxy.h"
 
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
@@ -75,6 +78,7 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
                   "= '', log_rekening = '010100000002', log_nama = 'Siti Aminah', log_kelas = "
                   "'7A', log_transaksi = 'BLOKIR ACCOUNT', log_keterangan = 'BLOKIR ACCOUNT "
                   "SUKSES' \n"
+                  "SELECT LAST_INSERT_ID()\n"
                   "COMMIT"));
     EXPECT_TRUE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
     // A quote typed into a box stays text: it cannot widen the lookup to other accounts.
@@ -109,6 +113,35 @@ TEST_F(PinBlockTest, APinChangedWhileTheBlockWaitedForTheRowIsLookedUpAgain) {
     admin->commit();
     EXPECT_EQ(blocked.get().outcome, BlockResult::Outcome::NotFound);
     EXPECT_FALSE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
+}
+
+// A lost COMMIT settled after the office gave the card back, or after the PIN was changed
+// again: the attempt's own log row still tells that it was stored.
+TEST_F(PinBlockTest, ALostCommitIsFoundStoredAfterTheAccountChangedAgain) {
+    const std::function<void(Connection&)> postings[] = {
+        [](Connection& k) { changePin(k, sitiChanges("234567", QStringLiteral("111111"))); },
+        [](Connection& k) { blockAccount(k, blockFromIdle("SPD2024002", "234567")); },
+    };
+    for (const auto& post : postings) {
+        TcpProxy proxy(MariaDbServer::instance().port());
+        Connection kiosk;
+        kiosk.connect(kioskParamsThrough(proxy));
+        proxy.cutAt(QByteArray("\x03"
+                               "COMMIT"),
+                    TcpProxy::Cut::AfterSendingThenHold);
+        std::optional<PostingOutcomeUnknown> lost;
+        try {
+            post(kiosk);
+        } catch (const PostingOutcomeUnknown& e) {
+            lost = e;
+        }
+        ASSERT_TRUE(lost && lost->proof());
+        admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
+                           "'0004417002', tab_pin = '234567' WHERE tab_rekening = '010100000002'"));
+        proxy.hold(false);
+        EXPECT_TRUE(isPostingStored(kiosk, *lost->proof(), lost->lostSession()))
+            << lost->proof()->id.toStdString();
+    }
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QSet>
 #include <QThread>
@@ -471,13 +472,16 @@ bool Driver::check(const QString& kioskSchema) {
          !rs.eof(); rs.moveNext())
         copies.insert(rs.value(0).toString());
     std::map<QString, int> orderLines;
-    for (Recordset rs =
-             admin.open(Sql("SELECT o.order_kode, (SELECT COUNT(*) FROM `aio-kirna`."
-                            "data_barang_order_list l WHERE l.list_order = o.order_kode) "
-                            "FROM `aio-kirna`.data_barang_order o WHERE o.order_rekening "
-                            "LIKE '0197%'"));
-         !rs.eof(); rs.moveNext())
-        orderLines[rs.value(0).toString()] = rs.value(1).toInt();
+    QHash<QString, QString> orderPayer;
+    for (Recordset rs = admin.open(
+             Sql("SELECT o.order_kode, o.order_rekening, (SELECT COUNT(*) FROM `aio-kirna`."
+                 "data_barang_order_list l WHERE l.list_order = o.order_kode) "
+                 "FROM `aio-kirna`.data_barang_order o WHERE o.order_rekening "
+                 "LIKE '0197%'"));
+         !rs.eof(); rs.moveNext()) {
+        orderPayer[rs.value(0).toString()] = rs.value(1).toString();
+        orderLines[rs.value(0).toString()] = rs.value(2).toInt();
+    }
     QSet<QString> shopCopies;
     for (Recordset rs = admin.open(Sql("SELECT trans_order FROM `aio-kirna`.data_transaksi WHERE "
                                        "trans_rekening LIKE '0197%'"));
@@ -519,10 +523,13 @@ bool Driver::check(const QString& kioskSchema) {
                 continue;
             }
             if (money(a)) {
+                // A daily id or order code undone with our posting may since be another kiosk's.
+                const auto d = debits.find(a.id);
                 const bool truth =
                     a.kind == QLatin1String("shop") && s->second != QLatin1String("stored")
-                        ? orderLines.count(a.id) > 0
-                        : debits.count(a.id) > 0;
+                        ? orderPayer.value(a.id) == a.account
+                        : d != debits.end() && d->second.account == a.account &&
+                              d->second.out == a.amount;
                 const bool told = s->second != QLatin1String("notbooked");
                 if (truth != told)
                     violation(QStringLiteral("in doubt, settled against the truth"),

@@ -236,6 +236,7 @@ private:
     QString folder_;
     std::vector<Attempt> attempts_;
     std::map<QString, QString> settled_; // id -> stored, notbooked, unpaid
+    int settlements_ = 0;
     std::map<QString, std::pair<QString, bool>> pins_;
     int kiosksEnded_ = 0;
 };
@@ -412,9 +413,11 @@ int Driver::run(const QString& self) {
             const QStringList fields = QString::fromUtf8(raw).split(u'\t');
             if (fields[0] == QLatin1String("A"))
                 attempts_.push_back(parseAttempt(fields));
-            else if (fields[0] == QLatin1String("S") && fields.size() >= 3)
+            else if (fields[0] == QLatin1String("S") && fields.size() >= 3) {
+                // A PIN change's id names its account: the latest settlement is the one asked.
                 settled_[fields[1]] = fields[2];
-            else if (fields[0] == QLatin1String("P") && fields.size() >= 4)
+                ++settlements_;
+            } else if (fields[0] == QLatin1String("P") && fields.size() >= 4)
                 pins_[fields[1]] = {fields[2], fields[3] == QLatin1String("1")};
             else if (fields[0] == QLatin1String("E") && fields.size() >= 4) {
                 ended = true;
@@ -645,7 +648,7 @@ bool Driver::check(const QString& kioskSchema) {
     std::printf("  attempts %zu: posted %d, refused %d, failed (nothing booked) %d, in doubt %d, "
                 "refused by design %d\n",
                 attempts_.size(), posted, refused, failed, doubt, design);
-    std::printf("  in doubt settled: %zu\n", settled_.size());
+    std::printf("  in doubt settled: %d\n", settlements_);
     std::printf("  faults:\n");
     for (int f = 0; f < kFaultKinds; ++f) {
         if (faults_[f] > 0 || (f < ServerKill) || (o_.cluster ? f >= NodeStop : f == ServerKill))

@@ -79,11 +79,16 @@ public:
         return cluster_ ? test::GaleraCluster::instance().sqlPort()
                         : test::MariaDbServer::instance().port();
     }
-    QString host(int kiosk) const {
-        return cluster_ ? test::GaleraCluster::instance().host(node(kiosk))
-                        : QStringLiteral("127.0.0.1");
+    // The servers kiosk `kiosk` (0-based) may use, its own first: on the cluster node k mod 3
+    // first, then the next ones round.
+    QStringList hosts(int kiosk) const {
+        if (!cluster_)
+            return {QStringLiteral("127.0.0.1")};
+        QStringList all;
+        for (int j = 0; j < test::GaleraCluster::kNodes; ++j)
+            all << test::GaleraCluster::instance().host((kiosk + j) % test::GaleraCluster::kNodes);
+        return all;
     }
-    static int node(int kiosk) { return kiosk % test::GaleraCluster::kNodes; }
     ConnectParams kioskParams() const {
         return cluster_ ? test::GaleraCluster::instance().kioskParams(0)
                         : test::MariaDbServer::instance().kioskParams();
@@ -102,6 +107,16 @@ public:
         }
         return *a;
     }
+    // A new administrator's connection to node `n` (the server without a cluster), or none when
+    // that node is down.
+    std::unique_ptr<Connection> adminOn(int n) const {
+        if (!cluster_)
+            return test::adminConnection();
+        if (!test::GaleraCluster::instance().isRunning(n))
+            return {};
+        return test::GaleraCluster::instance().adminConnection(n);
+    }
+    int nodes() const { return cluster_ ? test::GaleraCluster::kNodes : 1; }
 
 private:
     bool cluster_;
@@ -226,7 +241,9 @@ private:
     Options o_;
     Servers& servers_;
     std::mt19937_64 rng_;
-    std::vector<std::unique_ptr<test::TcpProxy>> proxies_;
+    // Each kiosk's links, one per server it may use; every fault on a kiosk's link meets them
+    // all, so it meets the one the kiosk uses after any move.
+    std::vector<std::vector<std::unique_ptr<test::TcpProxy>>> links_;
     std::vector<Window> windows_;
     int faults_[kFaultKinds] = {};
     std::map<QString, int> violations_;
@@ -239,6 +256,7 @@ private:
     int settlements_ = 0;
     std::map<QString, std::pair<QString, bool>> pins_;
     int kiosksEnded_ = 0;
+    int moves_ = 0;
 };
 
 void Driver::pause(qint64 ms) {
@@ -253,28 +271,39 @@ void Driver::inject(Fault f) {
     Window w;
     w.from = nowMs();
     const int kiosk = pick(0, o_.kiosks - 1);
-    test::TcpProxy& proxy = *proxies_[std::size_t(kiosk)];
+    const auto& links = links_[std::size_t(kiosk)];
+    const auto cuts = [&] {
+        int n = 0;
+        for (const auto& link : links)
+            n += link->cuts();
+        return n;
+    };
     switch (f) {
     case CutBefore:
     case CutAfter: {
-        const int cuts = proxy.cuts();
-        // Half of them leave the link down for a while: the kiosk cannot ask at once.
+        const int before = cuts();
+        // Half of them leave the link down for a while: the kiosk cannot ask at once (on the
+        // cluster it may move to another node and ask there).
         const bool thenHold = pick(0, 1) == 1;
         using Cut = test::TcpProxy::Cut;
-        proxy.cutAt(QByteArray("\x03"
-                               "COMMIT"),
-                    f == CutBefore ? (thenHold ? Cut::BeforeSendingThenHold : Cut::BeforeSending)
-                                   : (thenHold ? Cut::AfterSendingThenHold : Cut::AfterSending));
+        for (const auto& link : links)
+            link->cutAt(QByteArray("\x03"
+                                   "COMMIT"),
+                        f == CutBefore
+                            ? (thenHold ? Cut::BeforeSendingThenHold : Cut::BeforeSending)
+                            : (thenHold ? Cut::AfterSendingThenHold : Cut::AfterSending));
         const qint64 giveUp = nowMs() + 8000;
-        while (proxy.cuts() == cuts && nowMs() < giveUp)
+        while (cuts() == before && nowMs() < giveUp)
             pause(50);
-        if (proxy.cuts() == cuts) {
-            proxy.cutAt("\x01never sent", Cut::BeforeSending);
+        // One cut is the fault: the other links are disarmed.
+        for (const auto& link : links)
+            link->cutAt("\x01never sent", Cut::BeforeSending);
+        if (cuts() == before)
             return; // no COMMIT came: no fault
-        }
         if (thenHold) {
             pause(pick(1000, 8000));
-            proxy.hold(false);
+            for (const auto& link : links)
+                link->hold(false);
         }
         break;
     }
@@ -282,24 +311,37 @@ void Driver::inject(Fault f) {
         Sql list;
         list << "SELECT ID FROM information_schema.PROCESSLIST WHERE USER = '"
              << esc(servers_.kioskParams().user) << "'";
-        std::vector<qlonglong> ids;
+        // Kiosks move and stay where they moved: their sessions may be on any node.
+        std::vector<std::pair<int, qlonglong>> ids;
         try {
-            for (Recordset rs = servers_.admin().open(list); !rs.eof(); rs.moveNext())
-                ids.push_back(rs.value(0).toLongLong());
+            for (int n = 0; n < servers_.nodes(); ++n) {
+                const std::unique_ptr<Connection> admin = servers_.adminOn(n);
+                if (!admin)
+                    continue;
+                for (Recordset rs = admin->open(list); !rs.eof(); rs.moveNext())
+                    ids.emplace_back(n, rs.value(0).toLongLong());
+            }
             if (ids.empty())
                 return;
+            const auto [node, id] = ids[std::size_t(pick(0, int(ids.size()) - 1))];
             Sql kill;
-            kill << "KILL " << ids[std::size_t(pick(0, int(ids.size()) - 1))];
-            servers_.admin().execute(kill);
-        } catch (const DbError&) {
+            kill << "KILL " << id;
+            if (const std::unique_ptr<Connection> admin = servers_.adminOn(node))
+                admin->execute(kill);
+            else
+                return;
+        } catch (const std::exception&) {
             return; // gone already
         }
         break;
     }
     case Hold:
-        proxy.hold(true);
+        // The kiosk's own cable: every server it could move to is behind it.
+        for (const auto& link : links)
+            link->hold(true);
         pause(pick(1000, 12000));
-        proxy.hold(false);
+        for (const auto& link : links)
+            link->hold(false);
         break;
     case ServerKill: {
         test::MariaDbServer& server = test::MariaDbServer::instance();
@@ -357,8 +399,18 @@ int Driver::run(const QString& self) {
     const qint64 until = start + qint64(o_.seconds) * 1000;
     std::vector<std::unique_ptr<QProcess>> kiosks;
     for (int k = 0; k < o_.kiosks; ++k) {
-        proxies_.push_back(std::make_unique<test::TcpProxy>(
-            servers_.port(), "127.0.0.1", 0, servers_.host(k).toLatin1().constData()));
+        // The kiosk's settings give all its servers one port: each link listens at that port on
+        // an address of its own, 127.97.(server).(kiosk).
+        const QStringList hosts = servers_.hosts(k);
+        QStringList addresses;
+        auto& links = links_.emplace_back();
+        for (int j = 0; j < int(hosts.size()); ++j) {
+            addresses << (servers_.cluster() ? QStringLiteral("127.97.%1.%2").arg(j + 1).arg(k + 1)
+                                             : QStringLiteral("127.0.0.1"));
+            links.push_back(std::make_unique<test::TcpProxy>(
+                servers_.port(), addresses.back().toLatin1().constData(),
+                links.empty() ? 0 : links.front()->port(), hosts[j].toLatin1().constData()));
+        }
         const QString state = folder_ + QStringLiteral("/kiosk%1").arg(k + 1);
         QDir().mkpath(state);
         QFile::setPermissions(state, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -370,10 +422,10 @@ int Driver::run(const QString& self) {
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(self,
                  {QStringLiteral("--kiosk"), QString::number(k + 1), QStringLiteral("--kiosks"),
-                  QString::number(o_.kiosks), QStringLiteral("--port"),
-                  QString::number(proxies_.back()->port()), QStringLiteral("--seed"),
-                  QString::number(o_.seed * 1000003ULL + quint64(k)), QStringLiteral("--until"),
-                  QString::number(until), QStringLiteral("--record"),
+                  QString::number(o_.kiosks), QStringLiteral("--hosts"), addresses.join(u','),
+                  QStringLiteral("--port"), QString::number(links.front()->port()),
+                  QStringLiteral("--seed"), QString::number(o_.seed * 1000003ULL + quint64(k)),
+                  QStringLiteral("--until"), QString::number(until), QStringLiteral("--record"),
                   state + QStringLiteral("/record.tsv"), QStringLiteral("--pause"),
                   QString::number(o_.pause)});
         kiosks.push_back(std::move(p));
@@ -417,7 +469,9 @@ int Driver::run(const QString& self) {
                 // A PIN change's id names its account: the latest settlement is the one asked.
                 settled_[fields[1]] = fields[2];
                 ++settlements_;
-            } else if (fields[0] == QLatin1String("P") && fields.size() >= 4)
+            } else if (fields[0] == QLatin1String("M"))
+                ++moves_;
+            else if (fields[0] == QLatin1String("P") && fields.size() >= 4)
                 pins_[fields[1]] = {fields[2], fields[3] == QLatin1String("1")};
             else if (fields[0] == QLatin1String("E") && fields.size() >= 4) {
                 ended = true;
@@ -654,6 +708,8 @@ bool Driver::check(const QString& kioskSchema) {
         if (faults_[f] > 0 || (f < ServerKill) || (o_.cluster ? f >= NodeStop : f == ServerKill))
             std::printf("    %-20s %d\n", kFaultNames[f], faults_[f]);
     }
+    if (o_.cluster)
+        std::printf("  kiosk moved to another node: %d\n", moves_);
     std::printf("  violations: %d\n", total);
     for (const auto& [kind, n] : violations_)
         std::printf("    %-50s %d\n", kind.toUtf8().constData(), n);
@@ -685,7 +741,7 @@ int main(int argc, char* argv[]) {
         KioskOptions k;
         k.kiosk = value("--kiosk", QStringLiteral("1")).toInt();
         k.kiosks = value("--kiosks", QStringLiteral("1")).toInt();
-        k.host = QStringLiteral("127.0.0.1");
+        k.hosts = value("--hosts", QStringLiteral("127.0.0.1")).split(u',');
         k.port = value("--port", QStringLiteral("0")).toInt();
         k.seed = value("--seed", QStringLiteral("0")).toULongLong();
         k.until = value("--until", QStringLiteral("0")).toLongLong();

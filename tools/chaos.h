@@ -34,6 +34,7 @@ inline const QString kShop = QStringLiteral("020100000099");
 //   A kind account other amount outcome reason id order t0 t1 credit
 //   S id result t                (a posting in doubt settled: stored, notbooked, unpaid)
 //   P account pin blocked        (the PIN the kiosk holds at the end)
+//   M profile t                  (the kiosk moved to another server)
 //   E attempts doubtLeft why     (the kiosk ended)
 // outcome: posted, refused, failed (nothing booked), doubt, design (a refusal by design).
 struct Attempt {
@@ -56,7 +57,9 @@ Attempt parseAttempt(const QStringList& fields);
 struct KioskOptions {
     int kiosk = 1;
     int kiosks = 1;
-    QString host;
+    // The kiosk's server first, then the cluster's other nodes it may move to (profiles 2 to 4),
+    // all at one port, as the kiosk's settings give them.
+    QStringList hosts;
     int port = 0;
     quint64 seed = 0;
     qint64 until = 0; // ms since 1970: no new attempt after this

@@ -2,7 +2,10 @@
 // them (PIN check, then runPosting(), which keeps a posting in doubt and settles it before the
 // next one), with every outcome written down as the student was told it.
 
+#include "app/connection.h"
 #include "app/dialogs.h"
+#include "app/failover.h"
+#include "app/server_switch.h"
 #include "chaos.h"
 #include "postings/block_account.h"
 #include "postings/fee_payment.h"
@@ -12,6 +15,7 @@
 #include "postings/shop_order.h"
 #include "postings/transfer.h"
 #include "support/mariadb_server.h"
+#include "support/test_settings.h"
 #include "visit/card_lookup.h"
 
 #include <QDateTime>
@@ -122,6 +126,7 @@ public:
     int run();
 
 private:
+    void connect();
     int pick(int from, int to) { return std::uniform_int_distribution<int>(from, to)(rng_); }
     bool chance(int percent) { return pick(1, 100) <= percent; }
     QDate day() const { return QDate::currentDate().addDays(dayShift_); }
@@ -154,6 +159,7 @@ private:
     QFile out_;
     Student student_;
     Connection db_;
+    std::unique_ptr<ServerSwitch> switch_;
     std::vector<Held> held_;
     std::optional<Doubt> doubt_;
     int dayShift_ = 0;
@@ -487,12 +493,42 @@ void Kiosk::attempt() {
     write(line(a));
 }
 
+// Connects as the kiosk starts on profile 2, with a switch that moves it to the other nodes
+// (profiles 3 and 4) when its own is gone, as the kiosk's main program installs it.
+void Kiosk::connect() {
+    const ConnectParams own = test::kioskParamsAt(o_.hosts.value(0), o_.port);
+    EncodedSettings settings;
+    settings.hosts[0] = test::encode3(QStringLiteral("127.0.0.1"));
+    for (int i = 1; i < int(settings.hosts.size()); ++i)
+        settings.hosts[std::size_t(i)] = test::encode3(o_.hosts.value(i - 1, o_.hosts.value(0)));
+    settings.portLocal = settings.portServer = test::encode3(QString::number(o_.port));
+    settings.user = test::encode3(own.user);
+    settings.password = test::encode3(own.password);
+    settings.database = test::encode3(own.database);
+    ConnectionSettings& s = connectionSettings();
+    s.ServerAddress = own.host;
+    s.ServerPort = QString::number(own.port);
+    s.DbUser = own.user;
+    s.DbPassword = own.password;
+    s.DbName = own.database;
+    s.ProfileCode = QStringLiteral("2");
+    db_.connect(own);
+    switch_ = std::make_unique<ServerSwitch>(db_, s.ProfileCode, settings);
+    if (o_.hosts.size() > 1)
+        switch_->setFailoverProfiles(failoverProfiles(QStringLiteral("2,3,4")));
+    installServerSwitch(switch_.get());
+    QObject::connect(switch_.get(), &ServerSwitch::changed, switch_.get(), [this] {
+        write(QStringList{QStringLiteral("M"), switch_->profile(), QString::number(nowMs())}.join(
+            u'\t'));
+    });
+}
+
 int Kiosk::run() {
     if (!out_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::cerr << "kiosk " << o_.kiosk << ": cannot write " << o_.record.toStdString() << '\n';
         return 2;
     }
-    db_.connect(test::kioskParamsAt(o_.host, o_.port));
+    connect();
     while (nowMs() < o_.until) {
         if (pendingPostingId()) {
             if (!settle())

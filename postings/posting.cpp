@@ -161,6 +161,18 @@ void PostingTransaction::commit() {
     commitOrLookUp(db_, transaction_, proof_);
 }
 
+bool commitLeftInDoubt(const DbError& e, const SessionIdentity& session) {
+    // A node out of the Primary component refuses it (1047): nothing was stored.
+    if (e.code() == 1047)
+        return false;
+    // A node that left the cluster while replicating it answers 1180; the others may have
+    // committed it all the same.
+    if (e.code() == 1180 && !session.gcommUuid.isEmpty())
+        return true;
+    // Any other refused COMMIT was rolled back by the server; only a lost one leaves doubt.
+    return e.kind() == DbError::Kind::Connection;
+}
+
 void commitOrLookUp(Connection& db, Transaction& transaction,
                     const std::optional<PostingProof>& proof) {
     const SessionIdentity session = db.identity();
@@ -168,9 +180,7 @@ void commitOrLookUp(Connection& db, Transaction& transaction,
         transaction.commit();
         return;
     } catch (const DbError& e) {
-        // A refused COMMIT was rolled back by the server; only a lost one leaves doubt. A node
-        // out of the Primary component refuses it (1047): nothing was stored.
-        if (e.kind() != DbError::Kind::Connection || e.code() == 1047)
+        if (!commitLeftInDoubt(e, session))
             throw;
         if (!proof)
             throw PostingOutcomeUnknown(e, std::nullopt, session);
@@ -200,8 +210,9 @@ bool isPostingStored(Connection& db, const PostingProof& proof,
     // only as the cluster delivers it; there a causal read sees whatever has arrived.
     const bool elsewhere =
         !lostSession.gcommUuid.isEmpty() && !lostSession.sameServerAs(db.identity());
+    // On the same node too: a COMMIT it refused may come back to it from the others.
     if (!elsewhere)
-        return found(db, proof, false);
+        return found(db, proof, !lostSession.gcommUuid.isEmpty());
     if (found(db, proof, true))
         return true;
     if (!oldNodeDone(db, lostSession))

@@ -114,6 +114,9 @@ private:
 // the card given back by the office).
 Sql ownLogRowLookup(qlonglong logId);
 
+// Whether a COMMIT that failed so may have been stored all the same, and must be looked up.
+bool commitLeftInDoubt(const DbError& e, const SessionIdentity& session);
+
 // Commits `transaction`; after a lost COMMIT, looks the posting up as PostingTransaction::commit
 // does. For postings that lock their rows on their own (block) under a plain Transaction.
 void commitOrLookUp(Connection& db, Transaction& transaction,

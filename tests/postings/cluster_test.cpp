@@ -367,6 +367,27 @@ TEST(FailoverProfilesTest, OnlyServerProfilesInTheGivenOrderOnce) {
         EXPECT_EQ(failoverProfiles(QString::fromLatin1(c.setting)), c.profiles) << c.setting;
 }
 
+TEST(CommitInDoubtTest, OnlyALostCommitOrOneALeavingNodeRefusedIsLookedUp) {
+    SessionIdentity plain, galera;
+    galera.gcommUuid = QStringLiteral("9a0e2c4e-0000-11f1-8000-000000000001");
+    const struct {
+        DbError::Kind kind;
+        unsigned code;
+        bool onGalera, inDoubt;
+    } cases[] = {
+        {DbError::Kind::Connection, 2013, false, true},
+        {DbError::Kind::Connection, 2013, true, true},
+        {DbError::Kind::Connection, 1047, true, false},
+        {DbError::Kind::Rejected, 1180, true, true},
+        {DbError::Kind::Rejected, 1180, false, false},
+        {DbError::Kind::Conflict, 1213, true, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(commitLeftInDoubt(DbError(c.kind, c.code, {}), c.onGalera ? galera : plain),
+                  c.inDoubt)
+            << c.code << (c.onGalera ? " on Galera" : "");
+}
+
 TEST_F(ClusterTest, KioskWhoseNodeFailsMovesToTheNextProfileAndPaysThere) {
     const EncodedSettings profiles = clusterProfiles(*cluster);
     setBalance(student(9), 100000);

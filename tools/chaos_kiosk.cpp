@@ -141,6 +141,11 @@ private:
         p[5] = QChar(u'0' + (p[5].digitValue() + 1) % 10);
         return p;
     }
+    // A PIN typed wrong on purpose is refused by design; the right one refused is a fault.
+    static void refusePin(Attempt& a, bool wrong) {
+        a.outcome = QStringLiteral("refused");
+        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+    }
     bool settle();
     void refreshBlocked();
     void attempt();
@@ -256,8 +261,7 @@ void Kiosk::productPayment(Attempt& a, int i) {
     const bool wrong = chance(7);
     const std::optional<Rupiah> balance = checkPaymentPin(db_, h.who.account, typedPin(h, wrong));
     if (!balance) {
-        a.outcome = QStringLiteral("refused");
-        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+        refusePin(a, wrong);
         return;
     }
     ProductPaymentInput in;
@@ -291,8 +295,7 @@ void Kiosk::transfer(Attempt& a, int i) {
     const bool wrong = chance(7);
     const std::optional<Rupiah> balance = checkTransferPin(db_, h.who.account, typedPin(h, wrong));
     if (!balance) {
-        a.outcome = QStringLiteral("refused");
-        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+        refusePin(a, wrong);
         return;
     }
     TransferInput in;
@@ -323,8 +326,7 @@ void Kiosk::fee(Attempt& a, int i) {
     const std::optional<Rupiah> balance = checkPaymentPin(db_, h.who.account, h.pin);
     const bool wrong = chance(7);
     if (!balance || !transactionPinMatches(db_, h.who.account, typedPin(h, wrong))) {
-        a.outcome = QStringLiteral("refused");
-        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+        refusePin(a, wrong);
         return;
     }
     FeePaymentInput in;
@@ -389,8 +391,7 @@ void Kiosk::shopOrder(Attempt& a, int i) {
         return;
     }
     if (!transactionPinMatches(db_, h.who.account, form.pin)) {
-        a.outcome = QStringLiteral("refused");
-        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+        refusePin(a, wrong);
         return;
     }
     const auto r =
@@ -430,8 +431,7 @@ void Kiosk::pinChange(Attempt& a, int i) {
         a.outcome = QStringLiteral("posted");
         h.pin = next;
     } else {
-        a.outcome = QStringLiteral("refused");
-        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+        refusePin(a, wrong);
     }
 }
 
@@ -450,8 +450,7 @@ void Kiosk::block(Attempt& a, int i) {
         h.blocked = true;
         h.pin = QString::number(kResetPin);
     } else {
-        a.outcome = QStringLiteral("refused");
-        a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+        refusePin(a, wrong);
     }
 }
 

@@ -116,15 +116,7 @@ QString printerProblem(const PrinterStatus& status) {
     if (status.stopped)
         problems << QStringLiteral("printer berhenti");
     // A reason may carry "-error", "-warning" or "-report"; only an error stops the paper.
-    auto has = [&](const char* reason) {
-        for (const QString& r : status.reasons) {
-            const QString name = r.trimmed();
-            if (name == QLatin1String(reason) ||
-                name == QLatin1String(reason) + QStringLiteral("-error"))
-                return true;
-        }
-        return false;
-    };
+    auto has = [&](const char* reason) { return hasReason(status, reason, {"", "-error"}); };
     if (has("media-empty") || has("media-needed"))
         problems << QStringLiteral("kertas habis");
     if (has("cover-open") || has("door-open"))

@@ -78,11 +78,8 @@ std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
     }
     std::optional<PostingProof> proof;
     if (r.outcome == BlockResult::Outcome::Blocked) {
-        // Found by its own log row, not by the card: the office may give the card back before a
-        // lost COMMIT is settled.
-        const qlonglong logRow = db.open(Sql("SELECT LAST_INSERT_ID()")).value(0).toLongLong();
-        proof = PostingProof{QStringLiteral("BLOKIR ") + r.account, ownLogRowLookup(logRow), true,
-                             logRow};
+        // Not by the card: the office may give it back before a lost COMMIT is settled.
+        proof = writePostingProof(db, QStringLiteral("BLOKIR ") + r.account);
     }
     commitOrLookUp(db, transaction, proof);
     return r;

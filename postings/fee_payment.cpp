@@ -58,7 +58,6 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
         db.execute(kioskCopyRow(move, copy));
         db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.judul,
                                      in.amount, kTransaksiBerhasil, r.debitId));
-        posting.ownLogRowWritten();
         // The debit row is already stored in this transaction, so the next number is past it
         // also when another kiosk posts at the same moment.
         r.creditId = insertWithSequenceId(
@@ -66,7 +65,7 @@ FeePaymentResult postFeePayment(Connection& db, const FeePaymentInput& in, const
             today);
         // The purpose's stored balance is left to the central administration.
         db.execute(recomputeBalance(in.NoRekening));
-        posting.proveStoredBy(r.debitId, debitRowLookup(r.debitId, in.NoRekening, in.amount));
+        posting.writeProof(r.debitId);
         posting.commit();
         return r;
     });

@@ -100,14 +100,6 @@ Sql shopCopyRow(const LedgerMove& move, const KioskCopy& copy, const QString& de
     return s;
 }
 
-Sql debitRowLookup(const QString& id, const QString& payerAccount, Rupiah amount) {
-    Sql s;
-    s << "SELECT trans_id FROM `cashless-adm`.data_tabungan_trans WHERE trans_id = '" << esc(id)
-      << "' AND trans_kode = '14' AND trans_rekening = '" << esc(payerAccount)
-      << "' AND trans_jumlah_keluar = '" << esc(plainDigits(amount)) << "'";
-    return s;
-}
-
 Sql recomputeBalance(const QString& account) {
     Sql s;
     s << "CALL `cashless-adm`.HitungTabSaldoNasabah('" << esc(account) << "') ";

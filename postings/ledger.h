@@ -52,10 +52,6 @@ Sql kioskCopyRow(const LedgerMove& move, const KioskCopy& copy);
 // the order code (the move's) and the delivery slot.
 Sql shopCopyRow(const LedgerMove& move, const KioskCopy& copy, const QString& deliverySlot);
 
-// Finds the debit row of a posting by its id, account and amount: a daily sequence id can have
-// been taken by another kiosk once ours was rolled back. For PostingTransaction::proveStoredBy.
-Sql debitRowLookup(const QString& id, const QString& payerAccount, Rupiah amount);
-
 // Has the server recompute an account's stored balance from its ledger rows.
 Sql recomputeBalance(const QString& account);
 

@@ -63,10 +63,8 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
             db.execute(update);
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', "
                                        "log_keterangan = 'GANTI PIN SUKSES' "));
-            posting.ownLogRowWritten();
             // Not by the new PIN: it may be changed again before a lost COMMIT is settled.
-            posting.proveStoredBy(QStringLiteral("GANTI PIN ") + in.txtNorek,
-                                  ownLogRowLookup(posting.ownLogRow()));
+            posting.writeProof(QStringLiteral("GANTI PIN ") + in.txtNorek);
         } else {
             db.execute(gantiPinLog(in, "', log_transaksi = 'GANTI PIN', log_keterangan = "
                                        "'PIN LAMA TIDAK VALID, GANTI PIN GAGAL' "));

@@ -2,7 +2,10 @@
 
 #include "app/typed_input.h"
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QThread>
+#include <array>
 
 namespace kalinda {
 namespace {
@@ -34,22 +37,13 @@ void endLostSession(Connection& db, const SessionIdentity& lost) {
     }
 }
 
-// Whether the proof's rows are there; `causal`: after everything the cluster delivered before.
+// Whether the proof's mark is there; `causal`: after everything the cluster delivered before.
 bool found(Connection& db, const PostingProof& proof, bool causal) {
-    const auto open = [&](const Sql& query) {
-        if (!causal)
-            return db.open(query);
-        Sql s("SET STATEMENT wsrep_sync_wait = 1 FOR ");
-        s << query;
-        return db.open(s);
-    };
-    if (open(proof.lookup).eof())
-        return false;
-    if (proof.ownLogRow == 0)
-        return true;
-    Sql own;
-    own << "SELECT log_id FROM log_transaksi WHERE log_id = " << proof.ownLogRow;
-    return !open(own).eof();
+    Sql s;
+    if (causal)
+        s << "SET STATEMENT wsrep_sync_wait = 1 FOR ";
+    s << "SELECT tanda_kode FROM data_posting_tanda WHERE tanda_kode = '" << esc(proof.mark) << "'";
+    return !db.open(s).eof();
 }
 
 // Whether the node that lost the COMMIT can no longer commit it: it answered us itself (its
@@ -143,18 +137,28 @@ void PostingTransaction::readBalance(const QString& payerAccount) {
     balance_ = toRupiah(db_.open(balance).value(QStringLiteral("SaldoAktif")));
 }
 
-void PostingTransaction::proveStoredBy(const QString& id, const Sql& lookup, bool paid) {
-    proof_ = PostingProof{id, lookup, paid, ownLogRow_};
+void PostingTransaction::writeProof(const QString& id, bool paid) {
+    proof_ = writePostingProof(db_, id, paid);
 }
 
-Sql ownLogRowLookup(qlonglong logId) {
+QString newPostingMark() {
+    std::array<quint32, 4> bits;
+    QRandomGenerator::system()->fillRange(bits.data(), bits.size());
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(bits.data()), sizeof bits).toHex());
+}
+
+bool isPostingMark(const QString& text) {
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{32}$"));
+    return hex.match(text).hasMatch();
+}
+
+PostingProof writePostingProof(Connection& db, const QString& id, bool paid) {
+    PostingProof proof{id, newPostingMark(), paid};
     Sql s;
-    s << "SELECT log_id FROM log_transaksi WHERE log_id = " << static_cast<long long>(logId);
-    return s;
-}
-
-void PostingTransaction::ownLogRowWritten() {
-    ownLogRow_ = db_.open(Sql("SELECT LAST_INSERT_ID()")).value(0).toLongLong();
+    s << "INSERT INTO data_posting_tanda (tanda_kode) VALUES ('" << esc(proof.mark) << "')";
+    db.execute(s);
+    return proof;
 }
 
 void PostingTransaction::commit() {

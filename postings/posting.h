@@ -13,15 +13,23 @@ namespace kalinda {
 // How to tell, after the connection was lost during COMMIT, whether a posting is stored.
 struct PostingProof {
     QString id; // what the administration looks the posting up by
-    Sql lookup; // returns a row only when the posting is stored
+    // 128 random bits that this attempt alone wrote with its rows (data_posting_tanda): found,
+    // the posting is stored; not found once the server that lost the COMMIT is done, it is not.
+    // Nothing else decides: another kiosk may take the same daily id for the same account and
+    // amount once ours was undone, and a Galera node hands out an AUTO_INCREMENT id again once
+    // the node that gave it out has left the cluster.
+    QString mark;
     // False when a stored posting paid nothing (a shop order refused under the lock is kept
     // unpaid): no receipt is printed for it.
     bool paid = true;
-    // The log row only this attempt wrote (its log_id), 0 when none: an id, an account and an
-    // amount may be another kiosk's posting that took the same daily id after ours was undone,
-    // and a PIN changed to the same PIN looks stored already.
-    qlonglong ownLogRow = 0;
 };
+
+// A new mark: 32 lower-case hex digits from the system's random source.
+QString newPostingMark();
+bool isPostingMark(const QString& text);
+// Writes a new mark in the posting's transaction, right before its COMMIT: the proof that a
+// lost COMMIT is looked up by.
+PostingProof writePostingProof(Connection& db, const QString& id, bool paid = true);
 
 // The connection was lost during COMMIT and the server could not be asked afterwards whether
 // the posting is stored. Nothing may be printed for it until that is known.
@@ -71,13 +79,12 @@ public:
 // Nothing is kept unless commit() runs; the destructor rolls back.
 //
 // A lost COMMIT is resolved here, for every posting kind. Adopting it takes two steps:
-// 1. Right before commit(), the posting says how its rows are found:
-//        posting.proveStoredBy(id, debitRowLookup(id, account, amount));   // ledger.h
-//    or, without a debit row (PIN change, block), its own log row (ownLogRowLookup), which
-//    stays when the account row changes again before the look-up. commit() then returns normally
-//    when the posting turns out stored, throws the connection's DbError when nothing was booked,
-//    and PostingOutcomeUnknown when the server cannot be asked. A posting under a plain Transaction
-//    (block) commits through commitOrLookUp() with its proof instead.
+// 1. Right before commit(), the posting writes its mark with the id the office knows it by:
+//        posting.writeProof(id);
+//    commit() then returns normally when the posting turns out stored, throws the connection's
+//    DbError when nothing was booked, and PostingOutcomeUnknown when the server cannot be asked.
+//    A posting under a plain Transaction (block) writes its proof with writePostingProof() and
+//    commits through commitOrLookUp() instead.
 // 2. The form runs the posting through runPosting() (posting_outcome.h) with its failure text
 //    and its receipt values; a result means "go the usual way" (the form's one success path:
 //    main screen, CetakNota, message). Failures are shown there; an unknown outcome is kept
@@ -93,10 +100,8 @@ public:
     // The payer's spendable balance, read after the lock was granted.
     Rupiah spendableBalance() const { return balance_; }
 
-    // Right after the attempt's own log row was written: remembers its log_id for the proof.
-    void ownLogRowWritten();
-    qlonglong ownLogRow() const { return ownLogRow_; }
-    void proveStoredBy(const QString& id, const Sql& lookup, bool paid = true);
+    // Writes the attempt's mark (writePostingProof); the last statement before commit().
+    void writeProof(const QString& id, bool paid = true);
     void commit();
 
 private:
@@ -106,13 +111,7 @@ private:
     Transaction transaction_;
     Rupiah balance_ = 0;
     std::optional<PostingProof> proof_;
-    qlonglong ownLogRow_ = 0;
 };
-
-// Finds the log row `logId`, written in the posting's own transaction: the proof of a posting
-// whose account row may change again before a lost COMMIT is settled (the PIN changed once more,
-// the card given back by the office).
-Sql ownLogRowLookup(qlonglong logId);
 
 // Whether a COMMIT that failed so may have been stored all the same, and must be looked up.
 bool commitLeftInDoubt(const DbError& e, const SessionIdentity& session);

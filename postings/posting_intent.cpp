@@ -1,5 +1,6 @@
 #include "posting_intent.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -15,7 +16,11 @@
 namespace kalinda {
 namespace {
 
-constexpr int kVersion = 1;
+// 2: the posting's mark; 1 named a look-up by ids, which a cluster can hand out again.
+constexpr int kVersion = 2;
+// The server clears marks older than 90 days (HapusTandaPosting): an intent older than this
+// may name a mark that was cleared, and "not found" would then be no answer.
+constexpr qint64 kMarkDays = 80;
 
 QString& folder() {
     static QString path;
@@ -81,14 +86,10 @@ QByteArray toJson(const PostingIntent& intent) {
         {"incomingAddress", intent.session.incomingAddress},
     };
     QJsonObject o{
-        {"version", kVersion},
-        {"id", intent.proof.id},
-        {"lookup", partsToJson(intent.proof.lookup)},
-        {"paid", intent.proof.paid},
-        {"ownLogRow", intent.proof.ownLogRow},
-        {"session", session},
-        {"account", intent.account},
-        {"visit", static_cast<qint64>(intent.visit)},
+        {"version", kVersion},       {"id", intent.proof.id},
+        {"mark", intent.proof.mark}, {"paid", intent.proof.paid},
+        {"made", intent.made},       {"session", session},
+        {"account", intent.account}, {"visit", static_cast<qint64>(intent.visit)},
     };
     if (intent.log)
         o.insert(QStringLiteral("log"), partsToJson(*intent.log));
@@ -120,12 +121,10 @@ std::optional<PostingIntent> fromJson(const QByteArray& text) {
         return v.isDouble() && v.toInteger(-1) >= 0;
     };
     PostingIntent intent;
-    const std::optional<Sql> lookup =
-        partsFromJson(o.value(QStringLiteral("lookup")), QStringLiteral("SELECT "));
-    bool whole = o.value(QStringLiteral("version")).toInt() == kVersion && lookup &&
+    bool whole = o.value(QStringLiteral("version")).toInt() == kVersion &&
                  text_(o, "id", intent.proof.id) && !intent.proof.id.isEmpty() &&
-                 o.value(QStringLiteral("paid")).isBool() &&
-                 number(o, "ownLogRow", intent.proof.ownLogRow) &&
+                 text_(o, "mark", intent.proof.mark) && isPostingMark(intent.proof.mark) &&
+                 o.value(QStringLiteral("paid")).isBool() && number(o, "made", intent.made) &&
                  number(s, "id", intent.session.id) && text_(s, "host", intent.session.host) &&
                  number(s, "serverStart", intent.session.serverStart) &&
                  text_(s, "gcommUuid", intent.session.gcommUuid) &&
@@ -134,7 +133,6 @@ std::optional<PostingIntent> fromJson(const QByteArray& text) {
                  text_(o, "account", intent.account) && number(o, "visit", intent.visit);
     if (!whole)
         return std::nullopt;
-    intent.proof.lookup = *lookup;
     intent.proof.paid = o.value(QStringLiteral("paid")).toBool();
     if (o.contains(QStringLiteral("log"))) {
         intent.log = partsFromJson(o.value(QStringLiteral("log")),
@@ -269,9 +267,11 @@ std::optional<PostingIntent> readLeftIntent() {
         if (file.open(QIODevice::ReadOnly))
             intent = fromJson(file.readAll());
         if (!intent)
-            why = QStringLiteral("not a whole posting");
+            why = QStringLiteral("not a whole posting of this version");
+        else if (QDateTime::currentSecsSinceEpoch() - intent->made > kMarkDays * 24 * 3600)
+            why = QStringLiteral("older than the posting marks the server keeps");
     }
-    if (intent)
+    if (why.isEmpty())
         return intent;
     const QString aside = path + QStringLiteral(".untrusted");
     QFile::remove(aside);

@@ -17,6 +17,7 @@ struct PostingIntent {
     QString account;        // its payer; empty outside a visit (block)
     std::optional<Sql> log; // the head of its log row (logTransaksiHead of its visit)
     quint64 visit = 0;      // the visit it was made in; 0: before this run of the kiosk
+    qint64 made = 0;        // when it went in doubt, seconds since 1970 by the kiosk's clock
 };
 
 // Where the kiosk keeps what must outlive it: $STATE_DIRECTORY (systemd's StateDirectory=,
@@ -38,9 +39,10 @@ void writeIntent(const PostingIntent& intent);
 void removeIntent();
 // The intent an earlier run left behind; nullopt when there is none, or when it is not to be
 // trusted: not a regular file of the kiosk's user, open to other users (the file or its
-// folder), or not a whole intent (its look-up a single SELECT, its log row an INSERT into
-// log_transaksi). Its statements run as the kiosk, so such a file is never read; it is renamed
-// to "<file>.untrusted" for the office, with a warning on stderr.
+// folder), not a whole intent of this version (a mark, its log row an INSERT into
+// log_transaksi), or older than the marks the server keeps. Its statements run as the kiosk, so
+// such a file is never read; it is renamed to "<file>.untrusted" for the office, with a warning on
+// stderr.
 std::optional<PostingIntent> readLeftIntent();
 
 } // namespace kalinda

@@ -3,6 +3,7 @@
 #include "app/server_switch.h"
 #include "printing/print.h"
 
+#include <QDateTime>
 #include <QDialog>
 
 namespace kalinda {
@@ -61,6 +62,7 @@ void keepUnknownPosting(Connection& /*db*/, const PostingOutcomeUnknown& e,
             kept.log = logTransaksiHead(visit);
         }
         kept.visit = visitNumber();
+        kept.made = QDateTime::currentSecsSinceEpoch();
         pending() = kept;
         writeIntent(kept);
         text += QStringLiteral("Tanyakan transaksi %1 ke bagian administrasi sebelum "

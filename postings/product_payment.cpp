@@ -101,11 +101,10 @@ ProductPaymentResult postProductPayment(Connection& db, const ProductPaymentInpu
         db.execute(kioskCopyRow(move, copy));
         db.execute(productPaymentLog(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas, in.cboJenis,
                                      in.amount, kTransaksiBerhasil, r.transId));
-        posting.ownLogRowWritten();
         db.execute(creditRow(move, r.transId + QStringLiteral("##")));
         db.execute(recomputeBalance(in.NoRekening));
         db.execute(recomputeBalance(in.txtRekTujuan));
-        posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, in.amount));
+        posting.writeProof(r.transId);
         posting.commit();
         return r;
     });

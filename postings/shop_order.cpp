@@ -99,21 +99,14 @@ QString storeOrder(Connection& db, const ShopOrderInput& in, const QDate& today)
     return code;
 }
 
-Sql orderHeaderLookup(const QString& orderCode, const QString& account) {
-    Sql s;
-    s << "SELECT order_kode FROM `aio-kirna`.data_barang_order WHERE order_kode = '"
-      << esc(orderCode) << "' AND order_rekening = '" << esc(account) << "'";
-    return s;
-}
-
 Rupiah remainingQuota(Connection& db, const QString& account) {
     Sql s;
     s << "SELECT `cashless-adm`.GetJajanKuotaSisa('" << esc(account) << "') as KuotaSisa";
     return toRupiah(db.open(s).value(QStringLiteral("KuotaSisa")));
 }
 
-void writePayment(Connection& db, PostingTransaction& posting, const ShopOrderInput& in,
-                  LedgerMove& move, ShopOrderResult& r, const QDate& today) {
+void writePayment(Connection& db, const ShopOrderInput& in, LedgerMove& move, ShopOrderResult& r,
+                  const QDate& today) {
     r.transId = insertWithSequenceId(
         db, kTransactionIds,
         [&](const QString& id) { db.execute(debitRow(move, id, r.balanceAfter)); }, today);
@@ -122,7 +115,6 @@ void writePayment(Connection& db, PostingTransaction& posting, const ShopOrderIn
     db.execute(kioskCopyRow(move, copy));
     db.execute(shopCopyRow(move, copy, in.deliverySlot));
     db.execute(shopOrderLog(in, kTransaksiBerhasil, r.transId));
-    posting.ownLogRowWritten();
     r.creditId = insertWithSequenceId(
         db, kTransactionIds, [&](const QString& id) { db.execute(creditRow(move, id)); }, today);
     db.execute(recomputeBalance(in.NoRekening));
@@ -165,20 +157,17 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
             r.outcome = ShopOrderResult::Outcome::Posted;
 
         if (r.outcome == ShopOrderResult::Outcome::Posted) {
-            writePayment(db, posting, in, move, r, today);
+            writePayment(db, in, move, r, today);
         } else {
             r.balanceAfter = r.balanceBefore;
             if (r.outcome == ShopOrderResult::Outcome::InsufficientBalance)
                 db.execute(shopBalanceRefusedLog(in));
-            posting.ownLogRowWritten();
         }
-        // After a lost COMMIT the paid order is found by its debit row, the only proof of a
-        // payment; a refused one by its header, and it never counts as paid.
+        // A refused order stored after a lost COMMIT never counts as paid.
         if (r.outcome == ShopOrderResult::Outcome::Posted)
-            posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, r.total));
+            posting.writeProof(r.transId);
         else
-            posting.proveStoredBy(r.orderCode, orderHeaderLookup(r.orderCode, in.NoRekening),
-                                  false);
+            posting.writeProof(r.orderCode, false);
         posting.commit();
         return r;
     });

@@ -137,11 +137,10 @@ TransferResult postTransfer(Connection& db, const TransferInput& in, const QDate
                              r.balanceBefore, r.balanceAfter, std::nullopt};
         db.execute(kioskCopyRow(debit, copy));
         db.execute(transferLog(in, r.transId));
-        posting.ownLogRowWritten();
         db.execute(creditRow(credit, r.transId + QStringLiteral("#")));
         db.execute(recomputeBalance(in.NoRekening));
         db.execute(recomputeBalance(in.txtRekening));
-        posting.proveStoredBy(r.transId, debitRowLookup(r.transId, in.NoRekening, in.amount));
+        posting.writeProof(r.transId);
         posting.commit();
         return r;
     });

@@ -46,8 +46,10 @@ GRANT INSERT ON `aio-kirna`.data_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT SELECT ON `@KIOSK_DB@`.set_app TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT SELECT ON `@KIOSK_DB@`.set_cetakan TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT SELECT, INSERT ON `@KIOSK_DB@`.data_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
--- log_id: a posting whose COMMIT was lost proves itself by the log row only it wrote.
-GRANT SELECT (log_id), INSERT ON `@KIOSK_DB@`.log_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+GRANT INSERT ON `@KIOSK_DB@`.log_transaksi TO '@KIOSK_USER@'@'@KIOSK_HOST@';
+-- A posting writes its mark and, after a lost COMMIT, looks for it; the time is the server's.
+GRANT SELECT (tanda_kode), INSERT (tanda_kode)
+    ON `@KIOSK_DB@`.data_posting_tanda TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT INSERT ON `@KIOSK_DB@`.log_login TO '@KIOSK_USER@'@'@KIOSK_HOST@';
 GRANT SELECT, UPDATE (user_session, user_last_login)
     ON `@KIOSK_DB@`.data_pengguna_alias TO '@KIOSK_USER@'@'@KIOSK_HOST@';

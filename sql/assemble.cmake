@@ -7,7 +7,8 @@ cmake_minimum_required(VERSION 3.25)
 # KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
 # "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
 # user and its grants, for a school database that is already loaded; UPGRADE only the audit,
-# the ledger's guard of the kiosk's rows, the kiosk's indexes and its heartbeat table, for a
+# the ledger's guard of the kiosk's rows, the kiosk's indexes, its heartbeat table and its
+# posting marks, for a
 # school database loaded before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS
 # (SSL), or only with a client certificate its CA signed (X509), or that certificate's subject
 # (KIOSK_TLS_SUBJECT); off by default.
@@ -94,7 +95,8 @@ if(USERS_ONLY)
     return()
 endif()
 # The files that add to a loaded database and can run on it again.
-set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 37-kiosk-indexes.sql 38-kiosk-heartbeat.sql)
+set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 37-kiosk-indexes.sql 38-kiosk-heartbeat.sql
+    39-posting-marks.sql)
 if(UPGRADE)
     foreach(f ${additions})
         sql_text(${f} text)

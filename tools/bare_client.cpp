@@ -1,7 +1,10 @@
 #include "bare_client.h"
 
+#include "postings/posting.h"
+
 #include <QDate>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <mysql.h>
 
 namespace kalinda::bench {
@@ -56,7 +59,10 @@ PostingTemplate::PostingTemplate(const QStringList& recorded, const QString& tra
                                  Rupiah after) {
     const QByteArray id = transId.toUtf8();
     const QByteArray balanceRead = "SELECT `cashless-adm`.GetTabSaldoAktif('";
-    for (const QString& statement : recorded) {
+    for (QString statement : recorded) {
+        // The attempt's mark: a new one at every replay, as every attempt draws its own.
+        statement.replace(QRegularExpression(QStringLiteral("'[0-9a-f]{32}'")),
+                          QStringLiteral("'\x01'"));
         QList<QByteArray> pieces;
         QByteArray rest = statement.toUtf8();
         // The balance read under the lock keeps what it read for the rows that state it.
@@ -83,7 +89,7 @@ std::vector<QByteArray> PostingTemplate::next() {
     std::vector<QByteArray> out;
     out.reserve(parts_.size());
     for (const auto& pieces : parts_)
-        out.push_back(pieces.join(id));
+        out.push_back(pieces.join(id).replace('\x01', newPostingMark().toLatin1()));
     return out;
 }
 

@@ -110,10 +110,7 @@ int compareClients(Connection& db, const ConnectParams& params, const BenchAccou
     // the kiosk makes only for a posting in doubt: what it would cost before every COMMIT.
     QTemporaryDir state;
     PostingIntent intent;
-    intent.proof =
-        PostingProof{QStringLiteral("KLD251207123456"),
-                     debitRowLookup(QStringLiteral("KLD251207123456"), a.payers[0].account, 12500),
-                     true, 123456};
+    intent.proof = PostingProof{QStringLiteral("KLD251207123456"), newPostingMark()};
     intent.session = db.identity();
     intent.account = a.payers[0].account;
     intent.log = logTransaksiHead(a.payers[0].account, QStringLiteral("0004417002"),

@@ -6,12 +6,15 @@
 #include "postings/ledger.h"
 #include "postings/pin_change.h"
 #include "postings/posting.h"
+#include "postings/posting_outcome.h"
 #include "postings/product_payment.h"
 #include "postings/shop_order.h"
 #include "postings/transfer.h"
 #include "race_table.h"
 #include "support/galera_cluster.h"
 #include "support/mariadb_server.h"
+#include "support/scripted_dialogs.h"
+#include "support/tcp_proxy.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -352,6 +355,67 @@ EncodedSettings clusterProfiles(const GaleraCluster& cluster) {
         s.hosts[std::size_t(n) + 1] = encode3(cluster.host(n));
     s.portServer = encode3(QString::number(cluster.sqlPort()));
     return s;
+}
+
+// A PIN change and a block on node 1 lose their COMMIT and node 1 leaves; nodes 0 and 2 then
+// hand out the log ids node 1 gave them (their auto_increment offsets change). Only the
+// attempt's mark tells: not stored, and the student is told so.
+TEST_F(ClusterTest, PostingsLostWithTheirLeavingNodeAreSettledByTheirMark) {
+    const std::function<void(Connection&)> postings[] = {
+        [](Connection& k) {
+            changePin(k, {student(12), "0004417012", "Santri 12", "7A", "777777", "121212"});
+        },
+        [](Connection& k) {
+            blockAccount(k, blockFromIdle("SPD2024013", QStringLiteral("888888")));
+        },
+    };
+    const Sql counter("SELECT AUTO_INCREMENT FROM information_schema.TABLES WHERE TABLE_SCHEMA "
+                      "= DATABASE() AND TABLE_NAME = 'log_transaksi'");
+    for (const auto& post : postings) {
+        const QByteArray node1 = cluster->host(1).toLatin1();
+        TcpProxy proxy(cluster->sqlPort(), "127.0.0.1", 0, node1.constData());
+        ConnectParams p = cluster->kioskParams(1);
+        p.host = QStringLiteral("127.0.0.1");
+        p.port = proxy.port();
+        p.connectTimeoutSeconds = 1;
+        Connection kiosk;
+        kiosk.connect(p);
+        proxy.cutAt(QByteArray("\x03"
+                               "COMMIT"),
+                    TcpProxy::Cut::BeforeSendingThenHold);
+        const long long handedOut = scalarInt(*cluster->adminConnection(1), counter);
+        std::optional<PostingOutcomeUnknown> lost;
+        try {
+            post(kiosk);
+        } catch (const PostingOutcomeUnknown& e) {
+            lost = e;
+        }
+        ASSERT_TRUE(lost && lost->proof());
+        const long long next = scalarInt(*cluster->adminConnection(1), counter);
+        ASSERT_LT(handedOut, next);
+        cluster->stopNode(1);
+        for (long long id = handedOut; id < next; ++id) {
+            Sql again;
+            again << "INSERT IGNORE INTO log_transaksi SET log_id = " << id
+                  << ", log_tanggal = NOW(), log_time = NOW()";
+            cluster->adminConnection(2)->execute(again);
+        }
+
+        ScriptedDialogs dialogs;
+        auto node0 = cluster->kioskConnection(0);
+        detail::keepUnknownPosting(*node0, *lost, PostingReport{}, nullptr);
+        dialogs.messages.clear();
+        EXPECT_EQ(settlePendingPosting(*node0), Settlement::Settled);
+        EXPECT_EQ(dialogs.messageTexts(),
+                  QStringList{QStringLiteral("Transaksi %1 tidak dibukukan, saldo tidak berubah.")
+                                  .arg(lost->proof()->id)});
+        cluster->startNode(1);
+    }
+    EXPECT_EQ(
+        scalar(*admin, Sql("SELECT GROUP_CONCAT(tab_pin, tab_rfid ORDER BY tab_rekening) FROM "
+                           "`cashless-adm`.data_tabungan_master WHERE tab_rekening IN "
+                           "('010100000012', '010100000013')")),
+        QStringLiteral("7777770004417012,8888880004417013"));
 }
 
 TEST(FailoverProfilesTest, OnlyServerProfilesInTheGivenOrderOnce) {

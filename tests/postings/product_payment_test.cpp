@@ -295,7 +295,6 @@ TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
                        "Kantin', log_nominal = '12500', log_keterangan = 'TRANSAKSI BERHASIL', "
                        "log_transid = '") +
             id + QStringLiteral("' "),
-        QStringLiteral("SELECT LAST_INSERT_ID()"),
         QStringLiteral("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = '") + id +
             QStringLiteral("##', trans_tanggal = NOW(), trans_kode = '15', trans_kantor = '01',  "
                            "trans_rekening = '020100000003', trans_nasabah = '240100002', "
@@ -306,9 +305,10 @@ TEST_F(ProductPaymentTest, StatementsAreTheOnesThePostingPrescribes) {
                            "trans_reg_time = NOW(),  trans_reg_alias = 'KLD|'"),
         QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('010100000002') "),
         QStringLiteral("CALL `cashless-adm`.HitungTabSaldoNasabah('020100000003') "),
+        kMarkStatement,
         QStringLiteral("COMMIT"),
     };
-    EXPECT_EQ(recorder.statements(), expected);
+    EXPECT_EQ(maskMarks(recorder.statements()), expected);
 }
 
 TEST_F(ProductPaymentTest, AnExistingRandomIdIsDrawnAgain) {
@@ -444,21 +444,6 @@ TEST_F(ProductPaymentTest, AVanishedKioskFreesItsRowsWithinTheIdleTimeoutAndIsUn
     EXPECT_LT(since.elapsed(), ConnectParams{}.idleTransactionTimeoutSeconds * 1000 + 1000);
     EXPECT_EQ(posted.load(), 3);       // none refused: a refusal throws
     EXPECT_EQ(ledgerRows(), rows + 6); // the vanished payment left nothing
-}
-
-// The same id can be another kiosk's posting: only the row with our account and amount counts.
-TEST_F(ProductPaymentTest, TheLookUpAfterALostCommitFindsOnlyThisPostingsRow) {
-    postProductPayment(*db, sitiPays(12500), kToday, fixedDraw(QStringLiteral("333333")));
-    const QString id = onToday(QStringLiteral("KLD261207333333"));
-    const std::tuple<const char*, Rupiah, bool> lookups[] = {
-        {"010100000002", 12500, true},
-        {"010100000002", 12000, false},
-        {"010100000005", 12500, false},
-    };
-    for (const auto& [account, amount, found] : lookups) {
-        const Sql lookup = debitRowLookup(id, QString::fromLatin1(account), amount);
-        EXPECT_EQ(isPostingStored(*db, {id, lookup}, {}), found) << account << " " << amount;
-    }
 }
 
 } // namespace

@@ -87,6 +87,11 @@ inline ShopOrderInput notebooks(int payer, int count, Rupiah shownBalance) {
     return in;
 }
 
+// A block typed on the idle screen: no visit's customer.
+inline BlockInput blockFromIdle(const char* reg, const QString& pin) {
+    return {QString::fromLatin1(reg), pin, {}, {}, {}, {}};
+}
+
 // Leaves exactly `amount` spendable on the account (its earlier rows are cancelled).
 inline void setBalance(Connection& admin, const QString& account, Rupiah amount) {
     static int deposits = 0;

@@ -15,6 +15,8 @@ TEST(GrantsTest, KioskUserCannotRewriteBalancesOrLedgerNorDelete) {
         "CALL `cashless-adm`.TambahSaldoBerjalan('010100000003', 9000000)",
         "SELECT hb_mesin FROM data_kiosk_heartbeat", // the kiosks' addresses, only StatusKiosk
         "UPDATE data_kiosk_heartbeat SET hb_terakhir = NOW()", // every kiosk alive at once
+        "DELETE FROM data_posting_tanda", // stored postings in doubt settled as not booked
+        "UPDATE data_posting_tanda SET tanda_waktu = NOW() - INTERVAL 1 YEAR",
     };
     for (const SqlText& statement : refused) {
         try {

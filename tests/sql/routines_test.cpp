@@ -115,6 +115,15 @@ TEST_F(RoutinesTest, MigrationDateIsKnownAndOtherKeysAreNull) {
     EXPECT_TRUE(rs.value(QStringLiteral("v")).isNull());
 }
 
+// Marks older than the days given go; a posting in doubt younger than them keeps its own.
+TEST_F(RoutinesTest, OldPostingMarksAreCleared) {
+    admin->execute(Sql("INSERT INTO data_posting_tanda VALUES (REPEAT('a', 32), NOW() - INTERVAL "
+                       "91 DAY), (REPEAT('b', 32), NOW() - INTERVAL 89 DAY)"));
+    admin->execute(Sql("CALL HapusTandaPosting(90)"));
+    EXPECT_EQ(scalar(*admin, Sql("SELECT GROUP_CONCAT(tanda_kode) FROM data_posting_tanda")),
+              QString(32, QLatin1Char('b')));
+}
+
 TEST_F(RoutinesTest, BalanceRecomputationFollowsTheLedger) {
     ledger(QStringLiteral("H1"), QStringLiteral("010100000002"), QStringLiteral("14"), 0, 40000,
            QStringLiteral("020100000003"));

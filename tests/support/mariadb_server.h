@@ -4,6 +4,7 @@
 #include "support/printers.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -88,5 +89,13 @@ inline QStringList onToday(QStringList texts) {
 inline QString onToday(const QString& text) {
     return onToday(QStringList{text}).first();
 }
+
+// Statements as sent, with each posting's random mark written as <tanda>.
+inline QStringList maskMarks(QStringList statements) {
+    return statements.replaceInStrings(QRegularExpression(QStringLiteral("'[0-9a-f]{32}'")),
+                                       QStringLiteral("'<tanda>'"));
+}
+inline const QString kMarkStatement =
+    QStringLiteral("INSERT INTO data_posting_tanda (tanda_kode) VALUES ('<tanda>')");
 
 } // namespace kalinda::test

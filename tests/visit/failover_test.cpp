@@ -46,7 +46,7 @@ protected:
 TEST_F(FailoverTest, PostingInDoubtStaysWithoutTheSettingAndIsSettledWhereTheKioskMoved) {
     // Lost at COMMIT on node 0; its session id is another kiosk's on node 1.
     auto other = cluster->kioskConnection(1);
-    const PostingProof proof{QStringLiteral("FO-1"), Sql("SELECT 1 FROM DUAL WHERE 0")};
+    const PostingProof proof{QStringLiteral("FO-1"), newPostingMark()};
     const DbError lost(DbError::Kind::Connection, 2013, QStringLiteral("lost"));
     SessionIdentity session = db.identity();
     session.id = other->sessionId();
@@ -74,21 +74,24 @@ TEST_F(FailoverTest, PostingInDoubtStaysWithoutTheSettingAndIsSettledWhereTheKio
 TEST_F(FailoverTest, NotFoundOnAnotherNodeWaitsForTheOldNode) {
     const SessionIdentity onNode0 = cluster->kioskConnection(0)->identity();
     db.connect(cluster->kioskParams(1));
-    const Sql none("SELECT 1 FROM DUAL WHERE 0");
+    const QString stored = newPostingMark();
+    Sql mark;
+    mark << "INSERT INTO data_posting_tanda (tanda_kode) VALUES ('" << esc(stored) << "')";
+    cluster->adminConnection(0)->execute(mark);
     const struct {
         QString server; // where the old node is asked
-        Sql lookup;
+        QString mark;
         Settlement expected;
     } cases[] = {
-        {QStringLiteral("127.0.0.1:1"), none, Settlement::StillUnknown}, // a member, unasked
-        {QStringLiteral("127.0.0.1:1"), Sql("SELECT 1"), Settlement::SettledStored},
-        {onNode0.server, none, Settlement::Settled},
+        {QStringLiteral("127.0.0.1:1"), newPostingMark(), Settlement::StillUnknown}, // unasked
+        {QStringLiteral("127.0.0.1:1"), stored, Settlement::SettledStored},
+        {onNode0.server, newPostingMark(), Settlement::Settled},
     };
     for (const auto& c : cases) {
         SessionIdentity lost = onNode0;
         lost.server = c.server;
         const DbError e(DbError::Kind::Connection, 2013, QStringLiteral("lost"));
-        detail::keepUnknownPosting(db, PostingOutcomeUnknown(e, PostingProof{"C", c.lookup}, lost),
+        detail::keepUnknownPosting(db, PostingOutcomeUnknown(e, PostingProof{"C", c.mark}, lost),
                                    PostingReport{}, nullptr);
         EXPECT_EQ(settlePendingPosting(db), c.expected) << c.server.toStdString();
     }
@@ -134,7 +137,7 @@ TEST_F(FailoverTest, ANodeOutOfThePrimaryComponentIsLeft) {
         QThread::msleep(100);
     EXPECT_EQ(scalar(db, Sql("SELECT COUNT(*) FROM set_app WHERE app_case = 'x'")), "0");
     EXPECT_TRUE(db.server().startsWith(cluster->host(1)));
-    const PostingProof proof{"ISO", Sql("SELECT 1")};
+    const PostingProof proof{"ISO", newPostingMark()};
     EXPECT_THROW(
         try { commitOrLookUp(*lone, posting, proof); } catch (const PostingOutcomeUnknown&){},
         DbError);         // refused, not in doubt

@@ -1,11 +1,22 @@
+#include "app/frm_koneksi.h"
+#include "inquiries/frm_transaksi_mutasi.h"
+#include "inquiries/frm_transaksi_spp.h"
+#include "postings/frm_transaksi_baru.h"
+#include "postings/frm_transaksi_block.h"
+#include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/frm_transaksi_kirna.h"
+#include "postings/frm_transaksi_tarik.h"
+#include "printing/printer_check.h"
 #include "visit_fixture.h"
 #include "widgets/kiosk_style.h"
 #include "widgets/on_screen_keypad.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QInputDialog>
 #include <QIntValidator>
 #include <QLabel>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 
 using namespace kalinda;
@@ -49,12 +60,62 @@ void expectCentredOver(const QWidget& dialog, const QWidget& screen) {
     EXPECT_TRUE(screen.geometry().contains(dialog.frameGeometry()));
 }
 
-void expectTouchButtons(const QWidget& window) {
+std::string nameOf(const QWidget* w) {
+    if (!w->objectName().isEmpty())
+        return w->objectName().toStdString();
+    if (const auto* b = qobject_cast<const QAbstractButton*>(w))
+        return '"' + b->text().toStdString() + '"';
+    return w->metaObject()->className();
+}
+
+// Every button and combo a finger touches on `window` is 56 px both ways, and so is each row
+// of every combo's list, opened as a student opens it. An editable combo opens by its arrow.
+void expectTouchSized(QWidget& window, const std::string& where) {
+    const auto expectTouchable = [&](const QSize& size, const std::string& what) {
+        EXPECT_GE(std::min(size.width(), size.height()), kTouchPixels)
+            << where << ": " << what << " is " << size.width() << "x" << size.height();
+    };
     for (const QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
-        if (b->isVisible() && b->window() == &window) {
-            EXPECT_GE(b->height(), 56) << b->objectName().toStdString();
-        }
+        if (b->isVisible() && b->window() == &window)
+            expectTouchable(b->size(), nameOf(b));
     }
+    for (QComboBox* c : window.findChildren<QComboBox*>()) {
+        if (!c->isVisible() || c->window() != &window)
+            continue;
+        QStyleOptionComboBox option;
+        option.initFrom(c);
+        option.editable = c->isEditable();
+        const QRect arrow =
+            c->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, c);
+        expectTouchable(c->isEditable() ? QSize(arrow.width(), c->height()) : c->size(), nameOf(c));
+        c->showPopup();
+        QApplication::processEvents();
+        for (int row = 0; row < c->count(); ++row) {
+            const QRect r = c->view()->visualRect(c->model()->index(row, c->modelColumn()));
+            expectTouchable(QSize(c->view()->width(), r.height()),
+                            "row " + std::to_string(row) + " of " + nameOf(c));
+        }
+        c->hidePopup();
+    }
+}
+
+// Measures, then closes, each modal window that `open` shows; returns their names in order.
+QStringList measureModals(const std::string& where, const std::function<void()>& open) {
+    QStringList seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->property("touchMeasured").toBool())
+            return;
+        modal->setProperty("touchMeasured", true);
+        seen << QString::fromStdString(nameOf(modal));
+        expectTouchSized(*modal, where + ", " + nameOf(modal));
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+    });
+    poll.start(10);
+    open();
+    return seen;
 }
 
 // Runs `step` on the next visible modal dialog of type T (for the real Qt boxes).
@@ -133,13 +194,30 @@ protected:
         screen->setGeometry(QRect(QPoint(0, 0), size));
         return *screen;
     }
+    KioskActions everyForm() {
+        KioskActions a;
+        a.openBlock = [this](KioskScreen& s) { openBlock(s, *db); };
+        a.openGantiPin = [this](KioskScreen& s) { openGantiPin(s, *db); };
+        a.openMutasi = [this](KioskScreen& s) { openMutasi(s, *db); };
+        a.openTunggakan = [this](KioskScreen& s) { openTunggakan(s, *db); };
+        a.openTransfer = [this](KioskScreen& s) { showTransfer(s, *db); };
+        a.openKirna = [this](KioskScreen& s) { openKirna(s, *db); };
+        a.openFee = [this](KioskScreen& s, const QString& v) { openFeePayment(s, *db, v); };
+        return a;
+    }
 };
 
-TEST_F(TouchTest, MainScreenAndCardFormAreTouchSizedAtEveryKioskSize) {
+TEST_F(TouchTest, EveryFormAndMessageIsTouchSizedAtEveryKioskSize) {
+    frmKoneksi start({});
+    start.adjustSize();
+    start.show();
+    expectTouchSized(start, "start");
+    start.hide();
     for (const QSize size : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080)}) {
-        openScreenSized(size);
+        const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        openScreenSized(size, everyForm());
         screen->MenuEnable();
-        expectTouchButtons(*screen);
+        expectTouchSized(*screen, at);
         QList<QAbstractButton*> shown;
         for (QAbstractButton* b : screen->findChildren<QAbstractButton*>()) {
             if (!b->isVisible())
@@ -157,10 +235,56 @@ TEST_F(TouchTest, MainScreenAndCardFormAreTouchSizedAtEveryKioskSize) {
             EXPECT_GE(e->font().pointSizeF(), 16) << e->objectName().toStdString();
 
         withCardForm([&](QDialog& form) {
-            expectTouchButtons(form);
             expectCentredOver(form, *screen);
             EXPECT_NE(form.findChild<QWidget*>(QStringLiteral("kioskFrame")), nullptr);
         });
+
+        // Every form through its button, and every kind of message, as the real boxes.
+        tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+        screen->cboJenis->setCurrentIndex(
+            screen->cboJenis->findText(QStringLiteral("003 : Jajan Kantin")));
+        screen->CekProduk();
+        setDialogs(nullptr);
+        const auto click = [](QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); };
+        const auto pay = [this](const char* amount) {
+            screen->visit().set(VisitState::txtNominal, QString::fromLatin1(amount));
+            QTest::mouseClick(screen->cmdBayar, Qt::LeftButton);
+        };
+        const auto message = [this](MessageIcon icon) {
+            showMessage(icon, QStringLiteral("Transaksi Sukses"), screen.get());
+        };
+        const auto input = [this](InputEcho echo) {
+            kalinda::dialogs().input(screen.get(), QStringLiteral("Masukkan PIN!"),
+                                     QStringLiteral("Input password"), QStringLiteral("0"), echo);
+        };
+        const std::pair<std::function<void()>, const char*> openings[] = {
+            {[&] { click(screen->cmdVoucher); }, "frmTransaksiTarik"},
+            {[&] { click(screen->cmdInfaq); }, "frmTransaksiBaru"},
+            {[&] { click(screen->cmdSchool); }, "frmTransaksiBaru"},
+            {[&] { click(screen->cmdWaqf); }, "frmTransaksiBaru"},
+            {[&] { click(screen->cmdKirna); }, "frmTransaksiKirna"},
+            {[&] { click(screen->cmdMutasi); }, "frmTransaksiMutasi"},
+            {[&] { click(screen->cmdTunggakan); }, "frmTransaksiSpp"},
+            {[&] { click(screen->cmdGantiPin); }, "frmTransaksiGantiPin"},
+            {[&] { pay("0"); }, "frmInfo"},
+            {[&] { pay("12500"); }, "frmInputPin"},
+            {[&] { message(MessageIcon::Information); }, "QMessageBox"},
+            {[&] { message(MessageIcon::Warning); }, "QMessageBox"},
+            {[&] { message(MessageIcon::Error); }, "QMessageBox"},
+            {[&] { input(InputEcho::Password); }, "QInputDialog"},
+            {[&] { input(InputEcho::Normal); }, "QInputDialog"},
+            {[&] {
+                 frmPrinterWarning warning(QStringLiteral("kertas habis"), screen.get());
+                 kalinda::dialogs().exec(warning);
+             },
+             "frmPrinterWarning"},
+            {[&] { click(screen->cmdBlock); }, "frmTransaksiBlock"},
+            {[&] { click(screen->cmdKeluar); }, "QInputDialog"}, // the exit password
+            {[&] { click(screen->cmdStart); }, "frmInputPin"},
+        };
+        for (const auto& [open, expected] : openings)
+            EXPECT_EQ(measureModals(at, open), QStringList{QString::fromLatin1(expected)}) << at;
+        setDialogs(&dialogs);
         screen.reset();
     }
 }
@@ -176,7 +300,7 @@ TEST_F(TouchTest, ThePinBoxIsTheWholeUncoveredTopmostDialogAndTheKeypadAloneOpen
         setDialogs(nullptr); // the real PIN box
         whenModal<QInputDialog>([&](QInputDialog& pin) {
             EXPECT_EQ(pin.parentWidget(), &cardForm);
-            expectTouchButtons(pin);
+            expectTouchSized(pin, "PIN box");
             expectCentredOver(pin, *screen);
             expectCentredOver(cardForm, *screen);
             // The pad comes with the focus, and leaves it in the box.

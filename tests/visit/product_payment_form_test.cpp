@@ -121,6 +121,10 @@ TEST_F(ProductPaymentFormTest, APaymentPostsPrintsThenSaysSuccessAndKeepsTheVisi
     EXPECT_EQ(v[VisitState::RekTujuan], QStringLiteral("020100000003"));
     EXPECT_EQ(v[VisitState::JenisTrans], QStringLiteral("003 : Jajan Kantin"));
     EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("137.500"));
+    // Quota-1 as the server has it after the payment, no longer the card tap's 50.000.
+    EXPECT_EQ(screen->txtQuota1->text(), QStringLiteral("37.500"));
+    EXPECT_EQ(parseRupiah(screen->txtQuota1->text()).value_or(-1),
+              count(Sql("SELECT `cashless-adm`.GetJajanKuotaSisa('010100000002')")));
     EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("0"));
     EXPECT_TRUE(screen->cmdBayar->isEnabled()); // the visit stays open
     EXPECT_EQ(screen->cboJenis->currentText(), QStringLiteral("003 : Jajan Kantin"));

@@ -16,9 +16,11 @@
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTime>
@@ -165,6 +167,12 @@ void frmLaporan::Form_Load() {
     }
 }
 
+void frmLaporan::showReady() {
+    const QScreen* shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    setGeometry(shownOn->availableGeometry());
+    showMaximized();
+}
+
 void frmLaporan::refreshStatus() {
     std::vector<KioskStatus> kiosks;
     try {
@@ -233,6 +241,10 @@ void frmLaporan::cmdPreview_Click() {
         QPrintPreviewDialog preview(&printer, this);
         preview.setObjectName(QStringLiteral("previewLaporan"));
         preview.setWindowTitle(QStringLiteral("LAPORAN TRANSAKSI"));
+        // As large as this window, the page at its width: readable without a hand on it.
+        preview.resize(size());
+        if (auto* pages = preview.findChild<QPrintPreviewWidget*>())
+            pages->fitToWidth();
         std::optional<DbError> failed;
         connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* target) {
             if (failed)

@@ -5,6 +5,7 @@
 #include "report_output.h"
 #include "report_render.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -112,6 +112,7 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     layout->addWidget(title);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    layout->addStretch(1); // a maximised window keeps its controls together at the top
 
     auto* statusPage = new QWidget(this);
     tblStatus = new QTableWidget(0, 8, statusPage);
@@ -243,8 +244,8 @@ void frmLaporan::cmdPreview_Click() {
         preview.setWindowTitle(QStringLiteral("LAPORAN TRANSAKSI"));
         // As large as this window, the page at its width: readable without a hand on it.
         preview.resize(size());
-        if (auto* pages = preview.findChild<QPrintPreviewWidget*>())
-            pages->fitToWidth();
+        if (auto* fitWidth = preview.findChild<QAction*>(QStringLiteral("fitWidthAction")))
+            fitWidth->trigger(); // through the toolbar's own button, which shows it
         std::optional<DbError> failed;
         connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* target) {
             if (failed)

@@ -84,6 +84,8 @@ public:
     virtual void Bersih() = 0;
     virtual void CekSaldoReal() = 0;
     virtual void cekLimitTransfer() = 0;
+    // After a posting's COMMIT: refreshes what the posting changed on the screen besides the
+    // balance (Quota-1) and prints the receipt of the visit's last posting.
     virtual void CetakNota() = 0;
 };
 

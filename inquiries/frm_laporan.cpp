@@ -5,6 +5,7 @@
 #include "report_output.h"
 #include "report_render.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
@@ -19,6 +20,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTime>
@@ -110,6 +112,7 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     layout->addWidget(title);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    layout->addStretch(1); // a maximised window keeps its controls together at the top
 
     auto* statusPage = new QWidget(this);
     tblStatus = new QTableWidget(0, 8, statusPage);
@@ -163,6 +166,12 @@ void frmLaporan::Form_Load() {
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Data laporan tidak dapat dibaca."), e, this);
     }
+}
+
+void frmLaporan::showReady() {
+    const QScreen* shownOn = screen() ? screen() : QGuiApplication::primaryScreen();
+    setGeometry(shownOn->availableGeometry());
+    showMaximized();
 }
 
 void frmLaporan::refreshStatus() {
@@ -233,6 +242,10 @@ void frmLaporan::cmdPreview_Click() {
         QPrintPreviewDialog preview(&printer, this);
         preview.setObjectName(QStringLiteral("previewLaporan"));
         preview.setWindowTitle(QStringLiteral("LAPORAN TRANSAKSI"));
+        // As large as this window, the page at its width: readable without a hand on it.
+        preview.resize(size());
+        if (auto* fitWidth = preview.findChild<QAction*>(QStringLiteral("fitWidthAction")))
+            fitWidth->trigger(); // through the toolbar's own button, which shows it
         std::optional<DbError> failed;
         connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* target) {
             if (failed)

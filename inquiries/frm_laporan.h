@@ -39,6 +39,10 @@ public:
     QTableWidget* tblStatus;
     QLabel* lblStatus; // when the table was read, or why it could not be
 
+    // Shows the window maximised, ready for the report's preview beside it; also where no
+    // window manager maximises it.
+    void showReady();
+
     // Reads the kiosks' status again into the table.
     void refreshStatus();
     static constexpr int kStatusRefreshMs = 10000;

@@ -2,7 +2,9 @@
 
 #include "app/parameters.h"
 
+#include <QLabel>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 namespace kalinda {
 namespace {
@@ -31,6 +33,10 @@ frmTransaksiMutasi::frmTransaksiMutasi(KioskScreen& screen, Connection& db, QWid
                   mutasiColumns(), parent) {
     // Lines alternate white and light blue.
     model().setAlternateShading(QColor(255, 255, 255), QColor(192, 192, 255));
+    lblBelumDibukukan = new QLabel(this);
+    lblBelumDibukukan->setObjectName(QStringLiteral("lblBelumDibukukan"));
+    lblBelumDibukukan->hide();
+    body()->addWidget(lblBelumDibukukan);
 }
 
 void frmTransaksiMutasi::TabelTrans() {
@@ -53,6 +59,9 @@ void frmTransaksiMutasi::DataTrans() {
     statement_ = std::move(read);
     model().setRows(static_cast<int>(statement_.lines.size()),
                     [this](int row, int column) { return cell(row, column); });
+    lblBelumDibukukan->setText(QStringLiteral("Transaksi kiosk yang belum dibukukan kantor: ") +
+                               formatRupiah(statement_.notBooked));
+    lblBelumDibukukan->setVisible(statement_.notBooked != 0);
 }
 
 QString frmTransaksiMutasi::cell(int row, int column) const {
@@ -88,6 +97,7 @@ QString frmTransaksiMutasi::failureText() const {
 void frmTransaksiMutasi::clearData() {
     InquiryForm::clearData();
     statement_ = {};
+    lblBelumDibukukan->hide();
 }
 
 void openMutasi(KioskScreen& screen, Connection& db) {

@@ -13,6 +13,10 @@ public:
 
     const Statement& statement() const { return statement_; }
 
+    // Under the list: why it may end below the main screen's balance; hidden when nothing
+    // waits for the office.
+    QLabel* lblBelumDibukukan;
+
 protected:
     void TabelTrans() override;
     void DataTrans() override;

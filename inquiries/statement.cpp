@@ -31,9 +31,13 @@ Sql statementQuery(const QString& rekening) {
 
 Sql confirmedBalanceQuery(const QString& rekening) {
     Sql s;
-    s << "SELECT COALESCE(SUM(trans_jumlah_masuk) - SUM(trans_jumlah_keluar), 0) AS Saldo "
+    // Sums less sums: a row's own difference would fail on unsigned columns.
+    s << "SELECT COALESCE(SUM(IF(trans_status = 1, trans_jumlah_masuk, 0)) - "
+      << "SUM(IF(trans_status = 1, trans_jumlah_keluar, 0)), 0) AS Saldo, "
+      << "COALESCE(SUM(IF(trans_status = 0, trans_jumlah_masuk, 0)) - "
+      << "SUM(IF(trans_status = 0, trans_jumlah_keluar, 0)), 0) AS BelumDibukukan "
       << "FROM `cashless-adm`.data_tabungan_trans "
-      << "WHERE trans_rekening = '" << esc(rekening) << "' AND trans_status = 1 "
+      << "WHERE trans_rekening = '" << esc(rekening) << "' AND trans_status IN (0, 1) "
       << "AND trans_tanggal <= CURDATE()";
     return s;
 }
@@ -71,7 +75,10 @@ Statement readStatement(Connection& db, const QString& rekening) {
         statement.lines.push_back(std::move(line));
     }
     rs.close();
-    statement.closingBalance = balance.eof() ? 0 : toRupiah(balance.value(QStringLiteral("Saldo")));
+    if (!balance.eof()) {
+        statement.closingBalance = toRupiah(balance.value(QStringLiteral("Saldo")));
+        statement.notBooked = toRupiah(balance.value(QStringLiteral("BelumDibukukan")));
+    }
     balance.close();
     walkRunningBalance(statement.lines, statement.closingBalance);
     return statement;

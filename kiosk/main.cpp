@@ -112,7 +112,7 @@ int main(int argc, char* argv[]) {
         showMain = [operatorName = options.value(QStringLiteral("operator"))] {
             auto* window = new frmLaporan(DbConn(), reportOperatorName(operatorName));
             window->setAttribute(Qt::WA_DeleteOnClose);
-            window->show();
+            window->showReady();
         };
     } else {
         setStateFolder(defaultStateFolder());

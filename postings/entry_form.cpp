@@ -77,7 +77,7 @@ QLineEdit* EntryForm::addEntry(const QString& caption, const char* boxName, QPus
     auto* l = new QLabel(caption, &form_);
     l->setBuddy(box);
     reset = button(form_, resetName, QStringLiteral("<>"));
-    reset->setFixedWidth(48);
+    reset->setFixedWidth(kTouchPixels);
     reset->setFocusPolicy(Qt::NoFocus); // Tab goes from box to box
     QObject::connect(reset, &QPushButton::clicked, box, [box] {
         box->clear();

@@ -65,7 +65,7 @@ frmTransaksiBaru::frmTransaksiBaru(KioskScreen& screen, Connection& db, QWidget*
     auto* nominalLabel = new QLabel(QStringLiteral("NOMINAL RP."), this);
     nominalLabel->setBuddy(txtNominal);
     cmdSelect1 = button(this, "cmdSelect1", QStringLiteral("<>"));
-    cmdSelect1->setFixedWidth(48);
+    cmdSelect1->setFixedWidth(kTouchPixels);
 
     txtPin = box(this, "txtPin");
     maskInput(*txtPin);
@@ -74,12 +74,12 @@ frmTransaksiBaru::frmTransaksiBaru(KioskScreen& screen, Connection& db, QWidget*
     auto* pinLabel = new QLabel(QStringLiteral("PIN TRANSAKSI"), this);
     pinLabel->setBuddy(txtPin);
     Command1 = button(this, "Command1", QStringLiteral("<>"));
-    Command1->setFixedWidth(48);
+    Command1->setFixedWidth(kTouchPixels);
 
     cmdSimpan = button(this, "cmdSimpan", QStringLiteral("PROSES"));
     cmdKeluar = button(this, "cmdKeluar", QStringLiteral("KELUAR"));
-    cmdSimpan->setMinimumHeight(44);
-    cmdKeluar->setMinimumHeight(44);
+    cmdSimpan->setMinimumHeight(kTouchPixels);
+    cmdKeluar->setMinimumHeight(kTouchPixels);
 
     auto* inputs = new QGridLayout;
     inputs->addWidget(nominalLabel, 0, 0);

@@ -86,7 +86,7 @@ frmTransaksiTarik::frmTransaksiTarik(KioskScreen& screen, Connection& db, QWidge
     cmdSimpan = button(this, "cmdSimpan", QStringLiteral("PROSES"));
     cmdKeluar = button(this, "cmdKeluar", QStringLiteral("KELUAR"));
     for (QPushButton* small : {cmdSelect1, Command1, Command2})
-        small->setFixedWidth(48);
+        small->setFixedWidth(kTouchPixels);
 
     auto* grid = new QGridLayout;
     const std::tuple<const char*, QLineEdit*, QPushButton*> rows[] = {

@@ -4,19 +4,21 @@
 KALINDA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KALINDA_BUILD_DIR="${KALINDA_BUILD_DIR:-$KALINDA_ROOT/build}"
 
-# What building the kiosk and opening it on the demo database need (scripts/demo).
+# What building the kiosk and opening it on the demo database, with its receipt printer, need
+# (scripts/demo).
 KALINDA_KIOSK_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libmariadb-dev mariadb-server mariadb-client
     libcups2-dev
     xvfb
+    cups cups-client socat
 )
 # Everything: also the tests, the benchmarks, the cluster and the package.
 KALINDA_PACKAGES=(
     "${KALINDA_KIOSK_PACKAGES[@]}" clang-format
     galera-4 rsync
-    cups cups-client cups-bsd
+    cups-bsd
     googletest libgtest-dev
     poppler-utils valgrind
     dpkg-dev lintian systemd cage xwayland qt6-wayland

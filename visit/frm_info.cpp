@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "widgets/info_ok_button.h"
+#include "widgets/kiosk_style.h"
 #include "widgets/themed_button.h"
 
 #include <QLabel>
@@ -23,7 +24,7 @@ frmInfo::frmInfo(QWidget* parent)
     lblInfo->setFont(f);
 
     ThemedButton* ok = makeInfoOkButton(*this);
-    ok->setMinimumSize(120, 40);
+    ok->setMinimumSize(120, kTouchPixels); // not a QPushButton: the style sheet misses it
     cmdOK = ok;
     connect(ok, &ThemedButton::Click, this, &QDialog::accept);
 

@@ -10,6 +10,7 @@
 #include "login_log.h"
 #include "photo.h"
 #include "printing/print.h"
+#include "widgets/kiosk_style.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -167,7 +168,7 @@ void frmTransaksi::buildControls() {
     nominalLabel->setBuddy(txtNominal);
     cmdReset = new QPushButton(QStringLiteral("<>"), content);
     cmdReset->setObjectName(QStringLiteral("cmdReset"));
-    cmdReset->setFixedWidth(48);
+    cmdReset->setFixedWidth(kTouchPixels);
     cmdBayar = new QPushButton(QStringLiteral("PAY"), content);
     cmdBayar->setObjectName(QStringLiteral("cmdBayar"));
     cmdBayar->setMinimumHeight(56);

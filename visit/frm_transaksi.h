@@ -60,6 +60,8 @@ public:
     void cekLimitTransfer() override;
     void CetakNota() override;
 
+    // Quota-1 read again from the server (not by the card lookup, which sends the PIN).
+    void cekKuotaSisa();
     void CekProduk();
     void TampilFoto();
     QString sessionId() const { return sessionId_; }

@@ -66,11 +66,14 @@ void frmTransaksi::CekProduk() {
 
 void frmTransaksi::cmdStart_Click() {
     Bersih();
-    if (!parametersReady())
-        return;
-    frmInputPin form(*this, db_, this);
-    form.view = QStringLiteral("Start");
-    dialogs().exec(form);
+    if (parametersReady()) {
+        frmInputPin form(*this, db_, this);
+        form.view = QStringLiteral("Start");
+        dialogs().exec(form);
+    }
+    // The screen was cleared: a menu left enabled would open forms for no account.
+    if (visit_[VisitState::NoRekening].isEmpty())
+        MenuDisable();
 }
 
 void frmTransaksi::cmdFinish_Click() {

@@ -75,7 +75,24 @@ void frmTransaksi::cekLimitTransfer() {
     }
 }
 
+void frmTransaksi::cekKuotaSisa() {
+    // The posting is stored whatever happens here; a failure leaves the quota as it was.
+    try {
+        Sql s;
+        s << "SELECT `cashless-adm`.GetJajanKuotaSisa('" << esc(visit_[VisitState::txtNorek])
+          << "') as KuotaSisa";
+        Recordset rs = db_.open(s);
+        if (!rs.eof())
+            visit_.set(VisitState::txtQuota1,
+                       formatRupiah(toRupiah(rs.value(QStringLiteral("KuotaSisa")))));
+    } catch (const DbError&) {
+    }
+}
+
 void frmTransaksi::CetakNota() {
+    // Every posting that moved money comes here right after its COMMIT: the shop's LIMIT is
+    // copied from Quota-1, which must be today's quota, not the one of the card tap.
+    cekKuotaSisa();
     kalinda::CetakNota(db_, receiptOfVisit(visit_), this, receiptClock_);
 }
 

@@ -108,13 +108,19 @@ protected:
 } // namespace
 
 QString kioskStyleSheet() {
+    // No min-width for buttons: it would replace the caption's width as their least width. A
+    // combo's list as a plain list (combobox-popup: 0), whose rows take a height; a padding
+    // makes the style place the arrow, whose width an editable combo is touched by.
     return QStringLiteral(
-        "QPushButton, QToolButton { min-height: 56px; }"
-        "QLineEdit { font-size: 16pt; min-height: 44px; }"
-        "QComboBox { font-size: 16pt; min-height: 48px; }"
-        "QComboBox QAbstractItemView { font-size: 16pt; }"
-        "QMessageBox QLabel, QInputDialog QLabel { font-size: 15pt; }"
-        "QMessageBox QPushButton, QInputDialog QPushButton { min-width: 120px; }");
+               "QPushButton, QToolButton { min-height: %1px; }"
+               "QLineEdit { font-size: 16pt; min-height: 44px; }"
+               "QComboBox { font-size: 16pt; min-height: %1px; padding: 0 8px; combobox-popup: 0; }"
+               "QComboBox::drop-down { width: %1px; }"
+               "QComboBox QAbstractItemView { font-size: 16pt; }"
+               "QComboBox QAbstractItemView::item { min-height: %1px; }"
+               "QMessageBox QLabel, QInputDialog QLabel { font-size: 15pt; }"
+               "QMessageBox QPushButton, QInputDialog QPushButton { min-width: 120px; }")
+        .arg(kTouchPixels);
 }
 
 void installKioskStyle(QApplication& app) {

@@ -9,6 +9,9 @@ class QWidget;
 
 namespace kalinda {
 
+// The least width and height of anything a finger touches: buttons, combos, a combo's rows.
+inline constexpr int kTouchPixels = 56;
+
 // The kiosk's touch-screen look for every window, whoever builds it: buttons a finger can hit,
 // large entry text, and each dialog framed, kept within the main screen and centred over it
 // (a kiosk session has no window manager to frame or place them). Call once at start-up,

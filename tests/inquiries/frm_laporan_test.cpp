@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -29,7 +30,7 @@ protected:
         addRow(QStringLiteral("KLD2612020002"), QStringLiteral("2026-12-02"),
                QStringLiteral("Budi"), 2500, QStringLiteral("KLD|siti"));
         form = std::make_unique<frmLaporan>(*db, QStringLiteral("Bu Sari"), kLast);
-        form->show();
+        form->showReady();
     }
 
     void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -79,13 +80,16 @@ TEST_F(FrmLaporanTest, AReversedPeriodIsRefusedBeforeAnythingOpens) {
     EXPECT_TRUE(dialogs.modalsShown.isEmpty());
 }
 
-TEST_F(FrmLaporanTest, PreviewShowsTheReportAndPrintingAsksFirst) {
+TEST_F(FrmLaporanTest, PreviewShowsTheReportReadyAndPrintingAsksFirst) {
+    EXPECT_EQ(form->size(), form->screen()->availableGeometry().size()); // the whole screen
     int previewPages = 0;
     dialogs.onNextModal([&](QDialog& preview) {
         auto* pages = preview.findChild<QPrintPreviewWidget*>();
         ASSERT_NE(pages, nullptr);
         QTRY_VERIFY(pages->pageCount() > 0);
         previewPages = pages->pageCount();
+        EXPECT_EQ(pages->zoomMode(), QPrintPreviewWidget::FitToWidth);
+        EXPECT_GE(preview.width(), form->width() * 9 / 10);
         preview.reject();
     });
     click(form->cmdPreview);

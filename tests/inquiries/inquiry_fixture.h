@@ -23,6 +23,7 @@ struct SeenForm {
     QStringList totals;      // the four total boxes, by their captions' buddies
     QStringList totalLabels; // the captions
     qreal fontSize = 0;
+    QString notBooked; // the statement's line under the list, empty when it is hidden
 };
 
 // The main screen with both inquiry buttons wired, and Nur Aisyah (010100000005) in visit.
@@ -69,6 +70,8 @@ protected:
                 }
             }
             seen.fontSize = form.ListView1->font().pointSizeF();
+            if (auto* l = form.findChild<QLabel*>(QStringLiteral("lblBelumDibukukan")))
+                seen.notBooked = l->isVisible() ? l->text() : QString();
             QTest::mouseClick(form.cmdKeluar, Qt::LeftButton);
         });
         QTest::mouseClick(button, Qt::LeftButton);

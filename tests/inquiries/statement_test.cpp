@@ -88,6 +88,7 @@ TEST_F(StatementTest, ShowsConfirmedRowsNewestFirstWithRunningBalance) {
               (QStringList{day, day + QStringLiteral(" 07:05:03")}));
     EXPECT_EQ(seen.lines[0][7], QStringLiteral("Baris T-K5"));
     EXPECT_EQ(seen.lines[0][8], QStringLiteral("ADM|teller"));
+    EXPECT_EQ(seen.notBooked, QString()); // every row is booked
     EXPECT_EQ(logRows("LIHAT MUTASI"), 1);
 }
 
@@ -107,6 +108,7 @@ TEST_F(StatementTest, ListsOnlyConfirmedRowsOfThePeriodAndBalancesThemAlone) {
     const SeenForm seen = press(screen->cmdMutasi);
     EXPECT_EQ(column(seen, 1), (QStringList{"T-K5", "T-M20", "T-K1"}));
     EXPECT_EQ(column(seen, 6), (QStringList{"100", "105", "85"}));
+    EXPECT_EQ(seen.notBooked, QStringLiteral("Transaksi kiosk yang belum dibukukan kantor: -30"));
 
     const Statement read = readStatement(*db, QString::fromLatin1(kAccount));
     EXPECT_EQ(read.closingBalance, 100);
@@ -134,9 +136,12 @@ TEST_F(StatementTest, EmptyStatementSendsExactStatementsAndOneLogRow) {
             "'010100000005' AND trans_status = 1 AND (trans_tanggal BETWEEN "
             "`cashless-adm`.GetAppInfo('TanggalMigrasi') AND CURDATE()) ORDER BY "
             "trans_reg_time DESC "),
-        QStringLiteral("SELECT COALESCE(SUM(trans_jumlah_masuk) - SUM(trans_jumlah_keluar), 0) "
-                       "AS Saldo FROM `cashless-adm`.data_tabungan_trans WHERE trans_rekening = "
-                       "'010100000005' AND trans_status = 1 AND trans_tanggal <= CURDATE()"),
+        QStringLiteral("SELECT COALESCE(SUM(IF(trans_status = 1, trans_jumlah_masuk, 0)) - "
+                       "SUM(IF(trans_status = 1, trans_jumlah_keluar, 0)), 0) AS Saldo, "
+                       "COALESCE(SUM(IF(trans_status = 0, trans_jumlah_masuk, 0)) - "
+                       "SUM(IF(trans_status = 0, trans_jumlah_keluar, 0)), 0) AS BelumDibukukan "
+                       "FROM `cashless-adm`.data_tabungan_trans WHERE trans_rekening = "
+                       "'010100000005' AND trans_status IN (0, 1) AND trans_tanggal <= CURDATE()"),
         QStringLiteral("COMMIT"),
         QStringLiteral("INSERT INTO log_transaksi SET log_tanggal = NOW(), log_time = NOW(), "
                        "log_user = '', log_rekening = '010100000005', log_rfid = '0004417005', "

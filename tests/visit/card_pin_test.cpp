@@ -156,8 +156,10 @@ TEST_F(CardPinTest, ASuccessfulTapFillsTheScreenInOrder) {
                        "tranferLimit ")));
 }
 
-TEST_F(CardPinTest, KeluarLeavesTheVisitEmpty) {
+TEST_F(CardPinTest, KeluarLeavesTheVisitEmptyAndTheMenuIdle) {
     openScreen();
+    tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+    ASSERT_TRUE(screen->cmdVoucher->isEnabled());
     withCardForm([&](frmInputPin& form) {
         typeAsKeyboard(QStringLiteral("00044"));
         QTest::mouseClick(form.cmdKeluar, Qt::LeftButton);
@@ -165,7 +167,9 @@ TEST_F(CardPinTest, KeluarLeavesTheVisitEmpty) {
     });
     EXPECT_EQ(screen->txtNorek->text(), QString());
     EXPECT_EQ(screen->visit()[VisitState::NoCif], QString());
-    EXPECT_FALSE(screen->cmdBayar->isEnabled());
+    for (QPushButton* b : {screen->cmdBayar, screen->cmdVoucher, screen->cmdMutasi})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    EXPECT_TRUE(screen->cmdStart->isEnabled() && screen->cmdBlock->isEnabled());
 }
 
 TEST_F(CardPinTest, QuotesInATypedPinCannotOpenAnAccount) {

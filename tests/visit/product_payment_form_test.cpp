@@ -123,6 +123,10 @@ TEST_F(ProductPaymentFormTest, APaymentPostsPrintsThenSaysSuccessAndKeepsTheVisi
     EXPECT_EQ(v[VisitState::RekTujuan], QStringLiteral("020100000003"));
     EXPECT_EQ(v[VisitState::JenisTrans], QStringLiteral("003 : Jajan Kantin"));
     EXPECT_EQ(screen->txtSaldo->text(), QStringLiteral("137.500"));
+    // Quota-1 as the server has it after the payment, no longer the card tap's 50.000.
+    EXPECT_EQ(screen->txtQuota1->text(), QStringLiteral("37.500"));
+    EXPECT_EQ(parseRupiah(screen->txtQuota1->text()).value_or(-1),
+              count(Sql("SELECT `cashless-adm`.GetJajanKuotaSisa('010100000002')")));
     EXPECT_EQ(screen->txtNominal->text(), QStringLiteral("0"));
     EXPECT_TRUE(screen->cmdBayar->isEnabled()); // the visit stays open
     EXPECT_EQ(screen->cboJenis->currentText(), QStringLiteral("003 : Jajan Kantin"));
@@ -271,7 +275,7 @@ TEST_F(ProductPaymentFormTest, TheHeartbeatReportsAPaymentInDoubtAndNeverHoldsOn
                            std::chrono::hours(1));
     installHeartbeat(&writer);
     const auto reported = [&](long long inDoubt) { // polls the row until it says so
-        const Sql row("SELECT MAX(hb_tertunda) FROM data_kiosk_heartbeat");
+        const Sql row("SELECT COALESCE(MAX(hb_tertunda), -1) FROM data_kiosk_heartbeat");
         for (QDeadlineTimer d(15000); count(row) != inDoubt && !d.hasExpired();)
             QTest::qWait(20);
         return count(row);

@@ -1,11 +1,22 @@
+#include "app/frm_koneksi.h"
+#include "inquiries/frm_transaksi_mutasi.h"
+#include "inquiries/frm_transaksi_spp.h"
+#include "postings/frm_transaksi_baru.h"
+#include "postings/frm_transaksi_block.h"
+#include "postings/frm_transaksi_ganti_pin.h"
+#include "postings/frm_transaksi_kirna.h"
+#include "postings/frm_transaksi_tarik.h"
+#include "printing/printer_check.h"
 #include "visit_fixture.h"
 #include "widgets/kiosk_style.h"
 #include "widgets/on_screen_keypad.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QInputDialog>
 #include <QIntValidator>
 #include <QLabel>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 
 using namespace kalinda;
@@ -49,12 +60,61 @@ void expectCentredOver(const QWidget& dialog, const QWidget& screen) {
     EXPECT_TRUE(screen.geometry().contains(dialog.frameGeometry()));
 }
 
-void expectTouchButtons(const QWidget& window) {
+std::string nameOf(const QWidget* w) {
+    const auto* b = qobject_cast<const QAbstractButton*>(w);
+    return !w->objectName().isEmpty() ? w->objectName().toStdString()
+           : b                        ? '"' + b->text().toStdString() + '"'
+                                      : w->metaObject()->className();
+}
+
+// Every button and combo a finger touches on `window` is 56 px both ways, and so is each row
+// of every combo's list, opened as a student opens it. An editable combo opens by its arrow.
+void expectTouchSized(QWidget& window, const std::string& where) {
+    const auto expectTouchable = [&](const QSize& size, const std::string& what) {
+        EXPECT_GE(std::min(size.width(), size.height()), kTouchPixels)
+            << where << ": " << what << " is " << size.width() << "x" << size.height();
+    };
     for (const QAbstractButton* b : window.findChildren<QAbstractButton*>()) {
-        if (b->isVisible() && b->window() == &window) {
-            EXPECT_GE(b->height(), 56) << b->objectName().toStdString();
-        }
+        if (b->isVisible() && b->window() == &window)
+            expectTouchable(b->size(), nameOf(b));
     }
+    for (QComboBox* c : window.findChildren<QComboBox*>()) {
+        if (!c->isVisible() || c->window() != &window)
+            continue;
+        QStyleOptionComboBox option;
+        option.initFrom(c);
+        option.editable = c->isEditable();
+        const QRect arrow =
+            c->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, c);
+        expectTouchable(c->isEditable() ? QSize(arrow.width(), c->height()) : c->size(), nameOf(c));
+        c->showPopup();
+        QApplication::processEvents();
+        for (int row = 0; row < c->count(); ++row) {
+            const QRect r = c->view()->visualRect(c->model()->index(row, c->modelColumn()));
+            expectTouchable(QSize(c->view()->width(), r.height()),
+                            "row " + std::to_string(row) + " of " + nameOf(c));
+        }
+        c->hidePopup();
+    }
+}
+
+// Measures, then closes, each modal window that `open` shows; returns their names in order.
+QStringList measureModals(const std::string& where, const std::function<void()>& open) {
+    QStringList seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->property("touchMeasured").toBool())
+            return;
+        modal->setProperty("touchMeasured", true);
+        seen << QString::fromStdString(nameOf(modal));
+        expectTouchSized(*modal, where + ", " + nameOf(modal));
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+    });
+    poll.start(10);
+    open();
+    return seen;
 }
 
 // Runs `step` on the next visible modal dialog of type T (for the real Qt boxes).
@@ -133,13 +193,30 @@ protected:
         screen->setGeometry(QRect(QPoint(0, 0), size));
         return *screen;
     }
+    KioskActions everyForm() {
+        KioskActions a;
+        a.openBlock = [this](KioskScreen& s) { openBlock(s, *db); };
+        a.openGantiPin = [this](KioskScreen& s) { openGantiPin(s, *db); };
+        a.openMutasi = [this](KioskScreen& s) { openMutasi(s, *db); };
+        a.openTunggakan = [this](KioskScreen& s) { openTunggakan(s, *db); };
+        a.openTransfer = [this](KioskScreen& s) { showTransfer(s, *db); };
+        a.openKirna = [this](KioskScreen& s) { openKirna(s, *db); };
+        a.openFee = [this](KioskScreen& s, const QString& v) { openFeePayment(s, *db, v); };
+        return a;
+    }
 };
 
-TEST_F(TouchTest, MainScreenAndCardFormAreTouchSizedAtEveryKioskSize) {
+TEST_F(TouchTest, EveryFormAndMessageIsTouchSizedAtEveryKioskSize) {
+    frmKoneksi start({});
+    start.adjustSize();
+    start.show();
+    expectTouchSized(start, "start");
+    start.hide();
     for (const QSize size : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080)}) {
-        openScreenSized(size);
+        const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
+        openScreenSized(size, everyForm());
         screen->MenuEnable();
-        expectTouchButtons(*screen);
+        expectTouchSized(*screen, at);
         QList<QAbstractButton*> shown;
         for (QAbstractButton* b : screen->findChildren<QAbstractButton*>()) {
             if (!b->isVisible())
@@ -157,10 +234,37 @@ TEST_F(TouchTest, MainScreenAndCardFormAreTouchSizedAtEveryKioskSize) {
             EXPECT_GE(e->font().pointSizeF(), 16) << e->objectName().toStdString();
 
         withCardForm([&](QDialog& form) {
-            expectTouchButtons(form);
             expectCentredOver(form, *screen);
             EXPECT_NE(form.findChild<QWidget*>(QStringLiteral("kioskFrame")), nullptr);
         });
+
+        // Every form through its button and every kind of message, as the real boxes. PAY with
+        // nothing to pay answers in the information box; START comes last: it ends the visit.
+        tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
+        setDialogs(nullptr);
+        // clang-format off
+        const std::pair<QPushButton*, const char*> buttons[] = {
+            {screen->cmdVoucher, "frmTransaksiTarik"}, {screen->cmdInfaq, "frmTransaksiBaru"},
+            {screen->cmdSchool, "frmTransaksiBaru"}, {screen->cmdWaqf, "frmTransaksiBaru"},
+            {screen->cmdKirna, "frmTransaksiKirna"}, {screen->cmdMutasi, "frmTransaksiMutasi"},
+            {screen->cmdTunggakan, "frmTransaksiSpp"}, {screen->cmdGantiPin, "frmTransaksiGantiPin"},
+            {screen->cmdBayar, "frmInfo"}, {screen->cmdBlock, "frmTransaksiBlock"},
+            {screen->cmdKeluar, "QInputDialog"}, {screen->cmdStart, "frmInputPin"}};
+        // clang-format on
+        for (const auto& [button, expected] : buttons) {
+            const auto open = [b = button] { QTest::mouseClick(b, Qt::LeftButton); };
+            EXPECT_EQ(measureModals(at, open), QStringList{expected}) << at;
+        }
+        const auto warn = [&] {
+            showMessage(MessageIcon::Warning, kNominalTidakValid, screen.get());
+        };
+        EXPECT_EQ(measureModals(at, warn), QStringList{"QMessageBox"});
+        const auto printer = [&] {
+            frmPrinterWarning form(QStringLiteral("kertas habis"), screen.get());
+            kalinda::dialogs().exec(form);
+        };
+        EXPECT_EQ(measureModals(at, printer), QStringList{"frmPrinterWarning"});
+        setDialogs(&dialogs);
         screen.reset();
     }
 }
@@ -176,7 +280,7 @@ TEST_F(TouchTest, ThePinBoxIsTheWholeUncoveredTopmostDialogAndTheKeypadAloneOpen
         setDialogs(nullptr); // the real PIN box
         whenModal<QInputDialog>([&](QInputDialog& pin) {
             EXPECT_EQ(pin.parentWidget(), &cardForm);
-            expectTouchButtons(pin);
+            expectTouchSized(pin, "PIN box");
             expectCentredOver(pin, *screen);
             expectCentredOver(cardForm, *screen);
             // The pad comes with the focus, and leaves it in the box.

@@ -37,9 +37,19 @@ void logLateOutcome(Connection& db, const PendingPosting& posting, bool stored) 
     const QString outcome = !stored               ? QStringLiteral("TIDAK DIBUKUKAN")
                             : !posting.proof.paid ? QStringLiteral("TERSIMPAN TANPA PEMBAYARAN")
                                                   : QStringLiteral("TRANSAKSI BERHASIL");
+    // A PIN change's id names its account and is longer than log_transid: in strict mode the
+    // row would be refused and the settlement never end, so the id goes into the text instead.
+    const QString& id = posting.proof.id;
+    const bool fits = id.size() <= 20;
     Sql s = *posting.log;
-    s << "', log_transaksi = 'HASIL TRANSAKSI TERTUNDA', log_keterangan = '" << esc(outcome)
-      << "', log_transid = '" << esc(posting.proof.id) << "'";
+    s << "', log_transaksi = 'HASIL TRANSAKSI TERTUNDA";
+    if (!fits)
+        s << " " << esc(id);
+    s << "', log_keterangan = '" << esc(outcome) << "', log_transid = ";
+    if (fits)
+        s << "'" << esc(id) << "'";
+    else
+        s << "NULL";
     db.execute(s);
 }
 

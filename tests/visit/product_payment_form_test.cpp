@@ -1,4 +1,5 @@
 #include "app/heartbeat.h"
+#include "postings/pin_change.h"
 #include "postings/posting_outcome.h"
 #include "printing/cups_link.h"
 #include "printing/print.h"
@@ -243,6 +244,26 @@ TEST_F(ProductPaymentFormTest, APaymentSettledAfterItsVisitReachesOnlyTheLogAndI
     screen->Bersih();
     tapCard(QStringLiteral("0004417002"), QStringLiteral("234567"));
     EXPECT_TRUE(lastReceipt().isEmpty());
+    // A PIN change's id is longer than the log's id column; its settlement is logged all the same.
+    PostingReport report;
+    report.visit = screen.get();
+    proxy.cutAt(QByteArray("\x03"
+                           "COMMIT"),
+                TcpProxy::Cut::AfterSendingThenHold);
+    EXPECT_FALSE(runPosting<PinChangeOutcome>(*db, nullptr, report, [&] {
+        return changePin(*db, {QStringLiteral("010100000002"),
+                               QStringLiteral("0004417002"),
+                               {},
+                               {},
+                               QStringLiteral("234567"),
+                               QStringLiteral("246810")});
+    }));
+    proxy.hold(false);
+    tapCard(QStringLiteral("0004417001"), QStringLiteral("123456"));
+    EXPECT_FALSE(pendingPostingId().has_value());
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM log_transaksi WHERE log_transaksi = 'HASIL "
+                        "TRANSAKSI TERTUNDA GANTI PIN 010100000002' AND log_transid IS NULL")),
+              1);
 }
 
 // The student types the PIN again once the server is back: the payment in doubt is settled

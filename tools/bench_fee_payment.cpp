@@ -2,7 +2,7 @@
 // commit) and counts the statements each sends. Runs against the demo database of scripts/db
 // unless told otherwise; the demo data gets the payments, `scripts/db reset` removes them.
 //
-//   build/tools/kalinda_bench_fee_payment [--count N] [--port P] [--host H]
+//   build/tools/kalinda_bench_fee_payment [--count N] [--port P] [--host H] [--admin-socket S]
 
 #include "app/connection.h"
 #include "app/settings.h"
@@ -25,12 +25,14 @@ int main(int argc, char* argv[]) {
     options.addOption({QStringLiteral("count"), QStringLiteral("Payments."), QStringLiteral("N"),
                        QStringLiteral("200")});
     bench::addServerOptions(options);
+    bench::addAdminOptions(options);
     options.process(app);
 
     const ConnectParams params = bench::serverParams(options);
     Connection db;
     if (!bench::connectOrSay(db, params))
         return 1;
+    const bench::DailyNumbersUnlimited unlimited(bench::adminParams(options, params));
 
     FeePaymentInput in;
     in.NoRekening = in.txtNorek = QStringLiteral("010100000010"); // Budi Santoso

@@ -70,6 +70,13 @@ void prepare(Connection& db, const BenchAccounts& accounts, long long smallRows,
         s << "INSERT IGNORE INTO `cashless-adm`.data_tabungan_master (tab_rekening, tab_nasabah, "
           << "tab_jenis) VALUES ('" << esc(r) << "', 'LBG000003', 2)";
         db.execute(s);
+        // A product's account, not offered at the kiosk: what the ledger's guard lets a
+        // payment reach without a transfer's limit.
+        Sql product;
+        product << "INSERT IGNORE INTO `cashless-adm`.data_kalinda_produk (kalinda_kode, "
+                << "kalinda_nama, kalinda_rekening, kalinda_status) VALUES ('B" << esc(r.right(2))
+                << "', 'Bench', '" << esc(r) << "', 0)";
+        db.execute(product);
     }
     for (const Payer& p : accounts.payers) {
         Sql account;

@@ -7,6 +7,7 @@
 //
 //   build/tools/kalinda_bench_posting [--rounds N] [--small ROWS] [--large ROWS]
 //                                     [--kiosk-rounds N] [--per-kiosk N] [--callgrind N]
+//                                     [--guard-blocks N]
 //                                     [--admin-socket S | --admin-user U --admin-password P]
 //                                     [--tls-ca FILE]
 
@@ -175,6 +176,75 @@ int compareClients(Connection& db, const ConnectParams& params, const BenchAccou
     return failed;
 }
 
+// The guard's cost: the same payment with the guard's triggers and with them dropped, in blocks
+// of ten that take turns; each block starts with an untimed payment, since triggers made anew
+// are parsed when the table is next opened. The triggers are made again as they were, also
+// when a payment fails. Returns the number of failed payments.
+int guardCost(Connection& db, Connection& admin, const BenchAccounts& a, int blocks) {
+    struct Trigger {
+        QString schema, name, mode, create;
+    };
+    std::vector<Trigger> guard;
+    for (Recordset rs = admin.open(
+             Sql("SELECT TRIGGER_SCHEMA, TRIGGER_NAME FROM information_schema.TRIGGERS WHERE "
+                 "TRIGGER_NAME LIKE '%kiosk%' ORDER BY EVENT_OBJECT_SCHEMA, "
+                 "EVENT_OBJECT_TABLE, ACTION_TIMING, ACTION_ORDER"));
+         !rs.eof(); rs.moveNext())
+        guard.push_back({rs.value(0).toString(), rs.value(1).toString(), {}, {}});
+    for (Trigger& t : guard) {
+        Sql show;
+        show << "SHOW CREATE TRIGGER `" << esc(t.schema) << "`." << esc(t.name);
+        show = Sql::fromParts({{Sql::Kind::Fixed, show.plainText()}});
+        Recordset rs = admin.open(show);
+        t.mode = rs.text(QStringLiteral("sql_mode"));
+        t.create = rs.text(QStringLiteral("SQL Original Statement"));
+    }
+    const auto fixed = [](const QString& text) {
+        return Sql::fromParts({{Sql::Kind::Fixed, text}});
+    };
+    const auto set = [&](bool on) {
+        for (const Trigger& t : guard) {
+            admin.execute(fixed(QStringLiteral("USE `%1`").arg(t.schema)));
+            if (on) {
+                Sql mode;
+                mode << "SET SESSION sql_mode = '" << esc(t.mode) << "'";
+                admin.execute(mode);
+                admin.execute(fixed(t.create));
+            } else {
+                admin.execute(fixed(QStringLiteral("DROP TRIGGER `%1`").arg(t.name)));
+            }
+        }
+    };
+    bool on = true;
+    const auto turn = [&](bool want) {
+        if (want != on)
+            set(want);
+        on = want;
+    };
+    struct PutBack {
+        std::function<void()> put;
+        ~PutBack() { put(); }
+    } putBack{[&] { turn(true); }};
+    std::vector<double> with, without;
+    int failed = 0;
+    for (int b = 0; b < 2 * blocks; ++b) {
+        const bool guarded = b % 2 == 0;
+        turn(guarded);
+        for (int i = 0; i <= 10; ++i) {
+            QElapsedTimer t;
+            t.start();
+            if (!kioskPayment(db, a.payers[0], a.smallReceiver))
+                ++failed;
+            if (i > 0)
+                (guarded ? with : without).push_back(msSince(t));
+        }
+    }
+    std::printf("\n== The guard's triggers (%d blocks of 10 payments each way)\n", blocks);
+    std::printf("  with: median %.3f ms, without: median %.3f ms, with / without %.3f\n",
+                median(with), median(without), median(with) / median(without));
+    return failed;
+}
+
 // K kiosks, each with its own payer, all paying the large receiver at once. Returns the number
 // of failed payments.
 int kiosksAtOnce(const ConnectParams& params, const BenchAccounts& a, int rounds, int perKiosk) {
@@ -329,6 +399,8 @@ int main(int argc, char* argv[]) {
     add("per-kiosk", "Payments per kiosk and round.", "N", QStringLiteral("10"));
     add("callgrind", "Also count client instructions of N postings (0 = skip).", "N",
         QStringLiteral("50"));
+    add("guard-blocks", "Blocks of 10 payments with and without the guard's triggers.", "N",
+        QStringLiteral("20"));
     add("tls-ca", "Also pay over TLS, trusting this CA (scripts/db tls).", "FILE", QString());
     add("instructions", "Internal: the run under callgrind.", "N", QStringLiteral("0"));
     addServerOptions(options);
@@ -358,6 +430,8 @@ int main(int argc, char* argv[]) {
                     qPrintable(accounts.largeReceiver), ledgerRows(db, accounts.largeReceiver));
         int failed = compareClients(db, params, accounts, static_cast<int>(number("rounds")),
                                     options.value(QStringLiteral("tls-ca")));
+        if (number("guard-blocks") > 0)
+            failed += guardCost(db, admin, accounts, static_cast<int>(number("guard-blocks")));
         failed += kiosksAtOnce(params, accounts, static_cast<int>(number("kiosk-rounds")),
                                static_cast<int>(number("per-kiosk")));
         if (number("callgrind") > 0)

@@ -16,7 +16,7 @@ TEST(Benchmarks, EveryOneRunsAgainstAServerOfScriptsDb) {
     } runs[] = {
         {"kalinda_bench_posting",
          {"--rounds", "2", "--small", "20", "--large", "40", "--kiosk-rounds", "1", "--per-kiosk",
-          "1", "--callgrind", "0"}},
+          "1", "--callgrind", "0", "--guard-blocks", "1"}},
         {"kalinda_bench_transfer", {"--count", "2"}},
         {"kalinda_bench_fee_payment", {"--count", "2"}},
         {"kalinda_bench_shop_order", {"--count", "2", "--kiosks", "2"}},

@@ -61,6 +61,16 @@ Sql shopBalanceRefusedLog(const ShopOrderInput& in) {
     return s;
 }
 
+// The quota another kiosk spent meanwhile refuses the payment under the lock: the order stays
+// unpaid as after a refused balance, and the audit finds its reason here.
+Sql shopQuotaRefusedLog(const ShopOrderInput& in) {
+    Sql s = logTransaksiHead(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas);
+    s << "', log_transaksi = 'ORDER KIRNA', log_nominal = '"
+      << esc(plainDigits(in.cart.orderTotal())) << "', log_keterangan = '"
+      << esc(kShopMelebihiLimit) << "'";
+    return s;
+}
+
 Sql orderLine(const QString& orderCode, const QString& code, const QString& name, Rupiah price,
               const QString& quantity, Rupiah amount) {
     Sql s;
@@ -160,8 +170,9 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
             writePayment(db, in, move, r, today);
         } else {
             r.balanceAfter = r.balanceBefore;
-            if (r.outcome == ShopOrderResult::Outcome::InsufficientBalance)
-                db.execute(shopBalanceRefusedLog(in));
+            db.execute(r.outcome == ShopOrderResult::Outcome::InsufficientBalance
+                           ? shopBalanceRefusedLog(in)
+                           : shopQuotaRefusedLog(in));
         }
         // A refused order stored after a lost COMMIT never counts as paid.
         if (r.outcome == ShopOrderResult::Outcome::Posted)

@@ -1,11 +1,12 @@
 -- The audit of kiosk postings (AuditTransaksiKiosk, see README.md). Part of the load, and with
 -- 36-guard-kiosk.sql the upgrade of an existing school database (assemble.cmake -DUPGRADE=ON);
--- safe to run again. @KIOSK_USER@ is the kiosk's database user.
+-- safe to run again.
 USE `cashless-adm`;
 
 -- The audit reads days of the ledger and of the shop's copies without a scan of either.
 CREATE INDEX IF NOT EXISTS idx_tanggal ON data_tabungan_trans (trans_tanggal);
 CREATE INDEX IF NOT EXISTS idx_tanggal ON `aio-kirna`.data_transaksi (trans_tanggal);
+CREATE INDEX IF NOT EXISTS idx_tanggal ON `aio-kirna`.data_barang_order (order_tanggal);
 
 DELIMITER ;;
 
@@ -13,17 +14,25 @@ DELIMITER ;;
 -- bound), one row per finding, with `jenis`:
 --   DEBIT_TANPA_KREDIT, KREDIT_TANPA_DEBIT: the debits ("14") and credits ("15") between the
 --     same two accounts on one day for one amount are not as many; `banyak` of them lack a
---     partner, `trans_id` names every row of the group.
+--     partner, `trans_id` and `trans_id_akhir` name the group's first and last row.
 --   SALINAN_TANPA_MUTASI: a copy in the kiosk's or the shop's data_transaksi without the
---     ledger debit it copies.
+--     ledger debit it copies. SALINAN_GANDA: a second kiosk copy of one debit.
 --   FORMAT_TIDAK_SESUAI: a kiosk row with an id, order code, kind or date the kiosk never
 --     writes (or, written by the kiosk's user, a status or alias); `keterangan` names them.
--- Kiosk rows are the ledger rows not cancelled that the kiosk's user wrote or that carry the
+--   SALDO_DI_BAWAH_MINIMUM: an account whose running total is below its minimum balance
+--     (`jumlah`: by how much), whatever the period.
+--   LOG_TANPA_MUTASI: a log row "TRANSAKSI BERHASIL" whose posting id no ledger row carries.
+--   PESANAN_TANPA_BAYAR: a shop order no kiosk debit paid, beyond the refusals logged for its
+--     account, day and amount.
+--   UBAH_KARTU_PIN_BANYAK: a writer that changed cards or PINs of more than 3 accounts in one
+--     minute (`banyak`: how many); every change is listed by AuditKartuPinKiosk.
+-- Kiosk rows are the ledger rows not cancelled that a kiosk's account wrote or that carry the
 -- kiosk's alias ("KLD|"), a "KLD" id or status 0; `penulis` names who wrote them (the
 -- trans_reg_user of 36-guard-kiosk.sql), and a debit pairs only with a credit of the same
--- writer. Rows dated after today are read whatever the range. p_rekening keeps the
--- postings from or to one account; p_skema_kiosk names the kiosk's schema (NULL: its copies
--- are not read).
+-- writer; `waktu` is when the finding's last row was written. Rows dated after today are read
+-- whatever the range. p_rekening keeps the postings from or to one account; p_skema_kiosk names
+-- the kiosk's schema (NULL: its copies and log are not read). Every group is counted, never
+-- joined into one text, so that the audit answers over any volume.
 CREATE OR REPLACE PROCEDURE AuditTransaksiKiosk(IN p_dari DATE, IN p_sampai DATE,
                                                 IN p_rekening VARCHAR(20),
                                                 IN p_skema_kiosk VARCHAR(64))
@@ -34,6 +43,7 @@ BEGIN
     DECLARE v_isolasi VARCHAR(30) DEFAULT @@SESSION.tx_isolation;
     DECLARE v_salinan TEXT;
     DECLARE v_tabel VARCHAR(200);
+    DECLARE v_skema VARCHAR(200);
     DECLARE EXIT HANDLER FOR SQLEXCEPTION
     BEGIN
         SET SESSION tx_isolation = v_isolasi;
@@ -52,6 +62,7 @@ BEGIN
         SIGNAL SQLSTATE '45000'
             SET MESSAGE_TEXT = 'AuditTransaksiKiosk: skema kiosk tanpa tabel data_transaksi';
     END IF;
+    SET v_skema = CONCAT('`', REPLACE(p_skema_kiosk, '`', '``'), '`');
     -- Plain reads: under REPEATABLE READ an INSERT ... SELECT locks the rows and gaps it reads,
     -- and the kiosks would wait for the audit to post today's rows.
     SET SESSION tx_isolation = 'READ-COMMITTED';
@@ -68,22 +79,26 @@ BEGIN
         jumlah           BIGINT      NOT NULL,
         kuitansi         VARCHAR(20) NULL,
         penulis          VARCHAR(400) NULL,
+        waktu            DATETIME    NULL,
         kiosk_status     TINYINT     NULL,
-        kiosk_alias      VARCHAR(60) NULL
+        kiosk_alias      VARCHAR(60) NULL,
+        KEY (kuitansi)
     ) ENGINE=Aria;
     INSERT INTO tmp_audit_mutasi
     SELECT trans_id, trans_tanggal, trans_kode,
            IF(trans_kode = '15', trans_ob_rekening, trans_rekening),
            IF(trans_kode = '15', trans_rekening, trans_ob_rekening),
            IF(trans_kode = '15', 1, -1) * (trans_jumlah_masuk - trans_jumlah_keluar),
-           trans_kuitansi, trans_reg_user,
+           trans_kuitansi, trans_reg_user, trans_reg_time,
            -- Status and alias are judged only on the kiosk's user's rows.
            IF(oleh_kiosk, trans_status, NULL), IF(oleh_kiosk, trans_reg_alias, NULL)
-      FROM (SELECT t.*, SUBSTRING_INDEX(trans_reg_user, '@', 1) <=> '@KIOSK_USER@' AS oleh_kiosk
-              FROM data_tabungan_trans t) t
-     WHERE (trans_tanggal BETWEEN v_dari - INTERVAL 1 DAY AND v_sampai + INTERVAL 1 DAY
-            OR trans_tanggal > CURDATE())
-       AND trans_status IN (0, 1)
+      FROM (SELECT t.*, EXISTS (SELECT 1 FROM data_kiosk_akun
+                                 WHERE akun_nama = SUBSTRING_INDEX(t.trans_reg_user, '@', 1))
+                        AS oleh_kiosk
+              FROM data_tabungan_trans t
+             WHERE trans_tanggal BETWEEN v_dari - INTERVAL 1 DAY AND v_sampai + INTERVAL 1 DAY
+                OR trans_tanggal > CURDATE()) t
+     WHERE trans_status IN (0, 1)
        AND (oleh_kiosk OR trans_reg_alias LIKE 'KLD|%' OR trans_id LIKE 'KLD%' OR trans_status = 0)
        AND (p_rekening IS NULL OR trans_rekening = p_rekening OR trans_ob_rekening = p_rekening);
 
@@ -95,13 +110,14 @@ BEGIN
         rekening_kredit  VARCHAR(20) NOT NULL,
         jumlah           BIGINT      NOT NULL,
         lebih            INT         NOT NULL,
-        trans_id         TEXT        NOT NULL,
+        pertama          VARCHAR(20) NOT NULL,
+        terakhir         VARCHAR(20) NOT NULL,
+        waktu            DATETIME    NULL,
         penulis          VARCHAR(400) NULL
     ) ENGINE=Aria;
     INSERT INTO tmp_audit_pasangan
     SELECT tanggal, rekening_debit, rekening_kredit, jumlah,
-           SUM(kode = '14') - SUM(kode = '15'),
-           GROUP_CONCAT(trans_id ORDER BY trans_id SEPARATOR ' '), penulis
+           SUM(kode = '14') - SUM(kode = '15'), MIN(trans_id), MAX(trans_id), MAX(waktu), penulis
       FROM tmp_audit_mutasi
      WHERE kode IN ('14', '15')
      GROUP BY tanggal, rekening_debit, rekening_kredit, jumlah, penulis
@@ -131,14 +147,17 @@ BEGIN
         rekening_kredit  VARCHAR(20)  NULL,
         jumlah           BIGINT       NOT NULL,
         banyak           INT          NOT NULL,
-        trans_id         TEXT         NOT NULL,
+        trans_id         VARCHAR(40)  NULL,
+        trans_id_akhir   VARCHAR(40)  NULL,
         keterangan       VARCHAR(200) NOT NULL DEFAULT '',
-        penulis          VARCHAR(400) NULL
+        penulis          VARCHAR(400) NULL,
+        waktu            DATETIME     NULL
     ) ENGINE=Aria;
-    INSERT INTO tmp_audit_hasil
-        (jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id, penulis)
+    INSERT INTO tmp_audit_hasil (jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak,
+                                 trans_id, trans_id_akhir, penulis, waktu)
     SELECT IF(lebih > 0, 'DEBIT_TANPA_KREDIT', 'KREDIT_TANPA_DEBIT'), tanggal, rekening_debit,
-           rekening_kredit, jumlah, ABS(lebih), trans_id, penulis
+           rekening_kredit, jumlah, ABS(lebih), pertama, NULLIF(terakhir, pertama), penulis,
+           waktu
       FROM tmp_audit_pasangan
      WHERE lebih <> 0 AND (tanggal BETWEEN v_dari AND v_sampai OR tanggal > CURDATE());
 
@@ -148,12 +167,13 @@ BEGIN
     -- server's at most; the server writes today's date into every row.
     INSERT INTO tmp_audit_hasil
     SELECT 'FORMAT_TIDAK_SESUAI', tanggal, rekening_debit, rekening_kredit, jumlah, 1, trans_id,
-           CONCAT_WS(', ', IF(kode IN ('14', '15'), NULL, 'trans_kode'),
+           NULL,
+           CONCAT_WS(', ', IF(BINARY kode IN ('14', '15'), NULL, 'trans_kode'),
                      IF(id_sah, NULL, 'trans_id'), IF(kuitansi_sah, NULL, 'trans_kuitansi'),
                      IF(tanggal > CURDATE(), 'trans_tanggal', NULL),
                      IF(kiosk_status <> 0, 'trans_status', NULL),
                      IF(BINARY kiosk_alias NOT LIKE 'KLD|%', 'trans_reg_alias', NULL)),
-           penulis
+           penulis, waktu
       FROM (SELECT h.*,
                    (BINARY trans_id REGEXP '^KLD[0-9]{12}$' AND RIGHT(trans_id, 4) <> '0000'
                     AND BINARY SUBSTRING(trans_id, 4, 8) IN (kemarin, hari, besok))
@@ -171,15 +191,37 @@ BEGIN
                            DATE_FORMAT(tanggal + INTERVAL 1 DAY, '%Y%m%d') AS besok
                       FROM tmp_audit_mutasi m
                      WHERE tanggal BETWEEN v_dari AND v_sampai OR tanggal > CURDATE()) h) f
-     WHERE kode NOT IN ('14', '15') OR NOT id_sah OR NOT kuitansi_sah OR tanggal > CURDATE()
-        OR kiosk_status <> 0 OR BINARY kiosk_alias NOT LIKE 'KLD|%';
+     WHERE NOT BINARY kode IN ('14', '15') OR NOT id_sah OR NOT kuitansi_sah
+        OR tanggal > CURDATE() OR kiosk_status <> 0 OR BINARY kiosk_alias NOT LIKE 'KLD|%';
 
-    -- A copy's debit has the copy's id, or the id without the product payment's "#".
+    -- Accounts whose running total the minimum balance no longer covers.
+    INSERT INTO tmp_audit_hasil (jenis, tanggal, rekening_debit, jumlah, banyak)
+    SELECT 'SALDO_DI_BAWAH_MINIMUM', CURDATE(), m.tab_rekening,
+           m.tab_saldo_minimum - s.saldo_buku, 1
+      FROM data_tabungan_saldo s
+      JOIN data_tabungan_master m ON m.tab_rekening = s.saldo_rekening
+     WHERE s.saldo_buku < m.tab_saldo_minimum
+       AND (p_rekening IS NULL OR m.tab_rekening = p_rekening);
+
+    -- Shop orders of the period that no kiosk debit paid.
+    CREATE OR REPLACE TEMPORARY TABLE tmp_audit_pesanan ENGINE=Aria
+    SELECT o.order_kode, o.order_rekening, DATE(o.order_tanggal) AS tanggal, o.order_harga,
+           o.order_reg_user, o.order_tanggal,
+           ROW_NUMBER() OVER (PARTITION BY o.order_rekening, DATE(o.order_tanggal), o.order_harga
+                              ORDER BY o.order_kode) AS urutan
+      FROM `aio-kirna`.data_barang_order o
+     WHERE o.order_tanggal >= v_dari AND o.order_tanggal < v_sampai + INTERVAL 1 DAY
+       AND (p_rekening IS NULL OR o.order_rekening = p_rekening)
+       AND NOT EXISTS (SELECT 1 FROM tmp_audit_mutasi t
+                        WHERE t.kuitansi = o.order_kode AND t.kode = '14'
+                          AND t.rekening_debit = o.order_rekening);
+
+    -- The kiosk's copies and log, in the schema named.
     SET v_salinan = CONCAT(
         'INSERT INTO tmp_audit_hasil ',
-        '(jenis, tanggal, rekening_debit, jumlah, banyak, trans_id, keterangan, penulis) ',
+        '(jenis, tanggal, rekening_debit, jumlah, banyak, trans_id, keterangan, penulis, waktu) ',
         'SELECT ''SALINAN_TANPA_MUTASI'', c.trans_tanggal, c.trans_rekening, c.trans_jumlah, 1, ',
-        'c.trans_id, ?, c.trans_reg_user FROM @TABEL@ c ',
+        'c.trans_id, ?, c.trans_reg_user, c.trans_reg_time FROM @TABEL@ c ',
         'WHERE c.trans_tanggal BETWEEN ? AND ? AND (? IS NULL OR c.trans_rekening = ?) ',
         'AND NOT EXISTS (SELECT 1 FROM `cashless-adm`.data_tabungan_trans t WHERE t.trans_id = ',
         'IF(c.trans_id LIKE ''%#'', LEFT(c.trans_id, CHAR_LENGTH(c.trans_id) - 1), c.trans_id) ',
@@ -188,19 +230,96 @@ BEGIN
     SET v_tabel = '`aio-kirna`.data_transaksi';
     PREPARE s_salinan FROM REPLACE(v_salinan, '@TABEL@', v_tabel);
     EXECUTE s_salinan USING v_tabel, v_dari, v_sampai, p_rekening, p_rekening;
+    DEALLOCATE PREPARE s_salinan;
     IF p_skema_kiosk IS NOT NULL THEN
-        SET v_tabel = CONCAT('`', REPLACE(p_skema_kiosk, '`', '``'), '`.data_transaksi');
+        SET v_tabel = CONCAT(v_skema, '.data_transaksi');
         PREPARE s_salinan FROM REPLACE(v_salinan, '@TABEL@', v_tabel);
         EXECUTE s_salinan USING v_tabel, v_dari, v_sampai, p_rekening, p_rekening;
+        DEALLOCATE PREPARE s_salinan;
+        -- A debit copied twice: once under its id, once with the product payment's "#".
+        PREPARE s_kiosk FROM REPLACE(CONCAT(
+            'INSERT INTO tmp_audit_hasil (jenis, tanggal, rekening_debit, jumlah, banyak, ',
+            'trans_id, trans_id_akhir, penulis, waktu) ',
+            'SELECT ''SALINAN_GANDA'', c.trans_tanggal, c.trans_rekening, c.trans_jumlah, 2, ',
+            'c.trans_id, d.trans_id, d.trans_reg_user, d.trans_reg_time FROM @SKEMA@.data_transaksi c ',
+            'JOIN @SKEMA@.data_transaksi d ON d.trans_id = CONCAT(c.trans_id, ''#'') ',
+            'WHERE c.trans_tanggal BETWEEN ? AND ? AND (? IS NULL OR c.trans_rekening = ?)'),
+            '@SKEMA@', v_skema);
+        EXECUTE s_kiosk USING v_dari, v_sampai, p_rekening, p_rekening;
+        -- A success logged for a posting the ledger does not hold. A posting settled after its
+        -- visit is logged under its id only when that is a ledger id.
+        PREPARE s_kiosk FROM REPLACE(CONCAT(
+            'INSERT INTO tmp_audit_hasil (jenis, tanggal, rekening_debit, jumlah, banyak, ',
+            'trans_id, keterangan, waktu) ',
+            'SELECT ''LOG_TANPA_MUTASI'', l.log_tanggal, l.log_rekening, ',
+            'COALESCE(l.log_nominal, 0), 1, l.log_transid, l.log_transaksi, ',
+            'TIMESTAMP(l.log_tanggal, l.log_time) FROM @SKEMA@.log_transaksi l ',
+            'WHERE l.log_tanggal BETWEEN ? AND ? AND (? IS NULL OR l.log_rekening = ?) ',
+            'AND l.log_keterangan = ''TRANSAKSI BERHASIL'' ',
+            'AND NOT (l.log_transaksi LIKE ''HASIL TRANSAKSI TERTUNDA%'' ',
+            '         AND COALESCE(l.log_transid, '''') NOT LIKE ''KLD%'') ',
+            'AND NOT EXISTS (SELECT 1 FROM `cashless-adm`.data_tabungan_trans t ',
+            '                 WHERE t.trans_id = l.log_transid)'), '@SKEMA@', v_skema);
+        EXECUTE s_kiosk USING v_dari, v_sampai, p_rekening, p_rekening;
+        -- Unpaid orders beyond the shop order's logged refusals of the same account, day and
+        -- amount (the balance refused under the lock; the quota refused under the lock).
+        PREPARE s_kiosk FROM REPLACE(CONCAT(
+            'INSERT INTO tmp_audit_hasil (jenis, tanggal, rekening_debit, jumlah, banyak, ',
+            'trans_id, penulis, waktu) ',
+            'SELECT ''PESANAN_TANPA_BAYAR'', o.tanggal, o.order_rekening, o.order_harga, 1, ',
+            'o.order_kode, o.order_reg_user, o.order_tanggal FROM tmp_audit_pesanan o ',
+            'WHERE o.urutan > (SELECT COUNT(*) FROM @SKEMA@.log_transaksi l ',
+            '  WHERE l.log_rekening = o.order_rekening AND l.log_tanggal = o.tanggal ',
+            '    AND l.log_nominal = o.order_harga AND l.log_transaksi = ''ORDER KIRNA'' ',
+            '    AND l.log_keterangan IN (''SALDO TIDAK MENCUKUPI!'', ',
+            '        ''Total Harga melebihi limit belanja/jajanan!''))'), '@SKEMA@', v_skema);
+        EXECUTE s_kiosk;
+        DEALLOCATE PREPARE s_kiosk;
+    ELSE
+        INSERT INTO tmp_audit_hasil (jenis, tanggal, rekening_debit, jumlah, banyak, trans_id,
+                                     penulis, waktu)
+        SELECT 'PESANAN_TANPA_BAYAR', tanggal, order_rekening, order_harga, 1, order_kode,
+               order_reg_user, order_tanggal
+          FROM tmp_audit_pesanan;
     END IF;
-    DEALLOCATE PREPARE s_salinan;
+
+    -- Writers that changed more than 3 accounts' cards or PINs in one minute.
+    INSERT INTO tmp_audit_hasil (jenis, tanggal, jumlah, banyak, keterangan, penulis, waktu)
+    SELECT 'UBAH_KARTU_PIN_BANYAK', DATE(menit), 0, COUNT(DISTINCT ubah_rekening),
+           'rekening dengan kartu atau PIN diubah dalam satu menit', ubah_user, MAX(ubah_waktu)
+      FROM (SELECT u.*, DATE_FORMAT(ubah_waktu, '%Y-%m-%d %H:%i:00') AS menit
+              FROM data_tabungan_ubah_kiosk u
+             WHERE ubah_waktu >= v_dari AND ubah_waktu < v_sampai + INTERVAL 1 DAY
+               AND (p_rekening IS NULL OR ubah_rekening = p_rekening)) u
+     GROUP BY ubah_user, menit
+    HAVING COUNT(DISTINCT ubah_rekening) > 3;
 
     SET SESSION tx_isolation = v_isolasi;
-    SELECT jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id, keterangan,
-           penulis
+    SELECT jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id,
+           trans_id_akhir, keterangan, penulis, waktu
       FROM tmp_audit_hasil
      ORDER BY tanggal, jenis, rekening_debit, rekening_kredit, trans_id;
-    DROP TEMPORARY TABLE tmp_audit_mutasi, tmp_audit_pasangan, tmp_audit_malam, tmp_audit_hasil;
+    DROP TEMPORARY TABLE tmp_audit_mutasi, tmp_audit_pasangan, tmp_audit_malam, tmp_audit_hasil,
+        tmp_audit_pesanan;
+END;;
+
+-- Every change of a card or a PIN by a kiosk's account between p_dari and p_sampai (NULL: no
+-- bound): the account, the column, the card before and after, the writer, the time, and
+-- `banyak_semenit`, how many accounts that writer changed in that minute (more than 3 is
+-- flagged by AuditTransaksiKiosk).
+CREATE OR REPLACE PROCEDURE AuditKartuPinKiosk(IN p_dari DATE, IN p_sampai DATE)
+    READS SQL DATA SQL SECURITY INVOKER
+BEGIN
+    SELECT u.ubah_rekening, u.ubah_kolom, u.ubah_rfid_lama, u.ubah_rfid_baru, u.ubah_user,
+           u.ubah_waktu,
+           (SELECT COUNT(DISTINCT v.ubah_rekening) FROM data_tabungan_ubah_kiosk v
+             WHERE v.ubah_user = u.ubah_user
+               AND DATE_FORMAT(v.ubah_waktu, '%Y-%m-%d %H:%i') =
+                   DATE_FORMAT(u.ubah_waktu, '%Y-%m-%d %H:%i')) AS banyak_semenit
+      FROM data_tabungan_ubah_kiosk u
+     WHERE u.ubah_waktu >= COALESCE(p_dari, '1000-01-02')
+       AND u.ubah_waktu < COALESCE(p_sampai, '9999-12-30') + INTERVAL 1 DAY
+     ORDER BY u.ubah_waktu, u.ubah_id;
 END;;
 
 DELIMITER ;

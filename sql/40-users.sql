@@ -16,6 +16,8 @@ ALTER USER '@KIOSK_USER@'@'@KIOSK_HOST@' REQUIRE @KIOSK_REQUIRE@;
 ALTER USER '@KIOSK_USER@'@'@KIOSK_HOST@' IDENTIFIED BY '@KIOSK_PASSWORD@';
 -- Loading again takes away whatever an older version of this file granted.
 REVOKE ALL PRIVILEGES, GRANT OPTION FROM '@KIOSK_USER@'@'@KIOSK_HOST@';
+-- Its rows are held to the kiosk's shape (36-guard-kiosk.sql).
+INSERT IGNORE INTO `cashless-adm`.data_kiosk_akun (akun_nama) VALUES ('@KIOSK_USER@');
 
 -- Accounts: looked up by card, PIN and registration id; locked FOR UPDATE by every posting.
 GRANT SELECT, UPDATE (tab_pin, tab_rfid)

@@ -278,6 +278,36 @@ TEST_F(ClusterTest, FourKiosksOnThreeNodesPayingTheCanteenNeverFailForAConflict)
     expectSameLedgerAndCleanTotalsOnEveryNode();
 }
 
+// Two sessions with the kiosk's password debit one account on two nodes at once, more than it
+// holds for both: each node's lock is its own, and certification lets one of them through.
+TEST_F(ClusterTest, DebitsOfOneAccountOnTwoNodesNeverOverdraw) {
+    setBalance(student(14), 15000);
+    std::latch start(2);
+    std::atomic<int> posted{0};
+    auto debit = [&](int node) {
+        auto kiosk = cluster->kioskConnection(node);
+        const std::vector<Sql> pair = kioskShapedPair(student(14), 10000, 710000 + node);
+        kiosk->execute(pair[0]);
+        start.arrive_and_wait();
+        try {
+            Transaction t(*kiosk);
+            kiosk->execute(pair[1]);
+            kiosk->execute(pair[2]);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            t.commit();
+            ++posted;
+        } catch (const DbError& e) { // refused for the balance, or undone at certification
+            EXPECT_TRUE(e.code() == 1213 || e.message().contains(QStringLiteral("saldo")))
+                << e.what();
+        }
+    };
+    std::thread other(debit, 1);
+    debit(0);
+    other.join();
+    EXPECT_EQ(posted.load(), 1);
+    expectSameLedgerAndCleanTotalsOnEveryNode();
+}
+
 // The state a node is left in when a session aborted for a replicated transaction was parsing
 // the ledger's triggers: one cached instance of the table whose triggers did not parse. It is
 // made here by opening the table while its trigger file is unreadable for the parser.

@@ -264,7 +264,9 @@ TEST_F(ShopOrderTest, QuotaSpentByAnotherKioskIsCheckedAgainUnderTheLock) {
     EXPECT_EQ(r.outcome, ShopOrderResult::Outcome::OverQuota);
     EXPECT_EQ(count("SELECT COUNT(*) FROM `aio-kirna`.data_barang_order"), 1);
     expectNoPayment();
-    EXPECT_EQ(count("SELECT COUNT(*) FROM log_transaksi"), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM log_transaksi WHERE log_keterangan = 'Total Harga "
+                    "melebihi limit belanja/jajanan!'"),
+              1); // the audit's reason for the unpaid order
 }
 
 TEST_F(ShopOrderTest, AFailingCreditRowLeavesNothingOfTheOrder) {

@@ -21,10 +21,13 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     QFile script(QStringLiteral(KALINDA_AUDIT_SQL));
     ASSERT_TRUE(script.open(QIODevice::ReadOnly));
     const QString upgrade = QString::fromUtf8(script.readAll());
-    QString guard, old =
-                       "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal "
-                       "ON `cashless-adm`.data_tabungan_trans; DROP TABLE "
-                       "`cashless-adm`.data_tabungan_kiosk_terbuka;\n";
+    QString guard = "DROP TRIGGER `cashless-adm`.data_tabungan_trans_kiosk_pasangan;\n",
+            old = "DROP PROCEDURE `cashless-adm`.AuditTransaksiKiosk; DROP INDEX idx_tanggal "
+                  "ON `cashless-adm`.data_tabungan_trans; DROP TABLE "
+                  "`cashless-adm`.data_tabungan_kiosk_terbuka, `cashless-adm`.data_kiosk_akun, "
+                  "`cashless-adm`.data_tabungan_ubah_kiosk; "
+                  "DROP TRIGGER `aio-kirna`.data_barang_order_kiosk_ins; ALTER TABLE "
+                  "`aio-kirna`.data_barang_order DROP COLUMN order_reg_user;\n";
     for (const QString& t :
          QStringList{"`cashless-adm`.data_tabungan_trans", "`aio-kirna`.data_transaksi",
                      '`' + MariaDbServer::instance().kioskParams().database + "`.data_transaksi"}) {
@@ -57,6 +60,7 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     };
     auto order = siti(ShopOrderInput{}, &ShopOrderInput::shopAccount, "020100000099");
     order.cart.add(ShopCart::lineFromEntry(QStringLiteral("K007 : Pulpen"), 2500, 2, 5000));
+    order.deliverySlot = QStringLiteral("Siang");
     auto pay = siti(ProductPaymentInput{}, &ProductPaymentInput::txtRekTujuan, "020100000003");
     auto fee = siti(FeePaymentInput{}, &FeePaymentInput::rekTujuan, "020100000010");
     auto send = siti(TransferInput{}, &TransferInput::txtRekening, "010100000001");
@@ -86,7 +90,16 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     kiosk->execute(Sql("INSERT INTO data_transaksi (trans_id, trans_tanggal, trans_kode, "
                        "trans_rekening, trans_jumlah) VALUES "
                        "(CONCAT('KLD', @y, '777777#'), @d, '14', '010100000004', 3000)"));
+    // A second copy of a fee payment's debit, and the office's withdrawal below a minimum.
+    kiosk->execute(Sql("INSERT INTO data_transaksi (trans_id, trans_tanggal, trans_kode, "
+                       "trans_rekening, trans_jumlah) SELECT CONCAT(trans_id, '#'), trans_tanggal, "
+                       "'14', trans_rekening, trans_jumlah FROM data_transaksi WHERE trans_id = "
+                       "CONCAT('KLD', DATE_FORMAT(CURDATE(), '%Y%m%d'), '0003')"));
+    admin->execute(Sql("INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = 'ADM1', "
+                       "trans_tanggal = CURDATE(), trans_kode = '14', trans_rekening = "
+                       "'010100000003', trans_jumlah_keluar = 118000, trans_status = 1"));
     MariaDbServer::instance().runAdminScript(upgrade);
+    const QString kioskUser = MariaDbServer::instance().kioskParams().user + "@localhost";
     // A debit as the kiosk writes it, without its credit.
     const LedgerMove lone{"010100000004", "240100004", "0004417004", "010100000009",
                           "KLD01",        "",          3000,         {}};
@@ -95,10 +108,10 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
                                                   "'010100000004', CURDATE())")) -
                                 3000));
     EXPECT_EQ(findings("NULL"),
-              QStringList({"DEBIT_TANPA_KREDIT 3000 " +
-                               MariaDbServer::instance().kioskParams().user + "@localhost",
-                           "DEBIT_TANPA_KREDIT 7000", "FORMAT_TIDAK_SESUAI 1000",
-                           "KREDIT_TANPA_DEBIT 50000", "SALINAN_TANPA_MUTASI 3000"}));
+              QStringList({"DEBIT_TANPA_KREDIT 3000 " + kioskUser, "DEBIT_TANPA_KREDIT 7000",
+                           "FORMAT_TIDAK_SESUAI 1000", "KREDIT_TANPA_DEBIT 50000",
+                           "SALDO_DI_BAWAH_MINIMUM 3000", "SALINAN_GANDA 2000",
+                           "SALINAN_TANPA_MUTASI 3000"}));
     EXPECT_EQ(findings("'010100000006'"), QStringList{"FORMAT_TIDAK_SESUAI 1000"});
 }
 

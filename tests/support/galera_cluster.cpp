@@ -280,31 +280,53 @@ void GaleraCluster::pickTransferPorts(int n) {
 // cache. A local transaction aborted for a replicated one while it does so (only under write
 // conflicts between nodes) leaves that instance with its triggers marked unparseable, and every
 // write that gets it fails until the instance leaves the cache. Here one session, which no
-// replicated transaction can abort, opens and checks more instances of the ledger than the
-// tests ever use at once, so that their sessions never open one. A probe takes the most
-// recently released instance; a handler holds it so that the next probe takes another.
-// Returns false when one of them was broken.
+// replicated transaction can abort, opens and checks more instances of every table a posting
+// runs triggers of than the tests ever use at once, so that their sessions never open one. A
+// probe takes the most recently released instance; a handler holds it so that the next probe
+// takes another. Returns false when one of them was broken.
 bool GaleraCluster::warmLedger(int n) {
     constexpr int kInstances = 12;
+    // Each table with a write that runs its triggers (the server checks them only for a row it
+    // writes), undone.
+    const struct {
+        SqlText table, write;
+    } tables[] = {
+        {"`cashless-adm`.data_tabungan_trans",
+         "INSERT INTO `cashless-adm`.data_tabungan_trans SET trans_id = 'CACHE-CHECK', "
+         "trans_tanggal = CURDATE(), trans_kode = '00', trans_rekening = '', trans_status = 9"},
+        {"`cashless-adm`.data_tabungan_master",
+         "UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = tab_pin LIMIT 1"},
+        {"`aio-kirna`.data_barang_order",
+         "INSERT INTO `aio-kirna`.data_barang_order SET order_kode = 'CACHE-CHECK', "
+         "order_tanggal = NOW(), order_rekening = ''"},
+        {"`aio-kirna`.data_barang_order_list",
+         "INSERT INTO `aio-kirna`.data_barang_order_list SET list_order = 'CACHE-CHECK', "
+         "list_barang = ''"},
+        {"`aio-kirna`.data_transaksi",
+         "INSERT INTO `aio-kirna`.data_transaksi SET trans_id = 'CACHE-CHECK', trans_tanggal = "
+         "CURDATE(), trans_kode = '00', trans_rekening = ''"},
+        {"data_transaksi", "INSERT INTO data_transaksi SET trans_id = 'CACHE-CHECK', "
+                           "trans_tanggal = CURDATE(), trans_kode = '00', trans_rekening = ''"},
+    };
     auto probe = adminConnection(n);
     auto holder = adminConnection(n);
     bool healthy = true;
-    for (int i = 0; i < kInstances; ++i) {
-        // The server checks the triggers only for a row it writes: a cancelled one, undone.
-        probe->execute(Sql("START TRANSACTION"));
-        try {
-            probe->execute(Sql("INSERT INTO `cashless-adm`.data_tabungan_trans SET "
-                               "trans_id = 'CACHE-CHECK', trans_tanggal = CURDATE(), "
-                               "trans_kode = '00', trans_rekening = '', trans_status = 9"));
-        } catch (const DbError& e) {
-            if (!e.message().contains(QLatin1String("has an error in its body")))
-                throw;
-            healthy = false;
+    int held = 0;
+    for (const auto& [table, write] : tables) {
+        for (int i = 0; i < kInstances; ++i) {
+            probe->execute(Sql("START TRANSACTION"));
+            try {
+                probe->execute(Sql(write));
+            } catch (const DbError& e) {
+                if (!e.message().contains(QLatin1String("has an error in its body")))
+                    throw;
+                healthy = false;
+            }
+            probe->execute(Sql("ROLLBACK"));
+            Sql hold("HANDLER ");
+            hold << Sql(table) << " OPEN AS held" << ++held;
+            holder->execute(hold);
         }
-        probe->execute(Sql("ROLLBACK"));
-        Sql hold;
-        hold << "HANDLER `cashless-adm`.data_tabungan_trans OPEN AS held" << i;
-        holder->execute(hold);
     }
     // Closing the holder gives every instance back to the cache.
     return healthy;
@@ -316,14 +338,17 @@ std::vector<int> GaleraCluster::mendLedgerTriggers() {
         if (!isRunning(n) || warmLedger(n))
             continue;
         std::cerr << "[ cluster  ] node " << n
-                  << ": ledger triggers broken in the table cache (\"has an error in its "
-                     "body\"), flushing the table there\n";
+                  << ": triggers broken in the table cache (\"has an error in its body\"), "
+                     "flushing the tables there\n";
         auto admin = adminConnection(n);
         admin->execute(Sql("SET SESSION wsrep_on = OFF"));
-        admin->execute(Sql("FLUSH TABLES `cashless-adm`.data_tabungan_trans"));
+        admin->execute(Sql("FLUSH TABLES `cashless-adm`.data_tabungan_trans, "
+                           "`cashless-adm`.data_tabungan_master, `aio-kirna`.data_barang_order, "
+                           "`aio-kirna`.data_barang_order_list, `aio-kirna`.data_transaksi, "
+                           "data_transaksi"));
         if (!warmLedger(n))
             throw std::runtime_error("node " + std::to_string(n) +
-                                     ": ledger triggers still broken after FLUSH TABLES");
+                                     ": triggers still broken after FLUSH TABLES");
         mended.push_back(n);
     }
     return mended;

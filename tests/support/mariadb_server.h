@@ -90,6 +90,11 @@ inline QString onToday(const QString& text) {
     return onToday(QStringList{text}).first();
 }
 
+// A debit of `amount` from a demo student's `account` (its card "00044170" and the account's
+// last two digits) to the canteen, and its credit, as the product payment writes them under the
+// random id number `number`: what one holding the kiosk's password sends without its lock.
+std::vector<Sql> kioskShapedPair(const QString& account, long long amount, int number);
+
 // Statements as sent, with each posting's random mark written as <tanda>.
 inline QStringList maskMarks(QStringList statements) {
     return statements.replaceInStrings(QRegularExpression(QStringLiteral("'[0-9a-f]{32}'")),

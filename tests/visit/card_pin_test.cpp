@@ -1,4 +1,5 @@
 #include "support/tcp_proxy.h"
+#include "visit/card_lookup.h"
 #include "visit/frm_info.h"
 #include "visit/photo.h"
 #include "visit_fixture.h"
@@ -83,6 +84,12 @@ TEST_F(CardPinTest, AnEmptyPinLooksNothingUp) {
     tapCard(QStringLiteral("0004417001"), QString());
     EXPECT_EQ(lookups(recorder), 0);
     EXPECT_TRUE(dialogs.messages.empty());
+    // The right PIN in full-width digits, which the collation takes for ASCII ones: not sent.
+    tapCard(QStringLiteral("0004417001"), QStringLiteral("１２３４５６"));
+    EXPECT_FALSE(
+        checkPaymentPin(*db, QStringLiteral("010100000001"), QStringLiteral("１２３４５６")));
+    EXPECT_EQ(recorder.statements(), QStringList());
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{kRefused});
 }
 
 TEST_F(CardPinTest, WrongPinInactiveAndBlockedAccountsGetTheSameAnswerAndNoLogRow) {

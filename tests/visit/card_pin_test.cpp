@@ -32,7 +32,7 @@ protected:
     long long lookups(const StatementRecorder& r) {
         long long n = 0;
         for (const QString& s : r.statements())
-            n += s.contains(QLatin1String("WHERE tab_rfid = BINARY '")) ? 1 : 0;
+            n += s.contains(QLatin1String("WHERE tab_rfid = '")) ? 1 : 0;
         return n;
     }
 };
@@ -155,8 +155,7 @@ TEST_F(CardPinTest, ASuccessfulTapFillsTheScreenInOrder) {
                   "`cashless-adm`.GetTabTransferLimit(tab_rekening, CURDATE()) as LimitTransfer, "
                   "tab_rekening, tab_saldo_efektif, tab_nasabah, tab_rfid "
                   "FROM `cashless-adm`.data_tabungan_master "
-                  "WHERE tab_rfid = BINARY '0004417004' AND tab_pin = BINARY '456789' AND "
-                  "tab_status=1 "));
+                  "WHERE tab_rfid = '0004417004' AND tab_pin = '456789' AND tab_status=1 "));
     // After the lookup the transfer limit is refreshed.
     EXPECT_TRUE(recorder.statements().last().startsWith(
         QStringLiteral("SELECT `cashless-adm`.GetTabTransferLimit('010100000004', CURDATE()) as "

@@ -79,7 +79,10 @@ BEGIN
            trans_kuitansi, trans_reg_user,
            -- Status and alias are judged only on the kiosk's user's rows.
            IF(oleh_kiosk, trans_status, NULL), IF(oleh_kiosk, trans_reg_alias, NULL)
-      FROM (SELECT t.*, SUBSTRING_INDEX(trans_reg_user, '@', 1) <=> '@KIOSK_USER@' AS oleh_kiosk
+      FROM (SELECT trans_id, trans_tanggal, trans_kode, trans_rekening, trans_ob_rekening,
+                   trans_jumlah_masuk, trans_jumlah_keluar, trans_kuitansi, trans_reg_user,
+                   trans_status, trans_reg_alias,
+                   SUBSTRING_INDEX(trans_reg_user, '@', 1) <=> '@KIOSK_USER@' AS oleh_kiosk
               FROM data_tabungan_trans t) t
      WHERE (trans_tanggal BETWEEN v_dari - INTERVAL 1 DAY AND v_sampai + INTERVAL 1 DAY
             OR trans_tanggal > CURDATE())

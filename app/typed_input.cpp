@@ -15,14 +15,9 @@ bool asciiDigits(const QString& text) {
 } // namespace
 
 bool isLookupKey(const QString& text) {
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        const QChar::Category category = c.category();
-        if (c.isSpace() || category == QChar::Other_Control || category == QChar::Other_Format)
-            return false;
-    }
-    return true;
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() >= 0x21 && c.unicode() <= 0x7E;
+    });
 }
 
 bool isAccountNumber(const QString& text) {

@@ -9,11 +9,11 @@
 namespace kalinda {
 
 // What a student types to name an account or to prove it is theirs: a card number, a PIN, a
-// registration id. The school's accounts of its own have an empty card, PIN and registration
-// id, and the server's collation takes blanks, invisible characters and other scripts' digits
-// for what they resemble. So a key that is empty, or holds a blank, a control character or an
-// invisible format character anywhere, names no account and is never sent; every other key is
-// compared byte for byte.
+// registration id. These are printable ASCII without blanks (0x21 to 0x7E), and nothing else is
+// sent: the server compares them under the column's collation, which ignores case, and would
+// also take blanks for the empty card, PIN and id of the school's own accounts, ignore control
+// characters and take full-width digits and other look-alikes for ASCII ones. Anything else
+// names no account.
 bool isLookupKey(const QString& text);
 
 // An account number as typed: ASCII digits only.

@@ -16,17 +16,18 @@ Sql lookup(const BlockInput& in) {
     s << "SELECT tab_rekening, GetNasabahNama(tab_nasabah) as Nama, "
       << "GetNasabahKelas(tab_nasabah) as Kelas "
       << "FROM `cashless-adm`.data_tabungan_master "
-      << "WHERE tab_alternatif = BINARY '" << esc(in.txtReg) << "' AND tab_pin = BINARY '"
-      << esc(in.txtPin) << "' LIMIT 1";
+      << "WHERE tab_alternatif = '" << esc(in.txtReg) << "' AND tab_pin = '" << esc(in.txtPin)
+      << "' LIMIT 1";
     return s;
 }
 
 // Locks the found row and reads it again: another kiosk may have changed it since the lookup.
+// Compared as the lookup compares, so that the row it found still matches.
 Sql lockStillMatching(const BlockInput& in, const QString& account) {
     Sql s;
     s << "SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(account) << "' AND tab_alternatif = BINARY '" << esc(in.txtReg)
-      << "' AND tab_pin = BINARY '" << esc(in.txtPin) << "' FOR UPDATE";
+      << esc(account) << "' AND tab_alternatif = '" << esc(in.txtReg) << "' AND tab_pin = '"
+      << esc(in.txtPin) << "' FOR UPDATE";
     return s;
 }
 
@@ -59,7 +60,8 @@ Sql blockedLog(const BlockResult& r) {
 std::optional<BlockResult> attempt(Connection& db, const BlockInput& in) {
     Transaction transaction(db);
     BlockResult r;
-    // A blank or control character in either names nothing: refused without a lookup.
+    // Either one no lookup key (a blank, a control character, a look-alike) names nothing:
+    // refused without a lookup.
     const bool named = isLookupKey(in.txtReg) && isLookupKey(in.txtPin);
     Recordset found = named ? db.open(lookup(in)) : Recordset();
     if (found.eof()) {
@@ -92,8 +94,7 @@ QStringList registrationAccounts(Connection& db, const QString& registrationId) 
     if (!isLookupKey(registrationId))
         return accounts;
     Sql s;
-    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_alternatif = "
-         "BINARY '"
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_alternatif = '"
       << esc(registrationId) << "'";
     for (Recordset rs = db.open(s); !rs.eof(); rs.moveNext())
         accounts << rs.text(QStringLiteral("tab_rekening"));
@@ -115,8 +116,7 @@ BlockResult blockAccount(Connection& db, const BlockInput& in) {
 Sql blockLookup(const QString& account, const QString& cardBefore) {
     Sql s;
     s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(account) << "' AND tab_rfid = BINARY '" << esc(QStringLiteral("#") + cardBefore)
-      << "'";
+      << esc(account) << "' AND tab_rfid = '" << esc(QStringLiteral("#") + cardBefore) << "'";
     return s;
 }
 

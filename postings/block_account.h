@@ -29,8 +29,8 @@ struct BlockResult {
     QString cardBefore; // its card number before the block
 };
 
-// The accounts a registration id names, compared byte for byte (none for an id that is no
-// lookup key): the block form counts its PIN attempts against them.
+// The accounts a registration id names, compared as the block's lookup compares it (none for an
+// id that is no lookup key): the block form counts its PIN attempts against them.
 QStringList registrationAccounts(Connection& db, const QString& registrationId);
 
 // Finds the account by registration id and PIN, puts "#" before its card number and gives it

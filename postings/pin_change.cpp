@@ -52,8 +52,8 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
         Sql check;
         check << "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master "
               << "WHERE tab_rekening = '" << esc(in.txtNorek) << "' "
-              << "AND tab_pin = BINARY '" << esc(in.pinLama) << "'";
-        // A blank old PIN is refused like a wrong one, without a lookup.
+              << "AND tab_pin = '" << esc(in.pinLama) << "'";
+        // An old PIN that is no lookup key is refused like a wrong one, without a lookup.
         const bool oldPinRight = isLookupKey(in.pinLama) && !db.open(check).eof();
         if (oldPinRight) {
             Sql update;
@@ -75,10 +75,9 @@ PinChangeOutcome changePin(Connection& db, const PinChangeInput& in) {
 }
 
 Sql pinChangeLookup(const QString& account, const QString& pinBaru) {
-    // Compared byte for byte: the server's collation would ignore case.
     Sql s;
     s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = '"
-      << esc(account) << "' AND tab_pin = BINARY '" << esc(pinBaru) << "'";
+      << esc(account) << "' AND tab_pin = '" << esc(pinBaru) << "'";
     return s;
 }
 

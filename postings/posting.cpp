@@ -18,9 +18,11 @@ Recordset lockAccount(Connection& db, const QString& account) {
     return db.open(lock);
 }
 
-// The locked row must still be the visit's: its card compared exactly (the column's collation
-// ignores case and trailing blanks), which a block changes, and the account active. A visit
-// always has a card: an account without one (the school's own) never pays from a visit.
+// The locked row must still be the visit's: its card compared exactly, and the account active.
+// The visit holds the card as this row stored it at the tap (tab_rfid, not the reader's text,
+// which may differ in case), so only a change of the row tells here: a block's "#", another card
+// bound by the office. A visit always has a card: an account without one (the school's own)
+// never pays from a visit.
 void checkPayer(const Recordset& row, const Payer& payer) {
     if (row.eof() || payer.card.isEmpty() || row.text(QStringLiteral("tab_rfid")) != payer.card ||
         row.value(QStringLiteral("tab_status")).toInt() != 1)
@@ -234,7 +236,7 @@ bool transactionPinMatches(Connection& db, const QString& txtNorek, const QStrin
       << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
       << "FROM `cashless-adm`.data_tabungan_master "
       << "WHERE tab_rekening = '" << esc(txtNorek) << "' "
-      << "AND tab_pin = BINARY '" << esc(pin) << "'";
+      << "AND tab_pin = '" << esc(pin) << "'";
     return !db.open(s).eof();
 }
 

@@ -32,7 +32,7 @@ std::optional<Rupiah> checkTransferPin(Connection& db, const QString& account, c
     s << "SELECT tab_rfid, `cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
       << "FROM `cashless-adm`.data_tabungan_master "
       << "WHERE tab_rekening = '" << esc(account) << "' "
-      << "AND tab_pin = BINARY '" << esc(pin) << "'";
+      << "AND tab_pin = '" << esc(pin) << "'";
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;

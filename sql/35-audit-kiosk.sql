@@ -92,9 +92,12 @@ BEGIN
            trans_kuitansi, trans_reg_user, trans_reg_time,
            -- Status and alias are judged only on the kiosk's user's rows.
            IF(oleh_kiosk, trans_status, NULL), IF(oleh_kiosk, trans_reg_alias, NULL)
-      FROM (SELECT t.*, EXISTS (SELECT 1 FROM data_kiosk_akun
-                                 WHERE akun_nama = SUBSTRING_INDEX(t.trans_reg_user, '@', 1))
-                        AS oleh_kiosk
+      FROM (SELECT trans_id, trans_tanggal, trans_kode, trans_rekening, trans_ob_rekening,
+                   trans_jumlah_masuk, trans_jumlah_keluar, trans_kuitansi, trans_reg_user,
+                   trans_reg_time, trans_status, trans_reg_alias,
+                   EXISTS (SELECT 1 FROM data_kiosk_akun
+                            WHERE akun_nama = SUBSTRING_INDEX(t.trans_reg_user, '@', 1))
+                       AS oleh_kiosk
               FROM data_tabungan_trans t
              WHERE trans_tanggal BETWEEN v_dari - INTERVAL 1 DAY AND v_sampai + INTERVAL 1 DAY
                 OR trans_tanggal > CURDATE()) t

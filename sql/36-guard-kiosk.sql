@@ -7,9 +7,9 @@ USE `cashless-adm`;
 
 -- Who wrote each row: USER() of the inserting session, set by the triggers below whatever the
 -- row says. NULL: written before this column existed.
-ALTER TABLE data_tabungan_trans ADD COLUMN IF NOT EXISTS trans_reg_user VARCHAR(400) NULL;
-ALTER TABLE `aio-kirna`.data_transaksi ADD COLUMN IF NOT EXISTS trans_reg_user VARCHAR(400) NULL;
-ALTER TABLE `@KIOSK_DB@`.data_transaksi ADD COLUMN IF NOT EXISTS trans_reg_user VARCHAR(400) NULL;
+ALTER TABLE data_tabungan_trans ADD COLUMN IF NOT EXISTS trans_reg_user VARCHAR(400) NULL INVISIBLE;
+ALTER TABLE `aio-kirna`.data_transaksi ADD COLUMN IF NOT EXISTS trans_reg_user VARCHAR(400) NULL INVISIBLE;
+ALTER TABLE `@KIOSK_DB@`.data_transaksi ADD COLUMN IF NOT EXISTS trans_reg_user VARCHAR(400) NULL INVISIBLE;
 -- The shop's lines name their order's writer through the header; invisible to the shop's own
 -- programs (SELECT *, INSERT without a column list).
 ALTER TABLE `aio-kirna`.data_barang_order

@@ -95,8 +95,8 @@ if(USERS_ONLY)
     return()
 endif()
 # The files that add to a loaded database and can run on it again.
-set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 37-kiosk-indexes.sql 38-kiosk-heartbeat.sql
-    39-posting-marks.sql)
+set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 36-invisible-columns.sql 37-kiosk-indexes.sql
+    38-kiosk-heartbeat.sql 39-posting-marks.sql)
 if(UPGRADE)
     foreach(f ${additions})
         sql_text(${f} text)

@@ -17,7 +17,7 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
       << "`cashless-adm`.GetTabTransferLimit(tab_rekening, CURDATE()) as LimitTransfer, "
       << "tab_rekening, tab_saldo_efektif, tab_nasabah, tab_rfid "
       << "FROM `cashless-adm`.data_tabungan_master "
-      << "WHERE tab_rfid = BINARY '" << esc(rfid) << "' AND tab_pin = BINARY '" << esc(pin)
+      << "WHERE tab_rfid = '" << esc(rfid) << "' AND tab_pin = '" << esc(pin)
       << "' AND tab_status=1 ";
     Recordset rs = db.open(s);
     if (rs.eof())
@@ -37,14 +37,16 @@ std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const
     return a;
 }
 
-QString cardAccountNumber(Connection& db, const QString& rfid) {
+QStringList cardAccounts(Connection& db, const QString& rfid) {
+    QStringList accounts;
     if (!isLookupKey(rfid))
-        return {};
+        return accounts;
     Sql s;
-    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rfid = BINARY '"
-      << esc(rfid) << "' LIMIT 1";
-    Recordset rs = db.open(s);
-    return rs.eof() ? QString() : rs.text(QStringLiteral("tab_rekening"));
+    s << "SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE tab_rfid = '"
+      << esc(rfid) << "'";
+    for (Recordset rs = db.open(s); !rs.eof(); rs.moveNext())
+        accounts << rs.text(QStringLiteral("tab_rekening"));
+    return accounts;
 }
 
 std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, const QString& pin) {
@@ -55,7 +57,7 @@ std::optional<Rupiah> checkPaymentPin(Connection& db, const QString& rekening, c
       << "`cashless-adm`.GetTabSaldoAktif(tab_rekening, CURDATE()) as SaldoAktif "
       << "FROM `cashless-adm`.data_tabungan_master "
       << "WHERE tab_rekening = '" << esc(rekening) << "' "
-      << "AND tab_pin = BINARY '" << esc(pin) << "' AND tab_status=1 ";
+      << "AND tab_pin = '" << esc(pin) << "' AND tab_status=1 ";
     Recordset rs = db.open(s);
     if (rs.eof())
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include "app/money.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace kalinda {
@@ -23,14 +24,16 @@ struct CardAccount {
     QString tab_rfid;
 };
 
-// The active account with this card and PIN, both compared byte for byte; nullopt for an
-// unknown card, a wrong PIN or an account that is not active. A card or PIN that is no lookup
-// key (isLookupKey) is not sent and finds nothing.
+// The active account with this card and PIN, compared by the server as the columns' collation
+// does (a card typed in capitals finds the one stored in small letters); nullopt for an unknown
+// card, a wrong PIN or an account that is not active. A card or PIN that is no lookup key
+// (isLookupKey) is not sent and finds nothing.
 std::optional<CardAccount> lookupCard(Connection& db, const QString& rfid, const QString& pin);
 
-// The account a card belongs to, whatever its PIN; empty for an unknown card (or one that is no
+// The accounts a card names, whatever their PIN, compared as lookupCard compares it: the PIN
+// attempts of a tap count against each of them. Empty for an unknown card (or one that is no
 // lookup key). Asked only when PIN attempts are counted.
-QString cardAccountNumber(Connection& db, const QString& rfid);
+QStringList cardAccounts(Connection& db, const QString& rfid);
 
 // The active balance of the visit's account when the PIN is right and the account still
 // active; nullopt otherwise (a PIN that is no lookup key is not sent).

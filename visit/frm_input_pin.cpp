@@ -95,21 +95,25 @@ void frmInputPin::CekKartu() {
         return;
     const QString card = txtRfid->text();
     const QString refused = QStringLiteral("PIN Tidak sesuai atau tabungan tidak AKTIF");
-    // Blanks and control characters name no card: answered as an unknown card, no PIN asked.
+    // Blanks, control characters and look-alikes name no card: answered as an unknown card, no
+    // PIN asked.
     if (!isLookupKey(card)) {
         showMessage(MessageIcon::Warning, refused, this);
         focusEntry();
         return;
     }
-    QString counted; // the card's account while PIN attempts are counted
+    // The accounts the card names while PIN attempts are counted: whichever of them the PIN
+    // opens, the attempt counted against it.
+    QStringList counted;
     try {
         if (PinGuardRules::current().active())
-            counted = cardAccountNumber(db_, card);
-        if (!counted.isEmpty() &&
-            refuseLockedPin(db_, counted, logTransaksiHead(counted, card, {}, {}),
-                            QStringLiteral("START TRANSACTION"), this)) {
-            focusEntry();
-            return;
+            counted = cardAccounts(db_, card);
+        for (const QString& account : counted) {
+            if (refuseLockedPin(db_, account, logTransaksiHead(account, card, {}, {}),
+                                QStringLiteral("START TRANSACTION"), this)) {
+                focusEntry();
+                return;
+            }
         }
     } catch (const DbError& e) {
         showDatabaseError(QStringLiteral("Data kartu tidak dapat dibaca."), e, this);
@@ -130,7 +134,7 @@ void frmInputPin::CekKartu() {
     std::optional<CardAccount> account;
     try {
         if (!counted.isEmpty() &&
-            !admitPinAttempt(db_, {counted}, logTransaksiHead(counted, card, {}, {}),
+            !admitPinAttempt(db_, counted, logTransaksiHead(counted.first(), card, {}, {}),
                              QStringLiteral("START TRANSACTION"), this)) {
             focusEntry();
             return;
@@ -153,6 +157,7 @@ void frmInputPin::CekKartu() {
     VisitState& v = screen_.visit();
     v.set(VisitState::NoCif, account->tab_nasabah);
     v.set(VisitState::txtCif, account->tab_nasabah);
+    // The card as its row stores it, whatever case the reader typed: postings compare it exactly.
     v.set(VisitState::Rfid, account->tab_rfid);
     v.set(VisitState::NoRekening, account->tab_rekening);
     v.set(VisitState::txtNorek, v[VisitState::NoRekening]);

@@ -136,7 +136,7 @@ TEST_F(FeePaymentTest, StatementsAreThePostingsAndTheRefusalsTexts) {
         head + QStringLiteral("200000', log_keterangan = 'SALDO TIDAK MENCUKUPI!'"),
         QStringLiteral("SELECT tab_rfid,  `cashless-adm`.GetTabSaldoAktif(tab_rekening, "
                        "CURDATE()) as SaldoAktif FROM `cashless-adm`.data_tabungan_master WHERE "
-                       "tab_rekening = '010100000002' AND tab_pin = BINARY 'x\\'1'"),
+                       "tab_rekening = '010100000002' AND tab_pin = 'x\\'1'"),
         head + QStringLiteral("200000', log_keterangan = 'PIN TIDAK SESUAI!'"),
     };
     EXPECT_EQ(recorder.statements(), refusals);

@@ -47,7 +47,7 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
                   "SELECT `cashless-adm`.GetTabSaldoAktif('010100000002', CURDATE()) as "
                   "SaldoAktif\n"
                   "SELECT tab_pin FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = "
-                  "'010100000002' AND tab_pin = BINARY '234567'\n"
+                  "'010100000002' AND tab_pin = '234567'\n"
                   "UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = '111111' WHERE "
                   "tab_rekening = '010100000002'\n"
                   "INSERT INTO log_transaksi SET log_tanggal = NOW(), log_time = NOW(), log_user "
@@ -64,11 +64,10 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
                   "START TRANSACTION\n"
                   "SELECT tab_rekening, GetNasabahNama(tab_nasabah) as Nama, "
                   "GetNasabahKelas(tab_nasabah) as Kelas FROM `cashless-adm`.data_tabungan_master "
-                  "WHERE tab_alternatif = BINARY 'SPD2024002' AND tab_pin = BINARY '111111' "
-                  "LIMIT 1\n"
+                  "WHERE tab_alternatif = 'SPD2024002' AND tab_pin = '111111' LIMIT 1\n"
                   "SELECT tab_rfid FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = "
-                  "'010100000002' AND tab_alternatif = BINARY 'SPD2024002' AND tab_pin = BINARY "
-                  "'111111' FOR UPDATE\n"
+                  "'010100000002' AND tab_alternatif = 'SPD2024002' AND tab_pin = '111111' FOR "
+                  "UPDATE\n"
                   "UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = CONCAT('#', "
                   "tab_rfid), tab_pin = 582931 WHERE tab_rekening = '010100000002'\n"
                   "INSERT INTO log_transaksi SET log_tanggal = NOW(), log_time = NOW(), log_user "
@@ -81,6 +80,16 @@ TEST_F(PinBlockTest, StatementsAreThoseOfTheChangeAndTheBlock) {
     // A quote typed into a box stays text: it cannot widen the lookup to other accounts.
     EXPECT_EQ(blockAccount(*db, blockFromIdle("'OR 1#", "'OR 1#")).outcome,
               BlockResult::Outcome::NotFound);
+}
+
+// The keypad types capitals; the office stored this registration id in small letters.
+TEST_F(PinBlockTest, ARegistrationIdInSmallLettersIsBlockedTypedInCapitals) {
+    admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_alternatif = "
+                       "'spd2024002' WHERE tab_rekening = '010100000002'"));
+    EXPECT_EQ(registrationAccounts(*db, QStringLiteral("SPD2024002")), QStringList{kSiti});
+    EXPECT_EQ(blockAccount(*db, blockFromIdle("SPD2024002", QStringLiteral("234567"))).outcome,
+              BlockResult::Outcome::Blocked);
+    EXPECT_TRUE(blockStored(*db, kSiti, QStringLiteral("0004417002")));
 }
 
 TEST_F(PinBlockTest, ARefusedLogRowLeavesThePinAndTheCardAsTheyWere) {

@@ -131,7 +131,7 @@ TEST_F(ShopOrderTest, StatementsAreTheOnesTheOrderPrescribes) {
     const QStringList expected = {
         QStringLiteral("SELECT tab_rfid,  `cashless-adm`.GetTabSaldoAktif(tab_rekening, "
                        "CURDATE()) as SaldoAktif FROM `cashless-adm`.data_tabungan_master "
-                       "WHERE tab_rekening = '010100000002' AND tab_pin = BINARY '234567'"),
+                       "WHERE tab_rekening = '010100000002' AND tab_pin = '234567'"),
         QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED"),
         QStringLiteral("START TRANSACTION"),
         QStringLiteral("SELECT tab_rekening, tab_rfid, tab_status FROM `cashless-adm`."

@@ -115,4 +115,63 @@ TEST(KioskAuditTest, FindsPlantedRowsAndNothingInRealPostings) {
     EXPECT_EQ(findings("'010100000006'"), QStringList{"FORMAT_TIDAK_SESUAI 1000"});
 }
 
+// The office's own program, under an administrator of its own: after the kiosk's load, and after
+// the upgrade (twice) of a database whose writer column an older load left visible, it sees the
+// tables as before, and the guard only signs its rows.
+TEST(KioskAuditTest, TheOfficesStatementsSeeTheTablesAsBefore) {
+    QFile script(QStringLiteral(KALINDA_AUDIT_SQL));
+    ASSERT_TRUE(script.open(QIODevice::ReadOnly));
+    ConnectParams p = MariaDbServer::instance().adminParams();
+    p.user = p.password = QStringLiteral("kantor");
+    for (const bool upgraded : {false, true}) {
+        MariaDbServer::instance().resetDatabase();
+        QString setup = "CREATE OR REPLACE USER kantor@localhost IDENTIFIED BY 'kantor';\n";
+        for (const QString& t :
+             QStringList{"`cashless-adm`.data_tabungan_trans", "`aio-kirna`.data_transaksi",
+                         '`' + p.database + "`.data_transaksi"}) {
+            setup += "GRANT ALL ON " + t.section('.', 0, 0) + ".* TO kantor@localhost;\n";
+            if (upgraded)
+                setup += "ALTER TABLE " + t + " MODIFY trans_reg_user VARCHAR(400) NULL;\n";
+        }
+        MariaDbServer::instance().runAdminScript(
+            setup + (upgraded ? QString::fromUtf8(script.readAll()).repeated(2) : QString()));
+        Connection office;
+        office.connect(p);
+        const SqlText statements[] = {
+            "INSERT INTO `cashless-adm`.data_tabungan_trans VALUES ('ADM0000000901', CURDATE(), "
+            "'15', '01', '010100000005', '240100005', 'TELLER', '', 50000, 0, NULL, 0, '', "
+            "'Setoran tunai', NULL, 0, CURDATE(), NOW(), 'ADM|kantor')",
+            "INSERT INTO `aio-kirna`.data_transaksi VALUES ('ADM0000000902', CURDATE(), '14', "
+            "'01', "
+            "'010100000005', '240100005', 'ODR000000001', 'Nur Aisyah', '9B', 'TELLER', '', 5000, "
+            "65000, 60000, 'Koreksi', 'Siang', 1, CURDATE(), NOW(), 'kantor', '')",
+            "INSERT INTO data_transaksi VALUES ('ADM0000000903', CURDATE(), '14', '01', "
+            "'010100000005', '240100005', 'Nur Aisyah', '9B', 'TELLER', '', 5000, 65000, 60000, "
+            "'Koreksi', 1, CURDATE(), NOW(), 'kantor', '')",
+            "UPDATE `cashless-adm`.data_tabungan_trans SET trans_status = 1 WHERE trans_status = 0",
+            "UPDATE `cashless-adm`.data_tabungan_master SET tab_pin = '777777', tab_rfid = "
+            "'00a1b2c3d4' WHERE tab_rekening = '010100000005'",
+            "CALL `cashless-adm`.HitungTabSaldoNasabah('010100000005')",
+        };
+        for (const SqlText& statement : statements)
+            EXPECT_NO_THROW(office.execute(Sql(statement))) << statement.text() << upgraded;
+        EXPECT_EQ(
+            office.open(Sql("SELECT * FROM `cashless-adm`.data_tabungan_trans")).columnCount(), 19);
+        EXPECT_EQ(office.open(Sql("SELECT * FROM `aio-kirna`.data_transaksi")).columnCount(), 21);
+        EXPECT_EQ(office.open(Sql("SELECT * FROM data_transaksi")).columnCount(), 19);
+        EXPECT_TRUE(office.open(Sql("CALL `cashless-adm`.RekonsiliasiSaldo(NULL, 0)")).eof());
+        EXPECT_EQ(
+            scalar(office, Sql("SELECT CONCAT_WS(' ', (SELECT CONCAT(trans_status, "
+                               "trans_reg_user) FROM `cashless-adm`.data_tabungan_trans WHERE "
+                               "trans_id = 'ADM0000000901'), (SELECT trans_reg_user FROM "
+                               "`aio-kirna`.data_transaksi WHERE trans_id = 'ADM0000000902'), "
+                               "(SELECT trans_reg_user FROM data_transaksi WHERE trans_id = "
+                               "'ADM0000000903'), (SELECT CONCAT_WS(' ', tab_saldo_efektif, "
+                               "tab_pin, tab_rfid) FROM `cashless-adm`.data_tabungan_master "
+                               "WHERE tab_rekening = '010100000005'), (SELECT COUNT(*) FROM "
+                               "information_schema.COLUMNS WHERE EXTRA = 'INVISIBLE'))")),
+            "1kantor@localhost kantor@localhost kantor@localhost 65000 777777 00a1b2c3d4 3");
+    }
+}
+
 } // namespace

@@ -159,6 +159,8 @@ TEST(KioskAuditTest, TheOfficesStatementsSeeTheTablesAsBefore) {
             office.open(Sql("SELECT * FROM `cashless-adm`.data_tabungan_trans")).columnCount(), 19);
         EXPECT_EQ(office.open(Sql("SELECT * FROM `aio-kirna`.data_transaksi")).columnCount(), 21);
         EXPECT_EQ(office.open(Sql("SELECT * FROM data_transaksi")).columnCount(), 19);
+        EXPECT_EQ(office.open(Sql("SELECT * FROM `aio-kirna`.data_barang_order")).columnCount(),
+                  10);
         EXPECT_TRUE(office.open(Sql("CALL `cashless-adm`.RekonsiliasiSaldo(NULL, 0)")).eof());
         EXPECT_EQ(
             scalar(office, Sql("SELECT CONCAT_WS(' ', (SELECT CONCAT(trans_status, "
@@ -170,7 +172,7 @@ TEST(KioskAuditTest, TheOfficesStatementsSeeTheTablesAsBefore) {
                                "tab_pin, tab_rfid) FROM `cashless-adm`.data_tabungan_master "
                                "WHERE tab_rekening = '010100000005'), (SELECT COUNT(*) FROM "
                                "information_schema.COLUMNS WHERE EXTRA = 'INVISIBLE'))")),
-            "1kantor@localhost kantor@localhost kantor@localhost 65000 777777 00a1b2c3d4 3");
+            "1kantor@localhost kantor@localhost kantor@localhost 65000 777777 00a1b2c3d4 4");
     }
 }
 

@@ -36,21 +36,8 @@ private:
 
 void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
     BusyPointer pointer;
-    ConnectionSettings& s = connectionSettings();
-    s.DbName = DecodeSetting(stored.database);
-    s.DbUser = DecodeSetting(stored.user);
-    s.DbPassword = DecodeSetting(stored.password);
+    const ConnectParams params = settingsParams(stored);
     slot = std::make_unique<Connection>();
-    bool portOk = false;
-    const int port = s.ServerPort.trimmed().toInt(&portOk);
-    ConnectParams params;
-    params.host = s.ServerAddress;
-    params.user = s.DbUser;
-    params.password = s.DbPassword;
-    params.database = s.DbName;
-    params.port = portOk ? port : 0;
-    params.readTimeoutSeconds = s.ReadTimeoutSeconds;
-    params.tls = tlsSettings();
     slot->connect(params);
     slot->setOption(3);
     pointer.release();
@@ -68,6 +55,24 @@ void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
 }
 
 } // namespace
+
+ConnectParams settingsParams(const EncodedSettings& stored) {
+    ConnectionSettings& s = connectionSettings();
+    s.DbName = DecodeSetting(stored.database);
+    s.DbUser = DecodeSetting(stored.user);
+    s.DbPassword = DecodeSetting(stored.password);
+    bool portOk = false;
+    const int port = s.ServerPort.trimmed().toInt(&portOk);
+    ConnectParams params;
+    params.host = s.ServerAddress;
+    params.user = s.DbUser;
+    params.password = s.DbPassword;
+    params.database = s.DbName;
+    params.port = portOk ? port : 0;
+    params.readTimeoutSeconds = s.ReadTimeoutSeconds;
+    params.tls = tlsSettings();
+    return params;
+}
 
 ConnectionSettings& connectionSettings() {
     static ConnectionSettings settings;

@@ -19,6 +19,10 @@ struct ConnectionSettings {
 
 ConnectionSettings& connectionSettings();
 
+// What OpenConnection connects with: the current profile's server and the stored user,
+// password and database decoded from `stored` (also into the connection settings).
+ConnectParams settingsParams(const EncodedSettings& stored = builtInSettings());
+
 // The process-wide connections. DbConn carries every statement; DbConnSpare is opened with the
 // same settings just before it and carries none.
 Connection& DbConn();

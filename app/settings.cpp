@@ -3,6 +3,7 @@
 #include "deployment_settings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 namespace kalinda {
@@ -87,10 +88,12 @@ const std::array<ConnectionProfile, 4>& connectionProfiles() {
     return profiles;
 }
 
-TlsFiles tlsSettings(const QString& settingsFile) {
-    // The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
+namespace {
+
+// The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
+QHash<QString, QString> readSettingsFile(const QString& path) {
     QHash<QString, QString> file;
-    QFile f(settingsFile);
+    QFile f(path);
     if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         while (!f.atEnd()) {
             const QString line = QString::fromUtf8(f.readLine()).trimmed();
@@ -104,12 +107,52 @@ TlsFiles tlsSettings(const QString& settingsFile) {
             file.insert(line.left(eq).trimmed(), value);
         }
     }
-    const auto setting = [&](const char* name) {
-        if (qEnvironmentVariableIsSet(name))
-            return qEnvironmentVariable(name).trimmed();
-        return file.value(QString::fromLatin1(name));
-    };
-    return {setting("KALINDA_DB_CA"), setting("KALINDA_DB_CERT"), setting("KALINDA_DB_KEY")};
+    return file;
+}
+
+// The environment first (the kiosk session sets it from the file), else the file.
+QString setting(const QHash<QString, QString>& file, const char* name) {
+    if (qEnvironmentVariableIsSet(name))
+        return qEnvironmentVariable(name).trimmed();
+    return file.value(QString::fromLatin1(name));
+}
+
+} // namespace
+
+TlsFiles tlsSettings(const QString& settingsFile) {
+    const QHash<QString, QString> file = readSettingsFile(settingsFile);
+    return {setting(file, "KALINDA_DB_CA"), setting(file, "KALINDA_DB_CERT"),
+            setting(file, "KALINDA_DB_KEY")};
+}
+
+OfficeAccount officeAccount(const QString& settingsFile) {
+    const QHash<QString, QString> file = readSettingsFile(settingsFile);
+    OfficeAccount account;
+    account.user = setting(file, "KALINDA_AUDIT_USER");
+    QString path = setting(file, "KALINDA_AUDIT_PASSWORD_FILE");
+    const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    if (!credentials.isEmpty() && QFileInfo::exists(credentials + "/kalinda-audit-password"))
+        path = credentials + "/kalinda-audit-password";
+    if (account.user.isEmpty() || path.isEmpty()) {
+        account.problem = QStringLiteral("no office account: set KALINDA_AUDIT_USER and "
+                                         "KALINDA_AUDIT_PASSWORD_FILE in ") +
+                          settingsFile;
+        return account;
+    }
+    // A password every user of the PC may read is no office's secret any more.
+    const QFileInfo info(path);
+    QFile f(path);
+    if (info.isFile() && (info.permissions() & QFileDevice::ReadOther))
+        account.problem = path + QStringLiteral(" may be read by every user (chmod o-r)");
+    else if (!info.isFile() || !f.open(QIODevice::ReadOnly))
+        account.problem = QStringLiteral("cannot read the office's password from ") + path;
+    if (!account.problem.isEmpty())
+        return account;
+    QByteArray bytes = f.readAll();
+    if (bytes.endsWith('\n'))
+        bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
+    account.password = QString::fromUtf8(bytes);
+    return account;
 }
 
 QString schoolName() {

@@ -34,11 +34,24 @@ struct ConnectionProfile {
 
 const std::array<ConnectionProfile, 4>& connectionProfiles();
 
+// Where the deployment's run-time settings live (shell assignments, see packaging/kalinda.default).
+inline const QString kSettingsFile = QStringLiteral("/etc/default/kalinda");
+
 // The TLS files of the link to the server, read at run time so the school can change them without
 // a new build: KALINDA_DB_CA, KALINDA_DB_CERT and KALINDA_DB_KEY from the environment (the kiosk
 // session sets them from /etc/default/kalinda), else from that file itself, so that an operator's
 // `kalinda report` uses them too. A variable set to nothing in the environment means none.
-TlsFiles tlsSettings(const QString& settingsFile = QStringLiteral("/etc/default/kalinda"));
+TlsFiles tlsSettings(const QString& settingsFile = kSettingsFile);
+
+// The office's database account, which runs the audit. Never compiled in: every kiosk carries
+// the program. KALINDA_AUDIT_USER and KALINDA_AUDIT_PASSWORD_FILE are read as the TLS files
+// are; under systemd the credential "kalinda-audit-password" stands in for the file.
+struct OfficeAccount {
+    QString user;
+    QString password;
+    QString problem; // why there is no account to use, "" when there is
+};
+OfficeAccount officeAccount(const QString& settingsFile = kSettingsFile);
 
 // The school's name on the main screen's title line.
 QString schoolName();

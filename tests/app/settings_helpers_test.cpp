@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QNetworkInterface>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -57,6 +58,57 @@ TEST(DecodeSetting, BuiltInSettingsDecodeToThisBuildsValues) {
     // Nothing of the plain values stands in the stored text.
     EXPECT_FALSE(s.user.contains(QStringLiteral(KALINDA_TEST_USER)));
     EXPECT_EQ(connectionProfiles()[2].listText, QStringLiteral("3 : Backup-1"));
+}
+
+// The office's account is read at run time, never from the build; a password file that every
+// user may read is refused, and systemd's credential stands in for the file.
+TEST(OfficeAccount, ComesFromTheSettingsFileAndAPasswordOnlyItsOwnerReads) {
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("kalinda")),
+                  password = dir.filePath(QStringLiteral("audit-password"));
+    const auto write = [](const QString& path, const QByteArray& text, QFile::Permissions mode) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+        f.setPermissions(mode);
+    };
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
+    const struct {
+        QByteArray settings;
+        QFile::Permissions mode;
+        bool credential;
+        const char* password;
+        const char* problem;
+    } cases[] = {
+        {"KALINDA_AUDIT_USER=\"kantor\"\nKALINDA_AUDIT_PASSWORD_FILE=PW\n", owner, false,
+         "rahasia 'x'", ""},
+        {"KALINDA_AUDIT_USER=kantor\nKALINDA_AUDIT_PASSWORD_FILE=PW\n", owner | QFile::ReadOther,
+         false, "", "may be read by every user"},
+        {"#KALINDA_AUDIT_USER=kantor\nKALINDA_AUDIT_PASSWORD_FILE=PW\n", owner, false, "",
+         "no office account"},
+        {"KALINDA_AUDIT_USER=kantor\nKALINDA_AUDIT_PASSWORD_FILE=PW-missing\n", owner, false, "",
+         "cannot read"},
+        {"KALINDA_AUDIT_USER=kantor\nKALINDA_AUDIT_PASSWORD_FILE=PW-missing\n", owner, true,
+         "dari systemd", ""},
+    };
+    for (const char* name : {"KALINDA_AUDIT_USER", "KALINDA_AUDIT_PASSWORD_FILE"})
+        qunsetenv(name);
+    for (const auto& c : cases) {
+        write(settings, QByteArray(c.settings).replace("PW", password.toUtf8()), owner);
+        write(password, "rahasia 'x'\n", c.mode);
+        write(dir.filePath(QStringLiteral("kalinda-audit-password")), "dari systemd", owner);
+        if (c.credential)
+            qputenv("CREDENTIALS_DIRECTORY", dir.path().toUtf8());
+        else
+            qunsetenv("CREDENTIALS_DIRECTORY");
+        const OfficeAccount account = officeAccount(settings);
+        EXPECT_EQ(account.password, QLatin1String(c.password)) << c.settings.constData();
+        EXPECT_TRUE(account.problem.contains(QLatin1String(c.problem)) &&
+                    account.problem.isEmpty() == !*c.problem)
+            << account.problem.toStdString();
+        EXPECT_EQ(account.user, account.problem.startsWith("no") ? "" : "kantor");
+    }
+    qunsetenv("CREDENTIALS_DIRECTORY");
 }
 
 TEST(Cp1252, RoundTripsAndMarksWhatDoesNotMap) {

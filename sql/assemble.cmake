@@ -3,7 +3,9 @@ cmake_minimum_required(VERSION 3.25)
 #   cmake -DOUT=file [-DKIOSK_DB=kalinda] [-DKIOSK_USER=...] [-DKIOSK_PASSWORD=...]
 #         [-DKIOSK_HOSTS="localhost;127.0.0.1"] [-DWITH_DEMO=ON] [-DWITH_DEMO_GUARDS=ON]
 #         [-DUSERS_ONLY=ON] [-DUPGRADE=ON] [-DKIOSK_REQUIRE_TLS=SSL|X509]
-#         [-DKIOSK_TLS_SUBJECT="/CN=kalinda-kiosk"] -P sql/assemble.cmake
+#         [-DKIOSK_TLS_SUBJECT="/CN=kalinda-kiosk"] [-DOFFICE_USER=kalinda_kantor]
+#         [-DOFFICE_PASSWORD=...] [-DOFFICE_HOSTS="192.168.10.5"] [-DOFFICE_ONLY=ON]
+#         -P sql/assemble.cmake
 # KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
 # "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
 # user and its grants, for a school database that is already loaded; UPGRADE only the audit,
@@ -11,7 +13,9 @@ cmake_minimum_required(VERSION 3.25)
 # posting marks, for a
 # school database loaded before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS
 # (SSL), or only with a client certificate its CA signed (X509), or that certificate's subject
-# (KIOSK_TLS_SUBJECT); off by default.
+# (KIOSK_TLS_SUBJECT); off by default. OFFICE_USER adds the office's user that runs the audit
+# (41-office-user.sql), from OFFICE_HOSTS (default: the kiosk's host patterns); OFFICE_ONLY
+# writes only that user, for a database that is already loaded.
 if(NOT OUT)
     message(FATAL_ERROR "OUT is required")
 endif()
@@ -38,16 +42,34 @@ endif()
 if(NOT KIOSK_USER MATCHES "^[A-Za-z0-9_.$-]+$")
     message(FATAL_ERROR "KIOSK_USER '${KIOSK_USER}': only letters, digits, _, ., $ and -")
 endif()
-string(REGEX REPLACE "[ ,;]+" ";" hosts "${KIOSK_HOSTS}")
-list(REMOVE_ITEM hosts "")
-list(REMOVE_DUPLICATES hosts)
-foreach(host ${hosts})
-    if(NOT host MATCHES "^[A-Za-z0-9_.%:/-]+$")
-        message(FATAL_ERROR "KIOSK_HOSTS '${host}': not a host pattern")
+# A list of host patterns from text separated by ";", "," or spaces, each checked.
+function(host_patterns name text out)
+    string(REGEX REPLACE "[ ,;]+" ";" list "${text}")
+    list(REMOVE_ITEM list "")
+    list(REMOVE_DUPLICATES list)
+    foreach(host ${list})
+        if(NOT host MATCHES "^[A-Za-z0-9_.%:/-]+$")
+            message(FATAL_ERROR "${name} '${host}': not a host pattern")
+        endif()
+    endforeach()
+    if(NOT list)
+        message(FATAL_ERROR "${name} names no host")
     endif()
-endforeach()
-if(NOT hosts)
-    message(FATAL_ERROR "KIOSK_HOSTS names no host")
+    set(${out} "${list}" PARENT_SCOPE)
+endfunction()
+host_patterns(KIOSK_HOSTS "${KIOSK_HOSTS}" hosts)
+if(OFFICE_ONLY AND NOT OFFICE_USER)
+    message(FATAL_ERROR "OFFICE_ONLY needs OFFICE_USER")
+endif()
+if(OFFICE_USER)
+    if(NOT OFFICE_USER MATCHES "^[A-Za-z0-9_.$-]+$" OR OFFICE_USER STREQUAL KIOSK_USER)
+        message(FATAL_ERROR "OFFICE_USER '${OFFICE_USER}': only letters, digits, _, ., $ and -, "
+                            "and not the kiosk's user")
+    endif()
+    if(NOT OFFICE_HOSTS)
+        set(OFFICE_HOSTS "${hosts}")
+    endif()
+    host_patterns(OFFICE_HOSTS "${OFFICE_HOSTS}" office_hosts)
 endif()
 
 if(KIOSK_TLS_SUBJECT)
@@ -63,9 +85,13 @@ else()
     message(FATAL_ERROR "KIOSK_REQUIRE_TLS '${KIOSK_REQUIRE_TLS}': OFF, SSL or X509")
 endif()
 
-# The password between single quotes: backslashes doubled, quotes doubled.
-string(REPLACE "\\" "\\\\" password "${KIOSK_PASSWORD}")
-string(REPLACE "'" "''" password "${password}")
+# A password between single quotes: backslashes doubled, quotes doubled.
+function(quoted_password text out)
+    string(REPLACE "\\" "\\\\" text "${text}")
+    string(REPLACE "'" "''" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+quoted_password("${KIOSK_PASSWORD}" password)
 
 set(dir "${CMAKE_CURRENT_LIST_DIR}")
 
@@ -82,14 +108,27 @@ endfunction()
 sql_text(40-users.sql template)
 set(users "")
 foreach(host ${hosts})
+    if(OFFICE_ONLY)
+        break()
+    endif()
     string(REPLACE "@KIOSK_HOST@" "${host}" text "${template}")
     string(REPLACE "@KIOSK_REQUIRE@" "${require}" text "${text}")
     string(REPLACE "@KIOSK_PASSWORD@" "${password}" text "${text}")
     string(APPEND users "-- 40-users.sql for ${host}\n${text}\n")
 endforeach()
+if(OFFICE_USER)
+    quoted_password("${OFFICE_PASSWORD}" office_password)
+    sql_text(41-office-user.sql template)
+    string(REPLACE "@OFFICE_USER@" "${OFFICE_USER}" template "${template}")
+    foreach(host ${office_hosts})
+        string(REPLACE "@OFFICE_HOST@" "${host}" text "${template}")
+        string(REPLACE "@OFFICE_PASSWORD@" "${office_password}" text "${text}")
+        string(APPEND users "-- 41-office-user.sql for ${host}\n${text}\n")
+    endforeach()
+endif()
 
 set(script "SET NAMES utf8mb4;\n")
-if(USERS_ONLY)
+if(USERS_ONLY OR OFFICE_ONLY)
     string(APPEND script "${users}")
     file(WRITE "${OUT}" "${script}")
     return()

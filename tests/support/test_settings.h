@@ -25,4 +25,10 @@ inline EncodedSettings testSettings() {
     return s;
 }
 
+// The office's account that the test database grants the audit to.
+inline OfficeAccount testOfficeAccount() {
+    return {
+        QStringLiteral(KALINDA_TEST_OFFICE_USER), QStringLiteral(KALINDA_TEST_OFFICE_PASSWORD), {}};
+}
+
 } // namespace kalinda::test

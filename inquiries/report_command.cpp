@@ -51,15 +51,15 @@ QDate readDate(const QString& text) {
 
 void addReportOptions(QCommandLineParser& parser) {
     parser.addOptions({
-        {QStringLiteral("from"), QStringLiteral("report: first day of the period."),
+        {QStringLiteral("from"), QStringLiteral("report, audit: first day of the period."),
          QStringLiteral("YYYY-MM-DD")},
-        {QStringLiteral("to"), QStringLiteral("report: last day of the period."),
+        {QStringLiteral("to"), QStringLiteral("report, audit: last day of the period."),
          QStringLiteral("YYYY-MM-DD")},
         {QStringLiteral("user"), QStringLiteral("report: only the postings of this user."),
          QStringLiteral("U")},
         {QStringLiteral("pdf"), QStringLiteral("report: write it as PDF to FILE."),
          QStringLiteral("FILE")},
-        {QStringLiteral("csv"), QStringLiteral("report: write its rows as CSV to FILE."),
+        {QStringLiteral("csv"), QStringLiteral("report, audit: write its rows as CSV to FILE."),
          QStringLiteral("FILE")},
         {QStringLiteral("printer"), QStringLiteral("report: print it on the A4 printer NAME."),
          QStringLiteral("NAME")},

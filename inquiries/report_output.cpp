@@ -22,9 +22,12 @@ QByteArray csvField(const QString& text) {
     return bytes;
 }
 
-// Database text that a spreadsheet would read as a formula ("=", "+", "-", "@") or that a tab
-// or CR could shift is kept as text by an apostrophe in front. Numbers the report formats
-// itself go out as they are, so that a negative amount stays a number.
+QString cannotWrite(const QString& path, const QString& reason) {
+    return QStringLiteral("File %1 tidak dapat ditulis: %2").arg(path, reason);
+}
+
+} // namespace
+
 QString csvText(const QString& text) {
     static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
     if (!text.isEmpty() && kFormulaStarts.contains(text.front()))
@@ -38,12 +41,6 @@ void csvLine(QIODevice& out, const QStringList& fields) {
         parts << csvField(field);
     out.write(parts.join(';') + '\n');
 }
-
-QString cannotWrite(const QString& path, const QString& reason) {
-    return QStringLiteral("File %1 tidak dapat ditulis: %2").arg(path, reason);
-}
-
-} // namespace
 
 void writeReportCsv(rptTransaksi& report, QIODevice& out) {
     report.ActiveReport_ReportStart();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QIODevice;
 class QPrinter;
@@ -13,6 +14,10 @@ class rptTransaksi;
 // row, dates yyyy-mm-dd, amounts as plain digits. A text cell that starts with "=", "+", "-",
 // "@", a tab or a CR gets an apostrophe in front, so that no spreadsheet runs it as a formula.
 void writeReportCsv(rptTransaksi& report, QIODevice& out);
+// The same rules for any table: one line of fields, quoted where they hold ";", a quote or a
+// line end; and database text kept from being read as a formula.
+void csvLine(QIODevice& out, const QStringList& fields);
+QString csvText(const QString& text);
 
 // Each writes the whole report and gives an empty text on success, else what went wrong. A file
 // is replaced only once it is complete. Database errors go to the caller.

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "inquiries/audit_command.h"
 #include "inquiries/kiosk_status.h"
 #include "inquiries/report_command.h"
 
@@ -20,7 +21,11 @@ void defineOptions(QCommandLineParser& options) {
         "kalinda status [--profile N]\n"
         "  prints every kiosk's heartbeat: green, amber or red and why, one line each.\n"
         "  Exit status: 0 none red, 1 a kiosk is red, 2 wrong options, 3 database\n"
-        "  unreachable or refused."));
+        "  unreachable or refused.\n\n"
+        "kalinda audit [--from DATE] [--to DATE] [--profile N] [--csv FILE]\n"
+        "  audits the kiosks' postings (default: yesterday and today; DATE is YYYY-MM-DD,\n"
+        "  today or yesterday) as the office's account of /etc/default/kalinda, one line\n"
+        "  per finding. Exit status: 0 nothing found, 1 findings listed, 2 not run."));
     options.addHelpOption();
     options.addVersionOption();
     options.addPositionalArgument(kReportCommand,
@@ -29,6 +34,9 @@ void defineOptions(QCommandLineParser& options) {
     options.addPositionalArgument(kStatusCommand,
                                   QStringLiteral("Print every kiosk's status, no window."),
                                   QStringLiteral("[status]"));
+    options.addPositionalArgument(kAuditCommand,
+                                  QStringLiteral("Audit the kiosks' postings, no window."),
+                                  QStringLiteral("[audit]"));
     options.addOptions({
         {QStringLiteral("windowed"),
          QStringLiteral("Run the main screen in a window, not full-screen (for development).")},
@@ -36,7 +44,7 @@ void defineOptions(QCommandLineParser& options) {
          QStringLiteral("Open the operator's transaction report window instead of the kiosk.")},
         {QStringLiteral("profile"),
          QStringLiteral("Connect with profile N (1 to 4) without the connection form; "
-                        "default for the report and status commands: 1."),
+                        "default for the report, status and audit commands: 1."),
          QStringLiteral("N")},
     });
     addReportOptions(options);

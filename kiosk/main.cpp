@@ -5,6 +5,7 @@
 #include "app/profile.h"
 #include "app/server_switch.h"
 #include "command_line.h"
+#include "inquiries/audit_command.h"
 #include "inquiries/frm_laporan.h"
 #include "inquiries/kiosk_status.h"
 #include "inquiries/report_command.h"
@@ -62,7 +63,8 @@ int main(int argc, char* argv[]) {
     const bool headless = !understood || options.isSet(QStringLiteral("help")) ||
                           options.isSet(QStringLiteral("version")) ||
                           options.positionalArguments().value(0) == kReportCommand ||
-                          options.positionalArguments().value(0) == kStatusCommand;
+                          options.positionalArguments().value(0) == kStatusCommand ||
+                          options.positionalArguments().value(0) == kAuditCommand;
     if (headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         useRuntimeFolder();
@@ -89,6 +91,15 @@ int main(int argc, char* argv[]) {
                                     ? options.value(QStringLiteral("profile"))
                                     : QStringLiteral("1"),
                                 out, err);
+    }
+    if (commands == QStringList{kAuditCommand}) {
+        AuditJob job;
+        if (const QString problem = readAuditJob(options, job); !problem.isEmpty()) {
+            err << "kalinda audit: " << problem << Qt::endl;
+            return AuditNotRun;
+        }
+        QTextStream out(stdout);
+        return runAuditJob(job, out, err);
     }
     if (!commands.isEmpty()) {
         err << "kalinda: unknown command \"" << commands.join(u' ') << "\" (see --help)"

@@ -1,5 +1,7 @@
 #include "app/connection.h"
 #include "app/heartbeat.h"
+#include "inquiries/audit.h"
+#include "inquiries/audit_command.h"
 #include "inquiries/kiosk_status.h"
 #include "inquiries/report_command.h"
 #include "report_fixture.h"
@@ -148,6 +150,82 @@ TEST_F(ReportCommandTest, KiosksAreJudgedByTheirHeartbeatAndGoStaleWhenStopped) 
     EXPECT_EQ(runStatusCommand(QStringLiteral("5"), outStream, errStream), StatusUsage);
 }
 
+// The audit as the daily timer runs it: nothing listed, then one forged row of each kind in one
+// line each and a summary; no server, no account or the kiosk's own account cannot run it.
+TEST_F(ReportCommandTest, AuditExitsByWhatItFoundOrWhyItCouldNotRun) {
+    const ConnectParams kiosk = MariaDbServer::instance().kioskParams();
+    const QString csv = path(QStringLiteral("audit.csv"));
+    const struct {
+        QStringList args;
+        OfficeAccount account;
+        bool forged;
+        int status;
+        QString message;
+    } cases[] = {
+        {{}, testOfficeAccount(), false, AuditNothingFound, "no findings."},
+        {{"--from", "tomorrow"}, testOfficeAccount(), false, AuditNotRun, "is not a date"},
+        {{"--user", "KLD|"}, testOfficeAccount(), false, AuditNotRun, "not of the audit"},
+        {{"--profile", "2"},
+         testOfficeAccount(),
+         false,
+         AuditNotRun,
+         "cannot connect to primary.kalinda.invalid:3306 as kalinda_kantor"},
+        {{}, {{}, {}, "no office account"}, false, AuditNotRun, "no office account"},
+        {{},
+         {kiosk.user, kiosk.password, {}},
+         false,
+         AuditNotRun,
+         "the audit could not run: execute command denied"},
+        {{"--csv", csv}, testOfficeAccount(), true, AuditFound, "9 findings, 5 red, 4 amber"},
+    };
+    QStringList lines;
+    for (const auto& c : cases) {
+        if (c.forged)
+            forgeOneOfEachFinding();
+        QCommandLineParser parser;
+        parser.addOption({QStringLiteral("profile"), {}, QStringLiteral("N")});
+        addReportOptions(parser);
+        ASSERT_TRUE(parser.parse(QStringList{"kalinda"} + c.args));
+        AuditJob job;
+        QString out, err = readAuditJob(parser, job);
+        QTextStream outStream(&out), errStream(&err);
+        const int status = err.isEmpty()
+                               ? runAuditJob(job, outStream, errStream, c.account, testSettings())
+                               : AuditNotRun;
+        EXPECT_EQ(status, c.status) << c.args.join(' ').toStdString() << err.toStdString();
+        EXPECT_TRUE((out + err).contains(c.message)) << (out + err).toStdString();
+        lines = out.split('\n', Qt::SkipEmptyParts);
+    }
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    ASSERT_EQ(lines.size(), 10);
+    for (std::size_t i = 0; i < std::size(kForgedFindings); ++i) {
+        const auto& [kind, colour] = kForgedFindings[i];
+        EXPECT_TRUE(lines[int(i)].startsWith(colourName(colour).leftJustified(5) + ' ' + kind +
+                                             ' ' + today))
+            << lines[int(i)].toStdString();
+    }
+    EXPECT_TRUE(lines[0].startsWith(
+        "red   DEBIT_TANPA_KREDIT " + today + " 010100000004 > 010100000009 Rp 3.000 " +
+        onToday("KLD261207333333") + " | by root@localhost at " + today))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[9].endsWith(": 9 findings, 5 red, 4 amber (forged or unpaired rows 6, "
+                                  "accounts below their minimum 1, card and PIN changes flagged "
+                                  "1, unpaid orders 1)."))
+        << lines[9].toStdString();
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = written.readAll().split('\n');
+    ASSERT_EQ(rows.size(), 11); // header, nine, and the last line's end
+    EXPECT_TRUE(rows[1].startsWith(("red;DEBIT_TANPA_KREDIT;" + today +
+                                    ";010100000004;010100000009;3000;1;" +
+                                    onToday("KLD261207333333") + ";;;root@localhost;")
+                                       .toUtf8()))
+        << rows[1].toStdString();
+    // A kind added to the audit later is listed in amber, under its own name.
+    EXPECT_EQ(findingColour(QStringLiteral("SESI_DIAKHIRI")), StatusColour::Amber);
+    EXPECT_EQ(findingGroup(QStringLiteral("SESI_DIAKHIRI")), QStringLiteral("SESI_DIAKHIRI"));
+}
+
 // The program itself, started as a script would: no display, no platform chosen.
 TEST(ReportProgramTest, RefusesWrongPeriodsWithAMessageAndAStatus) {
     const struct {
@@ -163,6 +241,7 @@ TEST(ReportProgramTest, RefusesWrongPeriodsWithAMessageAndAStatus) {
          2,
          "The period is reversed"},
         {{"--help"}, 0, "kalinda report --from YYYY-MM-DD"},
+        {{"audit", "--from", "2026-12-07", "--to", "2026-12-01"}, 2, "The period is reversed"},
         {{"--help"}, 0, "kalinda report --from YYYY-MM-DD", true},
     };
     for (const auto& c : cases) {

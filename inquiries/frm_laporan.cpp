@@ -1,6 +1,7 @@
 #include "frm_laporan.h"
 
 #include "app/dialogs.h"
+#include "audit_tab.h"
 #include "kiosk_status.h"
 #include "report_output.h"
 #include "report_render.h"
@@ -134,6 +135,8 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     tabs->setObjectName(QStringLiteral("tabs"));
     tabs->addTab(reportPage, QStringLiteral("&Laporan Transaksi"));
     tabs->addTab(statusPage, QStringLiteral("S&tatus Kiosk"));
+    auditTab = new AuditTab(db_, today, this);
+    tabs->addTab(auditTab, QStringLiteral("&Audit"));
     (new QVBoxLayout(this))->addWidget(tabs);
 
     // Read only while the tab shows: the operator's window may stay open all day.
@@ -197,9 +200,7 @@ void frmLaporan::refreshStatus() {
             k.server,
             k.version,
         };
-        const QColor colour = k.colour == StatusColour::Red     ? QColor(0xf4, 0xb6, 0xb6)
-                              : k.colour == StatusColour::Amber ? QColor(0xfb, 0xdc, 0x9a)
-                                                                : QColor(0xbf, 0xe8, 0xbf);
+        const QColor colour = rowColour(k.colour);
         for (int column = 0; column < 8; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setBackground(colour);

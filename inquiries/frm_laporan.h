@@ -16,9 +16,12 @@ class QTimer;
 
 namespace kalinda {
 
+class AuditTab;
+
 // The operator's window for the transaction report: the period, the user, and the report
 // previewed, printed through a print dialog, or saved as PDF or CSV; and a second tab with
-// every kiosk's status, as `kalinda status` prints it, read again every 10 s while it shows.
+// every kiosk's status, as `kalinda status` prints it, read again every 10 s while it shows; and
+// a third with the audit of the kiosks' postings.
 class frmLaporan final : public QWidget {
     Q_OBJECT
 public:
@@ -38,6 +41,7 @@ public:
     QTabWidget* tabs;
     QTableWidget* tblStatus;
     QLabel* lblStatus; // when the table was read, or why it could not be
+    AuditTab* auditTab;
 
     // Shows the window maximised, ready for the report's preview beside it; also where no
     // window manager maximises it.

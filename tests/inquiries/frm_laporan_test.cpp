@@ -1,7 +1,9 @@
 #include "app/heartbeat.h"
+#include "inquiries/audit_tab.h"
 #include "inquiries/frm_laporan.h"
 #include "report_fixture.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_settings.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -119,6 +121,51 @@ TEST_F(FrmLaporanTest, SavingAsCsvWritesTheChosenUsersRowsToTheChosenFile) {
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[1],
               QByteArray("1;2026-12-02;KLD2612020002;110112020002;Budi;7A;2500;KLD|siti"));
+}
+
+// The office's audit in the window: green when there is nothing; the kiosk's account cannot run
+// it; each forged row in its colour, saved with the report's CSV rules.
+TEST_F(FrmLaporanTest, AuditTabShowsEachFindingInItsColour) {
+    AuditTab& tab = *form->auditTab;
+    form->tabs->setCurrentWidget(&tab);
+    tab.dtpSampai->setDate(QDate::currentDate());
+    tab.dtpDari->setDate(QDate::currentDate());
+    EXPECT_EQ(tab.lblDari->buddy(), tab.dtpDari);
+    tab.account = [] { return testOfficeAccount(); };
+    click(tab.cmdPeriksa);
+    EXPECT_EQ(tab.lblAudit->text(), QStringLiteral("Tidak ada temuan"));
+    EXPECT_EQ(tab.tblAudit->rowCount(), 0);
+
+    forgeOneOfEachFinding();
+    const ConnectParams kiosk = MariaDbServer::instance().kioskParams();
+    tab.account = [&] { return OfficeAccount{kiosk.user, kiosk.password, {}}; };
+    click(tab.cmdPeriksa);
+    EXPECT_TRUE(tab.lblAudit->text().startsWith("Audit tidak dapat dijalankan: execute command "
+                                                "denied"))
+        << tab.lblAudit->text().toStdString();
+    EXPECT_FALSE(tab.cmdCsv->isEnabled());
+
+    tab.account = [] { return testOfficeAccount(); };
+    click(tab.cmdPeriksa);
+    ASSERT_EQ(tab.tblAudit->rowCount(), int(std::size(kForgedFindings)));
+    for (int row = 0; row < tab.tblAudit->rowCount(); ++row) {
+        const auto& [kind, colour] = kForgedFindings[row];
+        EXPECT_EQ(tab.tblAudit->item(row, 0)->text(), QLatin1String(kind));
+        EXPECT_EQ(tab.tblAudit->item(row, 6)->background().color(), rowColour(colour)) << kind;
+    }
+    EXPECT_EQ(tab.tblAudit->item(0, 3)->text(), QStringLiteral("3.000"));
+    const QString file = path(QStringLiteral("audit.csv"));
+    dialogs.onNextModal([&](QDialog& ask) {
+        static_cast<QFileDialog&>(ask)
+            .findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(file);
+        ask.accept();
+    });
+    click(tab.cmdCsv);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("Audit disimpan: ") + file});
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count('\n'), 10);
 }
 
 } // namespace

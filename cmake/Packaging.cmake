@@ -36,7 +36,10 @@ install(FILES "${KALINDA_PACKAGING_DIR}/lintian-overrides"
 install(PROGRAMS "${KALINDA_PACKAGING_DIR}/kalinda-session"
     DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kalinda)
 # Debian 12 keeps units and defaults outside the prefix.
-install(FILES "${KALINDA_PACKAGING_DIR}/kalinda.service" DESTINATION /lib/systemd/system)
+# The daily audit's timer is shipped disabled: it belongs on the office's PC or the server.
+install(FILES "${KALINDA_PACKAGING_DIR}/kalinda.service"
+    "${KALINDA_PACKAGING_DIR}/kalinda-audit.service" "${KALINDA_PACKAGING_DIR}/kalinda-audit.timer"
+    DESTINATION /lib/systemd/system)
 install(FILES "${KALINDA_PACKAGING_DIR}/kalinda.default" DESTINATION /etc/default
     RENAME kalinda)
 
@@ -54,7 +57,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "MariaDB server; receipts are printed raw through CUPS."
     ""
     "The package includes a kiosk session (kalinda.service) that runs the"
-    "program full screen under the cage compositor on tty1.")
+    "program full screen under the cage compositor on tty1, and a daily audit"
+    "of the kiosks' postings (kalinda-audit.timer, not enabled).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -66,4 +66,23 @@ grep -q '^After=.*network-online.target.*cups.service' "$unit" || fail "the unit
 # The sandbox: rated 9.2 without it.
 score="$(systemd-analyze security --offline=true "$unit" 2>/dev/null | sed -n 's/.*exposure level for .*: \([0-9.]*\) .*/\1/p')"
 awk -v s="$score" 'BEGIN { exit !(s != "" && s <= 4) }' || fail "systemd-analyze security rates the unit ${score:-?}"
+
+# The daily audit: a timer and its service, verified as systemd reads them, never enabled by the
+# package, and a failed run shown as a failed unit.
+audit="$work/kalinda-audit.service"
+sed "s|=/usr/bin/|=$root/usr/bin/|" "$root/lib/systemd/system/kalinda-audit.service" >"$audit"
+cp "$root/lib/systemd/system/kalinda-audit.timer" "$work/"
+systemd-analyze verify --man=no "$audit" "$work/kalinda-audit.timer" >"$work/verify-audit.log" 2>&1 &&
+    [ ! -s "$work/verify-audit.log" ] || fail "systemd-analyze verify (audit): $(cat "$work/verify-audit.log")"
+grep -qx "ExecStart=$root/usr/bin/kalinda audit --from yesterday --to yesterday --profile \${KALINDA_PROFILE}" "$audit" &&
+    grep -qx 'Type=oneshot' "$audit" && grep -qx 'DynamicUser=yes' "$audit" &&
+    grep -qx 'LoadCredential=kalinda-audit-password:/etc/kalinda/audit-password' "$audit" ||
+    fail "the audit's service does not run the audit of yesterday as a user of its own"
+grep -q '^OnCalendar=' "$work/kalinda-audit.timer" && grep -qx 'WantedBy=timers.target' "$work/kalinda-audit.timer" ||
+    fail "the audit's timer has no daily time"
+grep -q 'kalinda-audit' "$work/control/postinst" && fail "the package enables the audit's timer"
+grep -q 'purge kalinda-audit.timer' "$work/control/postrm" || fail "a purge leaves the audit's timer enabled"
+score="$(systemd-analyze security --offline=true "$audit" 2>/dev/null | sed -n 's/.*exposure level for .*: \([0-9.]*\) .*/\1/p')"
+awk -v s="$score" 'BEGIN { exit !(s != "" && s <= 2) }' || fail "systemd-analyze security rates the audit ${score:-?}"
+grep -q '^#KALINDA_AUDIT_USER=' "$root/etc/default/kalinda" || fail "/etc/default/kalinda does not name the audit's account"
 exit $((failures > 0))

@@ -22,7 +22,7 @@ inline const std::pair<const char*, StatusColour> kForgedFindings[] = {
 };
 
 // One forged row (or group) of each kind, today, as root: the first a lone debit of 3.000 from
-// 010100000004 to 010100000009, written by root@localhost.
+// 010100000004 to 010100000009, written by root@localhost; the log row's text holds a line end.
 inline void forgeOneOfEachFinding() {
     MariaDbServer::instance().runAdminScript(
         QStringLiteral(
@@ -48,8 +48,9 @@ inline void forgeOneOfEachFinding() {
             "3000), (CONCAT('KLD', @s, '0005'), CURDATE(), '14', '010100000007', 2000), "
             "(CONCAT('KLD', @s, '0005#'), CURDATE(), '14', '010100000007', 2000);\n"
             "INSERT INTO `%1`.log_transaksi (log_tanggal, log_time, log_rekening, log_keterangan, "
-            "log_transid) VALUES (CURDATE(), CURTIME(), '010100000005', 'TRANSAKSI BERHASIL', "
-            "CONCAT('KLD', @s, '0042'));\n"
+            "log_transid, log_transaksi) VALUES (CURDATE(), CURTIME(), '010100000005', "
+            "'TRANSAKSI BERHASIL', CONCAT('KLD', @s, '0042'), CONCAT('BAYAR', CHAR(10), 'green "
+            "ok'));\n"
             "INSERT INTO `aio-kirna`.data_barang_order SET order_kode = CONCAT('ODR', @y, '004'), "
             "order_tanggal = NOW(), order_rekening = '010100000008', order_harga = 5000;\n"
             "INSERT INTO `cashless-adm`.data_tabungan_ubah_kiosk (ubah_rekening, ubah_kolom, "

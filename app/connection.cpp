@@ -38,9 +38,19 @@ void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
     BusyPointer pointer;
     ConnectionSettings& s = connectionSettings();
     s.DbName = DecodeSetting(stored.database);
-    s.DbUser = DecodeSetting(stored.user);
-    s.DbPassword = DecodeSetting(stored.password);
     slot = std::make_unique<Connection>();
+    // The deployment's account for this kiosk, else the one built in.
+    const std::optional<DbAccount> account = accountSettings();
+    if (account && !account->error.isEmpty()) {
+        pointer.release();
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Akun database kiosk tidak dapat dipakai: %1. Periksa "
+                                   "/etc/default/kalinda!")
+                        .arg(account->error));
+        return;
+    }
+    s.DbUser = DecodeSetting(account ? account->user : stored.user);
+    s.DbPassword = DecodeSetting(account ? account->password : stored.password);
     bool portOk = false;
     const int port = s.ServerPort.trimmed().toInt(&portOk);
     ConnectParams params;

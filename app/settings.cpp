@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
 namespace kalinda {
 namespace {
@@ -87,11 +88,18 @@ const std::array<ConnectionProfile, 4>& connectionProfiles() {
     return profiles;
 }
 
-TlsFiles tlsSettings(const QString& settingsFile) {
-    // The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
-    QHash<QString, QString> file;
-    QFile f(settingsFile);
-    if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+namespace {
+
+// A setting of the deployment: from the environment (the kiosk session sets it from
+// /etc/default/kalinda), else from that file itself, so that an operator's `kalinda report`
+// uses it too. A variable set to nothing in the environment means none.
+class DeploymentSettings {
+public:
+    explicit DeploymentSettings(const QString& settingsFile) {
+        // The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
+        QFile f(settingsFile);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return;
         while (!f.atEnd()) {
             const QString line = QString::fromUtf8(f.readLine()).trimmed();
             const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -101,15 +109,51 @@ TlsFiles tlsSettings(const QString& settingsFile) {
             if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
                 value.back() == value.front())
                 value = value.mid(1, value.size() - 2);
-            file.insert(line.left(eq).trimmed(), value);
+            file_.insert(line.left(eq).trimmed(), value);
         }
     }
-    const auto setting = [&](const char* name) {
+
+    QString value(const char* name) const {
         if (qEnvironmentVariableIsSet(name))
             return qEnvironmentVariable(name).trimmed();
-        return file.value(QString::fromLatin1(name));
-    };
-    return {setting("KALINDA_DB_CA"), setting("KALINDA_DB_CERT"), setting("KALINDA_DB_KEY")};
+        return file_.value(QString::fromLatin1(name));
+    }
+
+private:
+    QHash<QString, QString> file_;
+};
+
+} // namespace
+
+TlsFiles tlsSettings(const QString& settingsFile) {
+    const DeploymentSettings settings(settingsFile);
+    return {settings.value("KALINDA_DB_CA"), settings.value("KALINDA_DB_CERT"),
+            settings.value("KALINDA_DB_KEY")};
+}
+
+std::optional<DbAccount> accountSettings(const QString& settingsFile) {
+    const DeploymentSettings settings(settingsFile);
+    const QString user = settings.value("KALINDA_DB_USER");
+    const QString passwordFile = settings.value("KALINDA_DB_PASSWORD_FILE");
+    if (user.isEmpty() && passwordFile.isEmpty())
+        return std::nullopt;
+    DbAccount account;
+    account.user = user;
+    static const QRegularExpression userShape(QStringLiteral("^[A-Za-z0-9_.-]{1,80}$"));
+    if (!userShape.match(DecodeSetting(user)).hasMatch()) {
+        account.error = QStringLiteral("KALINDA_DB_USER bukan nama akun yang tersandi");
+        return account;
+    }
+    QFile f(passwordFile);
+    if (passwordFile.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+        account.error = QStringLiteral("file kata sandi %1 tidak terbaca").arg(passwordFile);
+        return account;
+    }
+    account.password = QString::fromLatin1(f.readAll()).trimmed();
+    if (account.password.isEmpty() || DecodeSetting(account.password).isEmpty())
+        account.error =
+            QStringLiteral("file kata sandi %1 kosong atau tidak tersandi").arg(passwordFile);
+    return account;
 }
 
 QString schoolName() {

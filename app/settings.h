@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace kalinda {
 
@@ -39,6 +40,20 @@ const std::array<ConnectionProfile, 4>& connectionProfiles();
 // session sets them from /etc/default/kalinda), else from that file itself, so that an operator's
 // `kalinda report` uses them too. A variable set to nothing in the environment means none.
 TlsFiles tlsSettings(const QString& settingsFile = QStringLiteral("/etc/default/kalinda"));
+
+// The kiosk's own database account, when the deployment gives one (KALINDA_DB_USER and
+// KALINDA_DB_PASSWORD_FILE, found as the TLS files are): both encoded as the built-in settings
+// are, the password alone in its file, which only the kiosk's group may read.
+struct DbAccount {
+    QString user;     // encoded
+    QString password; // encoded
+    QString error;    // why the account cannot be used; empty when it can
+};
+
+// None: the deployment names no account and the built-in one holds. An account named but
+// unreadable or malformed comes back with its error, never as a fall-back to the built-in one.
+std::optional<DbAccount>
+accountSettings(const QString& settingsFile = QStringLiteral("/etc/default/kalinda"));
 
 // The school's name on the main screen's title line.
 QString schoolName();

@@ -138,12 +138,16 @@ TEST_F(ReportCommandTest, KiosksAreJudgedByTheirHeartbeatAndGoStaleWhenStopped) 
               StatusNoRed);
     EXPECT_TRUE(out.startsWith(QStringLiteral("green kiosk (, kiosk): ok | seen ")))
         << out.toStdString();
-    writer.reset(); // the kiosk stops
+    writer.reset(); // the kiosk is closed on purpose
+    writeHeartbeat(*db, beat("vanished", "ready", 0, "127.0.0.1:3306")); // and never again
     QTest::qWait(2200);
     out.clear();
     EXPECT_EQ(runStatusCommand(QStringLiteral("1"), outStream, errStream, testSettings(), 1),
               StatusRed);
-    EXPECT_TRUE(out.startsWith(QStringLiteral("red   kiosk (, kiosk): stale: no heartbeat for ")))
+    EXPECT_TRUE(out.startsWith(QStringLiteral("grey  kiosk (, kiosk): ditutup ")))
+        << out.toStdString();
+    EXPECT_TRUE(
+        out.contains(QStringLiteral("\nred   vanished (, vanished): stale: no heartbeat for ")))
         << out.toStdString();
     EXPECT_EQ(runStatusCommand(QStringLiteral("5"), outStream, errStream), StatusUsage);
 }

@@ -144,8 +144,12 @@ std::optional<DbAccount> accountSettings(const QString& settingsFile) {
         account.error = QStringLiteral("KALINDA_DB_USER bukan nama akun yang tersandi");
         return account;
     }
+    if (passwordFile.isEmpty()) {
+        account.error = QStringLiteral("KALINDA_DB_PASSWORD_FILE tidak diisi");
+        return account;
+    }
     QFile f(passwordFile);
-    if (passwordFile.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+    if (!f.open(QIODevice::ReadOnly)) {
         account.error = QStringLiteral("file kata sandi %1 tidak terbaca").arg(passwordFile);
         return account;
     }

@@ -69,9 +69,12 @@ std::vector<KioskStatus> readKioskStatus(Connection& db, int staleAfterSeconds) 
         k.ageSeconds = rs.value(QStringLiteral("hb_umur")).toLongLong();
         k.inDoubt = rs.value(QStringLiteral("hb_tertunda")).toInt();
         k.visitOpen = rs.value(QStringLiteral("hb_kunjungan")).toInt() != 0;
-        k.account = rs.text(QStringLiteral("hb_akun"));
-        k.sharedAccount = rs.value(QStringLiteral("hb_akun_bersama")).toInt() != 0;
-        k.closedAt = rs.text(QStringLiteral("hb_ditutup"));
+        // A database not yet upgraded knows no accounts and no closing.
+        if (rs.hasColumn(QStringLiteral("hb_akun"))) {
+            k.account = rs.text(QStringLiteral("hb_akun"));
+            k.sharedAccount = rs.value(QStringLiteral("hb_akun_bersama")).toInt() != 0;
+            k.closedAt = rs.text(QStringLiteral("hb_ditutup"));
+        }
         judgeKiosk(k, staleAfterSeconds);
         kiosks.push_back(std::move(k));
     }

@@ -149,6 +149,12 @@ std::optional<DbAccount> accountSettings(const QString& settingsFile) {
         return account;
     }
     QFile f(passwordFile);
+    // Any user of the PC could log in as the kiosk with it.
+    if (f.exists() && (f.permissions() & QFileDevice::ReadOther)) {
+        account.error =
+            QStringLiteral("file kata sandi %1 dapat dibaca semua pengguna").arg(passwordFile);
+        return account;
+    }
     if (!f.open(QIODevice::ReadOnly)) {
         account.error = QStringLiteral("file kata sandi %1 tidak terbaca").arg(passwordFile);
         return account;

@@ -170,6 +170,9 @@ TEST_F(FrmKoneksiTest, ConnectsWithTheDeploymentsAccountElseTheBuiltInOne) {
     ASSERT_TRUE(password.open(QIODevice::WriteOnly));
     password.write(encode3(QStringLiteral("sandi-pc7")).toLatin1() + "\n");
     password.close();
+    password.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QFile::copy(password.fileName(), dir.filePath(QStringLiteral("terbuka")));
+    QFile::setPermissions(dir.filePath(QStringLiteral("terbuka")), QFileDevice::ReadOther);
     const auto unset = qScopeGuard([] {
         qunsetenv("KALINDA_DB_USER");
         qunsetenv("KALINDA_DB_PASSWORD_FILE");
@@ -182,6 +185,7 @@ TEST_F(FrmKoneksiTest, ConnectsWithTheDeploymentsAccountElseTheBuiltInOne) {
         {"", "", KALINDA_TEST_USER}, // none named
         {"pc7", "sandi", "pc7"},
         {"pc7", "hilang", "Akun database kiosk tidak dapat dipakai"},
+        {"pc7", "terbuka", "Akun database kiosk tidak dapat dipakai"}, // anyone may read it
     };
     EncodedSettings settings = testSettings();
     settings.database.clear(); // the new user may see no schema

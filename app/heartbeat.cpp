@@ -123,9 +123,9 @@ void HeartbeatWriter::run() {
         if (!beat.closing)
             printer = sources_.printer ? sources_.printer() : QString();
         beat.printer = printer;
-        // The closing beat waits at most about kClosingWaitMs in all, on a fresh connection
-        // with these timeouts rather than one that may hang on the longer ones.
-        const int timeout = beat.closing ? kClosingWaitMs / 2000 : kTimeoutSeconds;
+        // The closing beat goes over a fresh connection with the shortest timeouts (1 s each
+        // for the connect, the write and the answer), not one that may hang on the longer ones.
+        const int timeout = beat.closing ? 1 : kTimeoutSeconds;
         if (beat.closing)
             connectedTo.reset();
         target.connectTimeoutSeconds = timeout;

@@ -380,6 +380,7 @@ TEST(GrantsTest, KioskAccountsCannotSpyOnEndOutlastOrImpersonateEachOther) {
     std::thread longStatement(
         [&] { EXPECT_ANY_THROW(connectAs("kiosk_b")->execute(Sql("DO SLEEP(60)"))); });
     auto other = kioskConnection();
+    other->execute(Sql("SET SESSION innodb_lock_wait_timeout = 20")); // a busy machine's events
     other->execute(Sql("START TRANSACTION"));
     EXPECT_NO_THROW(other->execute(Sql("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_"
                                        "master WHERE tab_rekening = '020100000010' FOR UPDATE")));

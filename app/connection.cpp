@@ -36,8 +36,23 @@ private:
 
 void open(std::unique_ptr<Connection>& slot, const EncodedSettings& stored) {
     BusyPointer pointer;
-    const ConnectParams params = settingsParams(stored);
     slot = std::make_unique<Connection>();
+    // The deployment's account for this kiosk, else the one built in.
+    const std::optional<DbAccount> account = accountSettings();
+    if (account && !account->error.isEmpty()) {
+        pointer.release();
+        showMessage(MessageIcon::Warning,
+                    QStringLiteral("Akun database kiosk tidak dapat dipakai: %1. Periksa "
+                                   "/etc/default/kalinda!")
+                        .arg(account->error));
+        return;
+    }
+    EncodedSettings chosen = stored;
+    if (account) {
+        chosen.user = account->user;
+        chosen.password = account->password;
+    }
+    const ConnectParams params = settingsParams(chosen);
     slot->connect(params);
     slot->setOption(3);
     pointer.release();

@@ -20,6 +20,9 @@ DbError::Kind kindOf(unsigned code) {
     case 1053: // server shutdown in progress
     case 1927: // connection was killed
     case 1047: // a Galera node out of the Primary component: gone for us, the statement not run
+    case 1040: // too many connections
+    case 1203: // the server's max_user_connections
+    case 1226: // the account's MAX_USER_CONNECTIONS: its lingering sessions end, try later
         return DbError::Kind::Connection;
     case 1205: // lock wait timeout
     case 1213: // deadlock

@@ -40,8 +40,11 @@ QString failOver(Connection& db, const QString& current, const QStringList& prof
             params.host = address;
             params.port = portOk ? portNumber : 0;
             params.unixSocket.clear();
-            params.user = DecodeSetting(stored.user);
-            params.password = DecodeSetting(stored.password);
+            // The account too: the deployment's own, when the kiosk connected with it.
+            if (own.user.isEmpty()) {
+                params.user = DecodeSetting(stored.user);
+                params.password = DecodeSetting(stored.password);
+            }
             params.database = DecodeSetting(stored.database);
             db.connect(params);
             if (db.status() == 0) {

@@ -1,5 +1,6 @@
 #include "heartbeat.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -30,7 +31,11 @@ void writeHeartbeat(Connection& db, const Heartbeat& beat) {
         s << *beat.secondsSincePosting;
     else
         s << "NULL"; // none yet this run: the row keeps what an earlier run wrote
-    s << ", '" << esc(beat.printer) << "', " << beat.inDoubt << ", " << (beat.visitOpen ? 1 : 0)
+    // 2: closing on purpose; a server not yet upgraded takes it for a visit open.
+    s << ", '" << esc(beat.printer) << "', " << beat.inDoubt << ", "
+      << (beat.closing     ? 2
+          : beat.visitOpen ? 1
+                           : 0)
       << ")";
     db.execute(s);
 }
@@ -43,12 +48,16 @@ HeartbeatWriter::HeartbeatWriter(Sources sources, std::chrono::milliseconds inte
     thread_ = std::thread([this] { run(); });
     connect(timer_, &QTimer::timeout, this, &HeartbeatWriter::beat);
     timer_->start(interval);
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                &HeartbeatWriter::close);
     beat();
 }
 
 HeartbeatWriter::~HeartbeatWriter() {
     if (installed == this)
         installed = nullptr;
+    close();
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -58,6 +67,8 @@ HeartbeatWriter::~HeartbeatWriter() {
 }
 
 void HeartbeatWriter::beat() {
+    if (closed_)
+        return;
     Heartbeat beat = sources_.snapshot();
     if (lastPosting_) {
         beat.secondsSincePosting = std::chrono::duration_cast<std::chrono::seconds>(
@@ -65,11 +76,29 @@ void HeartbeatWriter::beat() {
                                        .count();
     }
     ConnectParams target = sources_.target();
+    last_.emplace(beat, target);
     {
         const std::lock_guard lock(mutex_);
         next_.emplace(std::move(beat), std::move(target));
     }
     wake_.notify_all();
+}
+
+void HeartbeatWriter::close() {
+    if (closed_)
+        return;
+    closed_ = true;
+    timer_->stop();
+    if (!last_)
+        return;
+    auto [beat, target] = *last_;
+    beat.closing = true;
+    beat.visitOpen = false;
+    std::unique_lock lock(mutex_);
+    next_.emplace(std::move(beat), std::move(target));
+    wake_.notify_all();
+    closingDone_.wait_for(lock, std::chrono::milliseconds(kClosingWaitMs),
+                          [this] { return closingWritten_; });
 }
 
 void HeartbeatWriter::postingEnded() {
@@ -80,6 +109,7 @@ void HeartbeatWriter::postingEnded() {
 void HeartbeatWriter::run() {
     Connection db;
     std::optional<ConnectParams> connectedTo;
+    QString printer;
     for (;;) {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return stopping_ || next_; });
@@ -89,10 +119,18 @@ void HeartbeatWriter::run() {
         next_.reset();
         lock.unlock();
 
-        beat.printer = sources_.printer ? sources_.printer() : QString();
-        target.connectTimeoutSeconds = kTimeoutSeconds;
-        target.readTimeoutSeconds = kTimeoutSeconds;
-        target.writeTimeoutSeconds = kTimeoutSeconds;
+        // Closing, CUPS is not asked again: it may make the exit wait.
+        if (!beat.closing)
+            printer = sources_.printer ? sources_.printer() : QString();
+        beat.printer = printer;
+        // The closing beat goes over a fresh connection with the shortest timeouts (1 s each
+        // for the connect, the write and the answer), not one that may hang on the longer ones.
+        const int timeout = beat.closing ? 1 : kTimeoutSeconds;
+        if (beat.closing)
+            connectedTo.reset();
+        target.connectTimeoutSeconds = timeout;
+        target.readTimeoutSeconds = timeout;
+        target.writeTimeoutSeconds = timeout;
         // A heartbeat is no posting: it goes wherever the kiosk itself went.
         target.soundServerOnly = false;
         try {
@@ -109,6 +147,11 @@ void HeartbeatWriter::run() {
             // Silent: the next beat tries again, over a new connection.
             connectedTo.reset();
             ++failed_;
+        }
+        if (beat.closing) {
+            const std::lock_guard done(mutex_);
+            closingWritten_ = true;
+            closingDone_.notify_all();
         }
     }
 }

@@ -31,6 +31,9 @@ struct Heartbeat {
     QString printer; // printerConditionName(): "ready", "paper out", ...
     int inDoubt = 0; // postings in doubt the kiosk holds
     bool visitOpen = false;
+    // The last beat of a kiosk closed on purpose (KELUAR, SIGTERM): the office shows it closed,
+    // not broken.
+    bool closing = false;
 };
 
 // The key of a machine: its MAC address when it has one, else its host name.
@@ -43,7 +46,8 @@ void writeHeartbeat(Connection& db, const Heartbeat& beat);
 // Writes the heartbeat at start, every `interval` and after every posting, on a thread and a
 // connection of its own with short timeouts: a hung or dead server never holds the screen, a
 // failed write is dropped silently and the next one tries again. Beats asked for while a write
-// runs are folded into one, written with the newest state.
+// runs are folded into one, written with the newest state. When the program quits, or the
+// writer ends, a last beat says the kiosk is closing.
 class HeartbeatWriter final : public QObject {
     Q_OBJECT
 public:
@@ -59,7 +63,7 @@ public:
     explicit HeartbeatWriter(Sources sources,
                              std::chrono::milliseconds interval = std::chrono::seconds(30),
                              QObject* parent = nullptr);
-    // Waits for a write under way, at most its short timeouts.
+    // Closes, then waits for a write under way, at most its short timeouts.
     ~HeartbeatWriter() override;
     HeartbeatWriter(const HeartbeatWriter&) = delete;
     HeartbeatWriter& operator=(const HeartbeatWriter&) = delete;
@@ -68,12 +72,16 @@ public:
     void beat();
     // A posting ended: its time goes into the next beat, which is asked for now.
     void postingEnded();
+    // The kiosk closes on purpose: one last beat that says so, waited for at most
+    // kClosingWaitMs, so that a dead server never delays the exit; later beats are dropped.
+    void close();
 
     int written() const { return written_; }
     int failed() const { return failed_; }
 
     // How long the heartbeat's connection waits for the server (seconds).
     static constexpr int kTimeoutSeconds = 3;
+    static constexpr int kClosingWaitMs = 2000;
 
 private:
     void run();
@@ -81,11 +89,17 @@ private:
     Sources sources_;
     QTimer* timer_;
     std::optional<std::chrono::steady_clock::time_point> lastPosting_;
+    // The newest beat asked for, on the screen's thread: the closing beat repeats it, since the
+    // screen it was taken from may be going away.
+    std::optional<std::pair<Heartbeat, ConnectParams>> last_;
+    bool closed_ = false;
 
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<std::pair<Heartbeat, ConnectParams>> next_; // guarded by mutex_
     bool stopping_ = false;                                   // guarded by mutex_
+    bool closingWritten_ = false;                             // guarded by mutex_
+    std::condition_variable closingDone_;
     std::atomic<int> written_{0};
     std::atomic<int> failed_{0};
     std::thread thread_;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 
 namespace kalinda {
 namespace {
@@ -90,11 +91,16 @@ const std::array<ConnectionProfile, 4>& connectionProfiles() {
 
 namespace {
 
-// The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
-QHash<QString, QString> readSettingsFile(const QString& path) {
-    QHash<QString, QString> file;
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+// A setting of the deployment: from the environment (the kiosk session sets it from
+// /etc/default/kalinda), else from that file itself, so that an operator's `kalinda report`
+// uses it too. A variable set to nothing in the environment means none.
+class DeploymentSettings {
+public:
+    explicit DeploymentSettings(const QString& settingsFile) {
+        // The file's lines are shell assignments: NAME=value, the value perhaps in quotes.
+        QFile f(settingsFile);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            return;
         while (!f.atEnd()) {
             const QString line = QString::fromUtf8(f.readLine()).trimmed();
             const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -104,32 +110,33 @@ QHash<QString, QString> readSettingsFile(const QString& path) {
             if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
                 value.back() == value.front())
                 value = value.mid(1, value.size() - 2);
-            file.insert(line.left(eq).trimmed(), value);
+            file_.insert(line.left(eq).trimmed(), value);
         }
     }
-    return file;
-}
 
-// The environment first (the kiosk session sets it from the file), else the file.
-QString setting(const QHash<QString, QString>& file, const char* name) {
-    if (qEnvironmentVariableIsSet(name))
-        return qEnvironmentVariable(name).trimmed();
-    return file.value(QString::fromLatin1(name));
-}
+    QString value(const char* name) const {
+        if (qEnvironmentVariableIsSet(name))
+            return qEnvironmentVariable(name).trimmed();
+        return file_.value(QString::fromLatin1(name));
+    }
+
+private:
+    QHash<QString, QString> file_;
+};
 
 } // namespace
 
 TlsFiles tlsSettings(const QString& settingsFile) {
-    const QHash<QString, QString> file = readSettingsFile(settingsFile);
-    return {setting(file, "KALINDA_DB_CA"), setting(file, "KALINDA_DB_CERT"),
-            setting(file, "KALINDA_DB_KEY")};
+    const DeploymentSettings settings(settingsFile);
+    return {settings.value("KALINDA_DB_CA"), settings.value("KALINDA_DB_CERT"),
+            settings.value("KALINDA_DB_KEY")};
 }
 
 OfficeAccount officeAccount(const QString& settingsFile) {
-    const QHash<QString, QString> file = readSettingsFile(settingsFile);
+    const DeploymentSettings settings(settingsFile);
     OfficeAccount account;
-    account.user = setting(file, "KALINDA_AUDIT_USER");
-    QString path = setting(file, "KALINDA_AUDIT_PASSWORD_FILE");
+    account.user = settings.value("KALINDA_AUDIT_USER");
+    QString path = settings.value("KALINDA_AUDIT_PASSWORD_FILE");
     const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
     if (!credentials.isEmpty() && QFileInfo::exists(credentials + "/kalinda-audit-password"))
         path = credentials + "/kalinda-audit-password";
@@ -152,6 +159,41 @@ OfficeAccount officeAccount(const QString& settingsFile) {
     if (bytes.endsWith('\n'))
         bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
     account.password = QString::fromUtf8(bytes);
+    return account;
+}
+
+std::optional<DbAccount> accountSettings(const QString& settingsFile) {
+    const DeploymentSettings settings(settingsFile);
+    const QString user = settings.value("KALINDA_DB_USER");
+    const QString passwordFile = settings.value("KALINDA_DB_PASSWORD_FILE");
+    if (user.isEmpty() && passwordFile.isEmpty())
+        return std::nullopt;
+    DbAccount account;
+    account.user = user;
+    static const QRegularExpression userShape(QStringLiteral("^[A-Za-z0-9_.-]{1,80}$"));
+    if (!userShape.match(DecodeSetting(user)).hasMatch()) {
+        account.error = QStringLiteral("KALINDA_DB_USER bukan nama akun yang tersandi");
+        return account;
+    }
+    if (passwordFile.isEmpty()) {
+        account.error = QStringLiteral("KALINDA_DB_PASSWORD_FILE tidak diisi");
+        return account;
+    }
+    QFile f(passwordFile);
+    // Any user of the PC could log in as the kiosk with it.
+    if (f.exists() && (f.permissions() & QFileDevice::ReadOther)) {
+        account.error =
+            QStringLiteral("file kata sandi %1 dapat dibaca semua pengguna").arg(passwordFile);
+        return account;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        account.error = QStringLiteral("file kata sandi %1 tidak terbaca").arg(passwordFile);
+        return account;
+    }
+    account.password = QString::fromLatin1(f.readAll()).trimmed();
+    if (account.password.isEmpty() || DecodeSetting(account.password).isEmpty())
+        account.error =
+            QStringLiteral("file kata sandi %1 kosong atau tidak tersandi").arg(passwordFile);
     return account;
 }
 

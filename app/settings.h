@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace kalinda {
 
@@ -52,6 +53,19 @@ struct OfficeAccount {
     QString problem; // why there is no account to use, "" when there is
 };
 OfficeAccount officeAccount(const QString& settingsFile = kSettingsFile);
+
+// The kiosk's own database account, when the deployment gives one (KALINDA_DB_USER and
+// KALINDA_DB_PASSWORD_FILE, found as the TLS files are): both encoded as the built-in settings
+// are, the password alone in its file, which only the kiosk's group may read.
+struct DbAccount {
+    QString user;     // encoded
+    QString password; // encoded
+    QString error;    // why the account cannot be used; empty when it can
+};
+
+// None: the deployment names no account and the built-in one holds. An account named but
+// unreadable or malformed comes back with its error, never as a fall-back to the built-in one.
+std::optional<DbAccount> accountSettings(const QString& settingsFile = kSettingsFile);
 
 // The school's name on the main screen's title line.
 QString schoolName();

@@ -12,7 +12,8 @@ namespace kalinda {
 namespace {
 
 const char* const kGroups[] = {"forged or unpaired rows", "accounts below their minimum",
-                               "card and PIN changes flagged", "unpaid orders"};
+                               "card and PIN changes flagged", "unpaid orders",
+                               "sessions the watchdog ended"};
 
 struct Kind {
     const char* name;
@@ -26,7 +27,7 @@ constexpr Kind kKinds[] = {
     {"SALINAN_TANPA_MUTASI", 0, true},   {"FORMAT_TIDAK_SESUAI", 0, true},
     {"SALINAN_GANDA", 0, false},         {"LOG_TANPA_MUTASI", 0, false},
     {"SALDO_DI_BAWAH_MINIMUM", 1, true}, {"UBAH_KARTU_PIN_BANYAK", 2, false},
-    {"PESANAN_TANPA_BAYAR", 3, false},
+    {"PESANAN_TANPA_BAYAR", 3, false},   {"SESI_DIAKHIRI", 4, false},
 };
 
 const Kind* known(const QString& kind) {

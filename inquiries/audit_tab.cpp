@@ -31,6 +31,7 @@ QDateEdit* datePicker(const QDate& date, const char* name, QWidget* parent) {
 QColor rowColour(StatusColour colour) {
     return colour == StatusColour::Red     ? QColor(0xf4, 0xb6, 0xb6)
            : colour == StatusColour::Amber ? QColor(0xfb, 0xdc, 0x9a)
+           : colour == StatusColour::Grey  ? QColor(0xd9, 0xd9, 0xd9)
                                            : QColor(0xbf, 0xe8, 0xbf);
 }
 

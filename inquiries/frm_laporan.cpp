@@ -116,12 +116,12 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     layout->addStretch(1); // a maximised window keeps its controls together at the top
 
     auto* statusPage = new QWidget(this);
-    tblStatus = new QTableWidget(0, 8, statusPage);
+    tblStatus = new QTableWidget(0, 9, statusPage);
     tblStatus->setObjectName(QStringLiteral("tblStatus"));
-    tblStatus->setHorizontalHeaderLabels({QStringLiteral("Status"), QStringLiteral("Kiosk"),
-                                          QStringLiteral("Keterangan"), QStringLiteral("Terakhir"),
-                                          QStringLiteral("Printer"), QStringLiteral("Tertunda"),
-                                          QStringLiteral("Server"), QStringLiteral("Versi")});
+    tblStatus->setHorizontalHeaderLabels(
+        {QStringLiteral("Status"), QStringLiteral("Kiosk"), QStringLiteral("Keterangan"),
+         QStringLiteral("Terakhir"), QStringLiteral("Printer"), QStringLiteral("Tertunda"),
+         QStringLiteral("Server"), QStringLiteral("Versi"), QStringLiteral("Akun")});
     tblStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblStatus->horizontalHeader()->setStretchLastSection(true);
     tblStatus->setAccessibleName(QStringLiteral("Status kiosk"));
@@ -199,9 +199,10 @@ void frmLaporan::refreshStatus() {
             QString::number(k.inDoubt),
             k.server,
             k.version,
+            accountName(k),
         };
         const QColor colour = rowColour(k.colour);
-        for (int column = 0; column < 8; ++column) {
+        for (int column = 0; column < 9; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setBackground(colour);
             tblStatus->setItem(row, column, item);

@@ -17,7 +17,18 @@ QString age(qint64 seconds) {
 
 } // namespace
 
+QString accountName(const KioskStatus& k) {
+    if (k.account.isEmpty())
+        return QStringLiteral("?");
+    return k.sharedAccount ? k.account + QStringLiteral(" (bersama)") : k.account;
+}
+
 void judgeKiosk(KioskStatus& k, int staleAfterSeconds) {
+    if (!k.closedAt.isEmpty()) {
+        k.colour = StatusColour::Grey;
+        k.reason = QStringLiteral("ditutup ") + k.closedAt;
+        return;
+    }
     QStringList red;
     QStringList amber;
     if (k.ageSeconds > staleAfterSeconds)
@@ -58,6 +69,12 @@ std::vector<KioskStatus> readKioskStatus(Connection& db, int staleAfterSeconds) 
         k.ageSeconds = rs.value(QStringLiteral("hb_umur")).toLongLong();
         k.inDoubt = rs.value(QStringLiteral("hb_tertunda")).toInt();
         k.visitOpen = rs.value(QStringLiteral("hb_kunjungan")).toInt() != 0;
+        // A database not yet upgraded knows no accounts and no closing.
+        if (rs.hasColumn(QStringLiteral("hb_akun"))) {
+            k.account = rs.text(QStringLiteral("hb_akun"));
+            k.sharedAccount = rs.value(QStringLiteral("hb_akun_bersama")).toInt() != 0;
+            k.closedAt = rs.text(QStringLiteral("hb_ditutup"));
+        }
         judgeKiosk(k, staleAfterSeconds);
         kiosks.push_back(std::move(k));
     }
@@ -70,6 +87,8 @@ QString colourName(StatusColour colour) {
         return QStringLiteral("green");
     case StatusColour::Amber:
         return QStringLiteral("amber");
+    case StatusColour::Grey:
+        return QStringLiteral("grey");
     case StatusColour::Red:
         break;
     }
@@ -79,13 +98,14 @@ QString colourName(StatusColour colour) {
 QString statusLine(const KioskStatus& k) {
     const QString name = k.hostName.isEmpty() ? k.machine : k.hostName;
     return QStringLiteral("%1 %2 (%3, %4): %5 | seen %6 ago, printer %7, %8 in doubt, visit %9, "
-                          "profile %10 on %11, version %12, last posting %13")
+                          "profile %10 on %11, version %12, last posting %13, account %14")
         // One call: a value holding "%1" is never taken for a place of another.
         .arg(colourName(k.colour).leftJustified(5), name, k.ipAddress, k.machine, k.reason,
              age(k.ageSeconds), k.printer.isEmpty() ? QStringLiteral("?") : k.printer,
              QString::number(k.inDoubt),
              k.visitOpen ? QStringLiteral("open") : QStringLiteral("none"), k.profile, k.server,
-             k.version, k.lastPosting.isEmpty() ? QStringLiteral("none") : k.lastPosting);
+             k.version, k.lastPosting.isEmpty() ? QStringLiteral("none") : k.lastPosting,
+             accountName(k));
 }
 
 } // namespace kalinda

@@ -21,8 +21,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 using namespace kalinda;
 
@@ -51,6 +54,23 @@ void startHeartbeat(frmTransaksi* mainScreen, const QString& profile) {
     sources.printer = [] { return printerConditionName(defaultPrinterCondition()); };
     auto* writer = new HeartbeatWriter(std::move(sources), std::chrono::seconds(30), mainScreen);
     installHeartbeat(writer);
+}
+
+// SIGTERM (`systemctl stop kalinda`) quits the event loop as KELUAR does, so that the
+// heartbeat's last beat says the kiosk was closed; the handler only writes to a pipe.
+int termPipe[2] = {-1, -1};
+
+void onTerm(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(termPipe[1], &byte, 1);
+}
+
+void quitOnTerm(QApplication& app) {
+    if (pipe(termPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(termPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGTERM, onTerm);
 }
 
 } // namespace
@@ -113,6 +133,7 @@ int main(int argc, char* argv[]) {
     }
     const bool fullScreen = !options.isSet(QStringLiteral("windowed"));
     installKioskStyle(app);
+    quitOnTerm(app);
     installOnScreenKeypad();
 
     const KioskActions actions = kioskMenu();

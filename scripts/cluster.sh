@@ -74,7 +74,16 @@ start_node() { # node, bootstrap (1 = first node of a new cluster)
         --wsrep-cluster-address="gcomm://$gcomm" --wsrep-node-name="node$n" --wsrep-node-address="$addr" \
         --wsrep-provider-options="gmcast.listen_addr=tcp://$addr:$CL_GCOMM_PORT;ist.recv_addr=$addr:$CL_IST_PORT;gcache.size=64M" \
         --wsrep-sst-receive-address="$addr:$CL_SST_PORT" --wsrep-sst-method=rsync \
-        --wsrep-sync-wait="$CL_SYNC_WAIT" "${extra[@]}" </dev/null >/dev/null 2>&1 &
+        --wsrep-sync-wait="$CL_SYNC_WAIT" --server-id="$n" --event-scheduler=ON \
+        "${extra[@]}" </dev/null >/dev/null 2>&1 &
+}
+
+# An event runs only on the node that created it (the others keep it disabled, told apart by
+# server_id) and KILL is local: each node gets a watchdog of its own, created there.
+node_watchdog() { # node
+    node_sql "$1" "CREATE EVENT IF NOT EXISTS \`cashless-adm\`.awasi_sesi_kiosk_node$1 ON SCHEDULE
+        EVERY 2 SECOND DO CALL \`cashless-adm\`.AkhiriSesiKiosk()" ||
+        log "Node $1: no watchdog of kiosk sessions (is the school database loaded?)"
 }
 
 wait_synced() { # node
@@ -157,6 +166,7 @@ cluster_start() { # [node]
         start_node "$n" 0
         wait_synced "$n"
     done
+    for n in 1 2 3; do node_running "$n" && node_watchdog "$n"; done
     cluster_status
 }
 

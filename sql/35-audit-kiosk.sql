@@ -26,6 +26,9 @@ DELIMITER ;;
 --     account, day and amount.
 --   UBAH_KARTU_PIN_BANYAK: a writer that changed cards or PINs of more than 3 accounts in one
 --     minute (`banyak`: how many); every change is listed by AuditKartuPinKiosk.
+--   SESI_DIAKHIRI: a session of a kiosk's account that the watchdog ended (41-kiosk-accounts.sql)
+--     for holding a transaction or a statement too long; `keterangan` says which and for how
+--     many seconds, `banyak` is 1, `penulis` the session's user@host, `waktu` when it was ended.
 -- Kiosk rows are the ledger rows not cancelled that a kiosk's account wrote or that carry the
 -- kiosk's alias ("KLD|"), a "KLD" id or status 0; `penulis` names who wrote them (the
 -- trans_reg_user of 36-guard-kiosk.sql), and a debit pairs only with a credit of the same
@@ -296,6 +299,17 @@ BEGIN
                AND (p_rekening IS NULL OR ubah_rekening = p_rekening)) u
      GROUP BY ubah_user, menit
     HAVING COUNT(DISTINCT ubah_rekening) > 3;
+
+    -- Sessions the watchdog ended (41-kiosk-accounts.sql, loaded with this file); they name no
+    -- account, so a look at one account leaves them out.
+    IF p_rekening IS NULL THEN
+        INSERT INTO tmp_audit_hasil (jenis, tanggal, jumlah, banyak, keterangan, penulis, waktu)
+        SELECT 'SESI_DIAKHIRI', DATE(sesi_waktu), 0, 1,
+               CONCAT(sesi_alasan, ' terbuka ', sesi_detik, ' detik, server ', sesi_server),
+               sesi_penulis, sesi_waktu
+          FROM data_kiosk_sesi_diakhiri
+         WHERE sesi_waktu >= v_dari AND sesi_waktu < v_sampai + INTERVAL 1 DAY;
+    END IF;
 
     SET SESSION tx_isolation = v_isolasi;
     SELECT jenis, tanggal, rekening_debit, rekening_kredit, jumlah, banyak, trans_id,

@@ -20,12 +20,18 @@ ALTER TABLE `aio-kirna`.data_barang_order
 -- row, so that its old rows keep their writer. akun_nomor_per_menit: how many daily numbers (ids
 -- of the day's sequence and shop order codes) one writer (the account at one address) may take
 -- in a calendar minute; a posting takes two (a shop order three), see README.md.
+-- akun_batas_detik: how long a session of the account may keep a transaction or a statement
+-- open before the watchdog ends it (41-kiosk-accounts.sql). akun_bersama: the shared account of
+-- 40-users.sql, which all kiosks without an account of their own use.
 CREATE TABLE IF NOT EXISTS data_kiosk_akun (
     akun_nama             VARCHAR(80)  NOT NULL PRIMARY KEY,
     akun_nomor_per_menit  INT          NOT NULL DEFAULT 60,
     akun_dibuat           DATETIME     NOT NULL DEFAULT CURRENT_TIMESTAMP,
     akun_dihapus          DATETIME     NULL
 ) ENGINE=InnoDB;
+ALTER TABLE data_kiosk_akun
+    ADD COLUMN IF NOT EXISTS akun_batas_detik INT NOT NULL DEFAULT 15,
+    ADD COLUMN IF NOT EXISTS akun_bersama TINYINT NOT NULL DEFAULT 0;
 INSERT IGNORE INTO data_kiosk_akun (akun_nama) VALUES ('@KIOSK_USER@');
 
 -- Daily numbers taken, per writer, session and minute of the server's clock: each session

@@ -20,6 +20,7 @@ GRANT SELECT ON `cashless-adm`.data_tabungan_master TO '@OFFICE_USER@'@'@OFFICE_
 GRANT SELECT ON `cashless-adm`.data_tabungan_saldo TO '@OFFICE_USER@'@'@OFFICE_HOST@';
 GRANT SELECT ON `cashless-adm`.data_kiosk_akun TO '@OFFICE_USER@'@'@OFFICE_HOST@';
 GRANT SELECT ON `cashless-adm`.data_tabungan_ubah_kiosk TO '@OFFICE_USER@'@'@OFFICE_HOST@';
+GRANT SELECT ON `cashless-adm`.data_kiosk_sesi_diakhiri TO '@OFFICE_USER@'@'@OFFICE_HOST@';
 GRANT SELECT ON `aio-kirna`.data_barang_order TO '@OFFICE_USER@'@'@OFFICE_HOST@';
 GRANT SELECT ON `aio-kirna`.data_transaksi TO '@OFFICE_USER@'@'@OFFICE_HOST@';
 GRANT SELECT ON `@KIOSK_DB@`.data_transaksi TO '@OFFICE_USER@'@'@OFFICE_HOST@';

@@ -8,10 +8,10 @@ cmake_minimum_required(VERSION 3.25)
 #         -P sql/assemble.cmake
 # KIOSK_HOSTS lists the host patterns the kiosk's user may connect from, separated by ";",
 # "," or spaces: addresses, names or patterns such as 192.168.10.%. USERS_ONLY writes only the
-# user and its grants, for a school database that is already loaded; UPGRADE only the audit,
-# the ledger's guard of the kiosk's rows, the kiosk's indexes, its heartbeat table and its
-# posting marks, for a
-# school database loaded before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS
+# kiosk's role and the shared user, for a school database that is already loaded; UPGRADE only
+# the audit, the ledger's guard of the kiosk's rows, the kiosk's indexes, its heartbeat table,
+# its posting marks and the kiosk accounts' routines and watchdog, for a school database loaded
+# before them. KIOSK_REQUIRE_TLS lets the kiosk's user in only over TLS
 # (SSL), or only with a client certificate its CA signed (X509), or that certificate's subject
 # (KIOSK_TLS_SUBJECT); off by default. OFFICE_USER adds the office's user that runs the audit
 # (41-office-user.sql), from OFFICE_HOSTS (default: the kiosk's host patterns); OFFICE_ONLY
@@ -94,19 +94,26 @@ endfunction()
 quoted_password("${KIOSK_PASSWORD}" password)
 
 set(dir "${CMAKE_CURRENT_LIST_DIR}")
+# The role that holds the kiosk's rights on this kiosk schema, for every kiosk account.
+set(KIOSK_ROLE "peran_kiosk_${KIOSK_DB}")
 
 # A file's text with the deployment's names in place.
 function(sql_text file out)
     file(READ "${dir}/${file}" text)
     string(REPLACE "@KIOSK_DB@" "${KIOSK_DB}" text "${text}")
     string(REPLACE "@KIOSK_USER@" "${KIOSK_USER}" text "${text}")
+    string(REPLACE "@KIOSK_ROLE@" "${KIOSK_ROLE}" text "${text}")
     set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# The user and its grants, once for each host pattern. The password goes in last, so that
-# nothing in it is taken for a placeholder.
-sql_text(40-users.sql template)
+# The kiosk's role once, then the shared user, once for each host pattern. The password goes in
+# last, so that nothing in it is taken for a placeholder.
 set(users "")
+if(NOT OFFICE_ONLY)
+    sql_text(40-kiosk-role.sql role)
+    set(users "-- 40-kiosk-role.sql\n${role}\n")
+endif()
+sql_text(40-users.sql template)
 foreach(host ${hosts})
     if(OFFICE_ONLY)
         break()
@@ -135,7 +142,7 @@ if(USERS_ONLY OR OFFICE_ONLY)
 endif()
 # The files that add to a loaded database and can run on it again.
 set(additions 35-audit-kiosk.sql 36-guard-kiosk.sql 36-invisible-columns.sql 37-kiosk-indexes.sql
-    38-kiosk-heartbeat.sql 39-posting-marks.sql)
+    38-kiosk-heartbeat.sql 39-posting-marks.sql 41-kiosk-accounts.sql)
 if(UPGRADE)
     foreach(f ${additions})
         sql_text(${f} text)

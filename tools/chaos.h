@@ -26,6 +26,14 @@ struct RunAccount {
 RunAccount runAccount(int kiosk, int n);
 
 // The receivers of the postings other than transfers: canteen, infaq, shop.
+// Kiosk k's (1-based) own database account, as `scripts/db kiosk add` makes one.
+inline QString kioskAccount(int kiosk) {
+    return QStringLiteral("chaos_k%1").arg(kiosk);
+}
+inline QString kioskPassword(int kiosk) {
+    return kioskAccount(kiosk) + QStringLiteral("-sandi-rahasia");
+}
+
 inline const QString kCanteen = QStringLiteral("020100000003");
 inline const QString kInfaq = QStringLiteral("020100000010");
 inline const QString kShop = QStringLiteral("020100000099");

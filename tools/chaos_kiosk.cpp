@@ -495,7 +495,9 @@ void Kiosk::attempt() {
 // Connects as the kiosk starts on profile 2, with a switch that moves it to the other nodes
 // (profiles 3 and 4) when its own is gone, as the kiosk's main program installs it.
 void Kiosk::connect() {
-    const ConnectParams own = test::kioskParamsAt(o_.hosts.value(0), o_.port);
+    ConnectParams own = test::kioskParamsAt(o_.hosts.value(0), o_.port);
+    own.user = kioskAccount(o_.kiosk);
+    own.password = kioskPassword(o_.kiosk);
     EncodedSettings settings;
     settings.hosts[0] = test::encode3(QStringLiteral("127.0.0.1"));
     for (int i = 1; i < int(settings.hosts.size()); ++i)

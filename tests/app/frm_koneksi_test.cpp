@@ -9,12 +9,14 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -157,6 +159,47 @@ TEST_F(FrmKoneksiTest, ASettingWrittenInUtf8ConnectsWithANonAsciiPassword) {
     choose(0);                 // profile 1's server
     OpenConnection(settings);
     EXPECT_EQ(scalar(DbConn(), Sql("SELECT CURRENT_USER()")).section('@', 0, 0), "kalinda_utf8");
+}
+
+// The kiosk's own account from the deployment's settings, else the built-in one; an account
+// named but unreadable is refused with a message, never replaced by the built-in one.
+TEST_F(FrmKoneksiTest, ConnectsWithTheDeploymentsAccountElseTheBuiltInOne) {
+    adminConnection()->execute(Sql("CREATE OR REPLACE USER pc7 IDENTIFIED BY 'sandi-pc7'"));
+    QTemporaryDir dir;
+    QFile password(dir.filePath(QStringLiteral("sandi")));
+    ASSERT_TRUE(password.open(QIODevice::WriteOnly));
+    password.write(encode3(QStringLiteral("sandi-pc7")).toLatin1() + "\n");
+    password.close();
+    password.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QFile::copy(password.fileName(), dir.filePath(QStringLiteral("terbuka")));
+    QFile::setPermissions(dir.filePath(QStringLiteral("terbuka")), QFileDevice::ReadOther);
+    const auto unset = qScopeGuard([] {
+        qunsetenv("KALINDA_DB_USER");
+        qunsetenv("KALINDA_DB_PASSWORD_FILE");
+    });
+    const struct {
+        const char* user;
+        const char* passwordFile;
+        const char* outcome; // who is connected, or the message's start
+    } cases[] = {
+        {"", "", KALINDA_TEST_USER}, // none named
+        {"pc7", "sandi", "pc7"},
+        {"pc7", "hilang", "Akun database kiosk tidak dapat dipakai"},
+        {"pc7", "terbuka", "Akun database kiosk tidak dapat dipakai"}, // anyone may read it
+    };
+    EncodedSettings settings = testSettings();
+    settings.database.clear(); // the new user may see no schema
+    choose(0);
+    for (const auto& c : cases) {
+        qputenv("KALINDA_DB_USER", c.user[0] ? encode3(QLatin1String(c.user)).toLatin1() : "");
+        qputenv("KALINDA_DB_PASSWORD_FILE",
+                c.user[0] ? dir.filePath(QLatin1String(c.passwordFile)).toLocal8Bit() : "");
+        OpenConnection(settings);
+        EXPECT_EQ(DbConn().status() == 0
+                      ? scalar(DbConn(), Sql("SELECT USER()")).section(u'@', 0, 0)
+                      : dialogs.messages.back().text.section(u':', 0, 0),
+                  QLatin1String(c.outcome));
+    }
 }
 
 TEST_F(FrmKoneksiTest, AnUnknownCodeKeepsThePreviousServer) {

@@ -140,12 +140,16 @@ TEST_F(ReportCommandTest, KiosksAreJudgedByTheirHeartbeatAndGoStaleWhenStopped) 
               StatusNoRed);
     EXPECT_TRUE(out.startsWith(QStringLiteral("green kiosk (, kiosk): ok | seen ")))
         << out.toStdString();
-    writer.reset(); // the kiosk stops
+    writer.reset(); // the kiosk is closed on purpose
+    writeHeartbeat(*db, beat("vanished", "ready", 0, "127.0.0.1:3306")); // and never again
     QTest::qWait(2200);
     out.clear();
     EXPECT_EQ(runStatusCommand(QStringLiteral("1"), outStream, errStream, testSettings(), 1),
               StatusRed);
-    EXPECT_TRUE(out.startsWith(QStringLiteral("red   kiosk (, kiosk): stale: no heartbeat for ")))
+    EXPECT_TRUE(out.startsWith(QStringLiteral("grey  kiosk (, kiosk): ditutup ")))
+        << out.toStdString();
+    EXPECT_TRUE(
+        out.contains(QStringLiteral("\nred   vanished (, vanished): stale: no heartbeat for ")))
         << out.toStdString();
     EXPECT_EQ(runStatusCommand(QStringLiteral("5"), outStream, errStream), StatusUsage);
 }
@@ -176,7 +180,7 @@ TEST_F(ReportCommandTest, AuditExitsByWhatItFoundOrWhyItCouldNotRun) {
          false,
          AuditNotRun,
          "the audit could not run: execute command denied"},
-        {{"--csv", csv}, testOfficeAccount(), true, AuditFound, "9 findings, 5 red, 4 amber"},
+        {{"--csv", csv}, testOfficeAccount(), true, AuditFound, "10 findings, 5 red, 5 amber"},
     };
     QStringList lines;
     for (const auto& c : cases) {
@@ -197,7 +201,7 @@ TEST_F(ReportCommandTest, AuditExitsByWhatItFoundOrWhyItCouldNotRun) {
         lines = out.split('\n', Qt::SkipEmptyParts);
     }
     const QString today = QDate::currentDate().toString(Qt::ISODate);
-    ASSERT_EQ(lines.size(), 10); // a line end in a forged text starts no line of its own
+    ASSERT_EQ(lines.size(), 11); // a line end in a forged text starts no line of its own
     for (std::size_t i = 0; i < std::size(kForgedFindings); ++i) {
         const auto& [kind, colour] = kForgedFindings[i];
         EXPECT_TRUE(lines[int(i)].startsWith(colourName(colour).leftJustified(5) + ' ' + kind +
@@ -208,24 +212,24 @@ TEST_F(ReportCommandTest, AuditExitsByWhatItFoundOrWhyItCouldNotRun) {
         "red   DEBIT_TANPA_KREDIT " + today + " 010100000004 > 010100000009 Rp 3.000 " +
         onToday("KLD261207333333") + " | by root@localhost at " + today))
         << lines[0].toStdString();
-    EXPECT_TRUE(lines[9].endsWith(": 9 findings, 5 red, 4 amber (forged or unpaired rows 6, "
-                                  "accounts below their minimum 1, card and PIN changes flagged "
-                                  "1, unpaid orders 1)."))
-        << lines[9].toStdString();
+    EXPECT_TRUE(lines[10].endsWith(": 10 findings, 5 red, 5 amber (forged or unpaired rows 6, "
+                                   "accounts below their minimum 1, card and PIN changes flagged "
+                                   "1, unpaid orders 1, sessions the watchdog ended 1)."))
+        << lines[10].toStdString();
     QFile written(csv);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const QByteArray all = written.readAll();
     EXPECT_TRUE(all.contains(";\"BAYAR\ngreen ok\";")); // quoted, one field
     const QList<QByteArray> rows = all.split('\n');
-    ASSERT_EQ(rows.size(), 12); // header, nine (one over two lines), and the last line's end
+    ASSERT_EQ(rows.size(), 13); // header, ten (one over two lines), and the last line's end
     EXPECT_TRUE(rows[1].startsWith(("red;DEBIT_TANPA_KREDIT;" + today +
                                     ";010100000004;010100000009;3000;1;" +
                                     onToday("KLD261207333333") + ";;;root@localhost;")
                                        .toUtf8()))
         << rows[1].toStdString();
     // A kind added to the audit later is listed in amber, under its own name.
-    EXPECT_EQ(findingColour(QStringLiteral("SESI_DIAKHIRI")), StatusColour::Amber);
-    EXPECT_EQ(findingGroup(QStringLiteral("SESI_DIAKHIRI")), QStringLiteral("SESI_DIAKHIRI"));
+    EXPECT_EQ(findingColour(QStringLiteral("JENIS_BARU")), StatusColour::Amber);
+    EXPECT_EQ(findingGroup(QStringLiteral("JENIS_BARU")), QStringLiteral("JENIS_BARU"));
 }
 
 // The program itself, started as a script would: no display, no platform chosen.

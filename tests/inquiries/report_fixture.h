@@ -18,7 +18,7 @@ inline const std::pair<const char*, StatusColour> kForgedFindings[] = {
     {"SALINAN_TANPA_MUTASI", StatusColour::Red},   {"FORMAT_TIDAK_SESUAI", StatusColour::Red},
     {"SALINAN_GANDA", StatusColour::Amber},        {"LOG_TANPA_MUTASI", StatusColour::Amber},
     {"SALDO_DI_BAWAH_MINIMUM", StatusColour::Red}, {"UBAH_KARTU_PIN_BANYAK", StatusColour::Amber},
-    {"PESANAN_TANPA_BAYAR", StatusColour::Amber},
+    {"PESANAN_TANPA_BAYAR", StatusColour::Amber},  {"SESI_DIAKHIRI", StatusColour::Amber},
 };
 
 // One forged row (or group) of each kind, today, as root: the first a lone debit of 3.000 from
@@ -55,7 +55,10 @@ inline void forgeOneOfEachFinding() {
             "order_tanggal = NOW(), order_rekening = '010100000008', order_harga = 5000;\n"
             "INSERT INTO `cashless-adm`.data_tabungan_ubah_kiosk (ubah_rekening, ubah_kolom, "
             "ubah_user, ubah_waktu) SELECT tab_rekening, 'tab_pin', 'kalinda_kiosk@localhost', "
-            "NOW() FROM `cashless-adm`.data_tabungan_master LIMIT 4;\n")
+            "NOW() FROM `cashless-adm`.data_tabungan_master LIMIT 4;\n"
+            "INSERT INTO `cashless-adm`.data_kiosk_sesi_diakhiri (sesi_waktu, sesi_penulis, "
+            "sesi_server, sesi_thread, sesi_alasan, sesi_detik) VALUES (NOW(), "
+            "'kiosk_a@localhost', 1, 42, 'transaksi', 16);\n")
             .arg(MariaDbServer::instance().kioskParams().database));
 }
 

@@ -1,3 +1,4 @@
+#include "app/heartbeat.h"
 #include "postings/fee_payment.h"
 #include "postings/shop_order.h"
 #include "support/mariadb_server.h"
@@ -5,6 +6,7 @@
 #include <QDate>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -314,6 +316,91 @@ TEST(GrantsTest, DebitsOfOneAccountAtOnceQueueAndNeverOverdraw) {
         left << "SELECT `cashless-adm`.GetTabSaldoBuku('" << esc(r.account) << "', CURDATE())";
         EXPECT_GT(scalarInt(*adminConnection(), left), 0);
     }
+}
+
+// Two kiosks with accounts of their own and the watchdog on (bound 1 s): neither sees, ends,
+// outlasts or stands in for the other, nor takes more than its connections; one removed is out.
+TEST(GrantsTest, KioskAccountsCannotSpyOnEndOutlastOrImpersonateEachOther) {
+    MariaDbServer::instance().resetDatabase();
+    auto admin = adminConnection();
+    const auto connectAs = [](const char* name) {
+        ConnectParams p = MariaDbServer::instance().kioskParams();
+        p.user = QString::fromLatin1(name);
+        p.password = p.user + QStringLiteral("-sandi-rahasia");
+        auto c = std::make_unique<Connection>();
+        c->connect(p);
+        return c;
+    };
+    admin->execute(Sql("CALL TambahAkunKiosk('kiosk_a', '%', 'kiosk_a-sandi-rahasia', NULL)"));
+    admin->execute(Sql("CALL TambahAkunKiosk('kiosk_b', '%', 'kiosk_b-sandi-rahasia', NULL)"));
+    admin->execute(Sql("UPDATE `cashless-adm`.data_kiosk_akun SET akun_batas_detik = 1 WHERE "
+                       "akun_bersama = 0"));
+    admin->execute(Sql("SET GLOBAL event_scheduler = ON"));
+    const auto off = qScopeGuard([&] { admin->execute(Sql("SET GLOBAL event_scheduler = OFF")); });
+    auto b = connectAs("kiosk_b");
+    writeHeartbeat(*b, {QStringLiteral("B-PC"), {}, {}, {}, {}, {}, {}, -86400, {}, 0, false});
+    auto a = connectAs("kiosk_a");
+    Sql killB;
+    killB << "KILL " << static_cast<long long>(b->sessionId());
+    for (const auto& [statement, refused] :
+         {std::pair{killB, 1095u},
+          {Sql("CALL CatatHeartbeat('B-PC', '', '', '', '', '', '', 0, '', 0, 0)"), 1644u},
+          {Sql("SET GLOBAL event_scheduler = OFF"), 1227u}}) {
+        try {
+            a->execute(statement);
+            ADD_FAILURE() << "allowed: " << statement.plainText().toStdString();
+        } catch (const DbError& e) {
+            EXPECT_EQ(e.code(), refused) << e.what();
+        }
+    }
+    EXPECT_EQ(scalarInt(*a, Sql("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE "
+                                "USER <> 'kiosk_a'")),
+              0);
+    // A last posting a day ahead was taken as now.
+    EXPECT_EQ(scalarInt(*admin, Sql("SELECT COUNT(*) FROM data_kiosk_heartbeat WHERE hb_akun = "
+                                    "'kiosk_b' AND hb_posting_terakhir <= NOW()")),
+              1);
+    std::vector<std::unique_ptr<Connection>> flood(8);
+    for (auto& c : flood)
+        c = connectAs("kiosk_a"); // with `a`, the ninth
+    EXPECT_TRUE(flood[6]->status() == 0 && flood[7]->status() == 1);
+    EXPECT_TRUE(flood[7]->lastError().contains(QStringLiteral("max_user_connections")));
+    flood.clear();
+
+    // A lock held with the session's own bounds off and a long statement: both ended, and the
+    // administrator's own transaction left alone.
+    for (const Sql& statement :
+         {Sql("SET SESSION idle_transaction_timeout = 0"), Sql("START TRANSACTION"),
+          Sql("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_"
+              "master WHERE tab_rekening = '020100000010' FOR UPDATE")})
+        a->execute(statement);
+    admin->execute(Sql("START TRANSACTION"));
+    admin->execute(Sql("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_master WHERE "
+                       "tab_rekening = '020100000003' FOR UPDATE"));
+    std::thread longStatement(
+        [&] { EXPECT_ANY_THROW(connectAs("kiosk_b")->execute(Sql("DO SLEEP(60)"))); });
+    auto other = kioskConnection();
+    other->execute(Sql("SET SESSION innodb_lock_wait_timeout = 20")); // a busy machine's events
+    other->execute(Sql("START TRANSACTION"));
+    EXPECT_NO_THROW(other->execute(Sql("SELECT tab_rekening FROM `cashless-adm`.data_tabungan_"
+                                       "master WHERE tab_rekening = '020100000010' FOR UPDATE")));
+    longStatement.join();
+    EXPECT_EQ(scalarInt(*admin, Sql("SELECT @@in_transaction")), 1);
+    other->execute(Sql("ROLLBACK"));
+    admin->execute(Sql("ROLLBACK"));
+    Sql audit;
+    audit << "CALL `cashless-adm`.AuditTransaksiKiosk(CURDATE(), CURDATE(), NULL, NULL)";
+    QStringList ended;
+    for (Recordset r = admin->open(audit); !r.eof(); r.moveNext())
+        if (r.text(QStringLiteral("jenis")) == QLatin1String("SESI_DIAKHIRI"))
+            ended << r.text(QStringLiteral("penulis")).section(u'@', 0, 0) + QLatin1Char(' ') +
+                         r.text(QStringLiteral("keterangan")).section(u' ', 0, 0);
+    ended.sort();
+    EXPECT_EQ(ended, QStringList({"kiosk_a transaksi", "kiosk_b perintah"}));
+    // Removed: its sessions end and it logs in no more.
+    admin->execute(Sql("CALL HapusAkunKiosk('kiosk_b')"));
+    EXPECT_THROW(b->execute(Sql("DO 1")), DbError);
+    EXPECT_EQ(connectAs("kiosk_b")->status(), 1);
 }
 
 // A user made for `hosts` the way `scripts/db users` makes it; false when the load refused.

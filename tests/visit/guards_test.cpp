@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <thread>
 
 using namespace kalinda;
@@ -39,6 +40,7 @@ protected:
         frmInputPin form(*screen, *db, screen.get());
         form.view = QStringLiteral("Bayar");
         form.txtRfid->setMaxLength(6);
+        form.ValidasiTransaksi = [this](frmInputPin& f) { payProduct(*screen, f, *db); };
         form.txtRfid->setText(pin);
     }
     // Fills the named boxes of a new `Form` and presses SIMPAN (PROSES).
@@ -281,12 +283,28 @@ protected:
 };
 
 TEST_F(IdleTest, InputKeepsTheVisitAndNoInputEndsIt) {
-    QTRY_VERIFY(guard->warning() != nullptr);
-    EXPECT_EQ(guard->warning()->text(),
-              QStringLiteral("Sesi akan berakhir dalam 2 detik. Sentuh layar untuk melanjutkan."));
-    QTest::keyClick(screen.get(), Qt::Key_Shift);
-    EXPECT_EQ(guard->warning(), nullptr);
-    EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    // A finger on FINISH keeps the visit and presses nothing; Qt turns a touch nobody took into
+    // a mouse press.
+    QPointingDevice* finger = QTest::createTouchDevice();
+    QPushButton* under = screen->cmdFinish;
+    const QPoint at = under->rect().center();
+    const std::function<void()> inputs[] = {
+        [&] { QTest::keyClick(screen.get(), Qt::Key_Shift); },
+        [&] {
+            QTest::touchEvent(screen.get(), finger).press(0, at, under);
+            QTest::touchEvent(screen.get(), finger).release(0, at, under);
+        },
+    };
+    for (const auto& input : inputs) {
+        QTRY_VERIFY(guard->warning() != nullptr);
+        EXPECT_EQ(guard->warning()->text(), IdleGuard::warningText(2));
+        QSignalSpy pressed(under, &QPushButton::pressed);
+        input();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(guard->warning(), nullptr);
+        EXPECT_EQ(pressed.count(), 0);
+        EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    }
     QTRY_VERIFY_WITH_TIMEOUT(visitEnded(), 5000);
     EXPECT_FALSE(guard->armed());
 }
@@ -316,6 +334,26 @@ TEST_F(IdleTest, ARunningPostingIsNotCut) {
         EXPECT_EQ(screen->txtNorek->text(), kAccount);
         EXPECT_EQ(guard->warning(), nullptr);
     }
+    // The countdown runs out while a payment waits for the payer's row, held by the office; the
+    // message after the payment turns the clock (a message box runs its own loop).
+    guard->setCountdown(1);
+    screen->cboJenis->setCurrentIndex(screen->cboJenis->findText("003 : Jajan Kantin"));
+    screen->CekProduk();
+    screen->visit().set(VisitState::txtNominal, QStringLiteral("1000"));
+    dialogs.onMessage = [](const auto&) { QTest::qWait(100); };
+    QTRY_VERIFY(guard->warning() != nullptr);
+    Transaction office(*admin);
+    admin->open(Sql("SELECT tab_pin FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = "
+                    "'010100000001' FOR UPDATE"));
+    std::thread later([&] {
+        QThread::msleep(1500);
+        office.commit();
+    });
+    payWithPin(kPin);
+    later.join();
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 1);
+    EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    EXPECT_EQ(guard->warning(), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(visitEnded(), 5000);
 }
 

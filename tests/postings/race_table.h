@@ -157,10 +157,10 @@ inline Sql balanceAndOrders(int n) {
 
 // balances() of student n and the refusals for its balance it logged, as "... / refusals".
 inline Sql balancesAndRefusals(int n) {
-    Sql s;
-    s << "SELECT CONCAT((" << balances({n}) << "), ' / ', COUNT(*)) FROM log_transaksi WHERE "
-      << "log_keterangan = 'Saldo tidak mencukupi!' AND log_rekening = '" << esc(student(n)) << "'";
-    return s;
+    return Sql("SELECT CONCAT((")
+           << balances({n}) << "), ' / ', COUNT(*)) FROM log_transaksi "
+           << "WHERE log_keterangan = 'Saldo tidak mencukupi!' AND log_rekening = '"
+           << esc(student(n)) << "'";
 }
 
 inline Sql accountRow(SqlText columns, int n) {
@@ -200,9 +200,10 @@ inline std::vector<Race> postingRaces(Connection& admin) {
             return settle(r.outcome, PO::InsufficientBalance);
         };
     };
-    const auto sendTo = [](Rupiah amount, Rupiah shown, TO refusal) {
+    // Kiosk k sends `amount` + k * `step`.
+    const auto sendTo = [](Rupiah amount, Rupiah shown, TO refusal, Rupiah step = 0) {
         return [=](Connection& db, int k) {
-            const auto r = postTransfer(db, transfer(1, 2 + k, amount, shown));
+            const auto r = postTransfer(db, transfer(1, 2 + k, amount + k * step, shown));
             return settle(r.outcome, refusal);
         };
     };
@@ -218,20 +219,14 @@ inline std::vector<Race> postingRaces(Connection& admin) {
             return settle(r.outcome, refusal);
         };
     };
-    // Kiosk k spends 5.000 or 9.000 from student n, or sends 40.000 or `second`.
+    // Kiosk k spends 5.000 + k * 4.000 from student n (a shop order: 1 + k notebooks).
     const auto spend = [](bool shop, int n, Rupiah shown) {
         return [=](Connection& db, int k) {
             if (shop)
                 return settle(postShopOrder(db, notebooks(n, 1 + k, shown)).outcome,
                               SO::InsufficientBalance);
-            const auto r = postProductPayment(db, canteenPayment(n, 5000 + 4000 * k, shown));
-            return settle(r.outcome, PO::InsufficientBalance);
-        };
-    };
-    const auto sendEach = [](Rupiah second, TO refusal) {
-        return [=](Connection& db, int k) {
-            const auto r = postTransfer(db, transfer(1, 2 + k, k ? second : 40000, 200000));
-            return settle(r.outcome, refusal);
+            return settle(postProductPayment(db, canteenPayment(n, 5000 + 4000 * k, shown)).outcome,
+                          PO::InsufficientBalance);
         };
     };
     static const QString newPins[] = {QStringLiteral("202020"), QStringLiteral("303030")};
@@ -287,12 +282,12 @@ inline std::vector<Race> postingRaces(Connection& admin) {
              return Attempt{blockAccount(db, in).outcome == BlockResult::Outcome::Blocked};
          },
          accountRow("CONCAT(tab_rfid, ' ', tab_pin)", 4), always("#0004417004 582931")},
-        {"transfer, exactly the limit left", 2, funds(1, 200000), sendEach(60000, TO::Posted),
-         balances({1}), always("100000 100000 100000")},
+        {"transfer, exactly the limit left", 2, funds(1, 200000),
+         sendTo(40000, 200000, TO::Posted, 20000), balances({1}), always("100000 100000 100000")},
         {"transfer, one rupiah over the limit left", 1, funds(1, 200000),
-         sendEach(60001, TO::OverLimit), balances({1}),
-         [](int winner) {
-             return QString::fromLatin1(winner ? "139999 139999 139999" : "160000 160000 160000");
+         sendTo(40000, 200000, TO::OverLimit, 20001), balances({1}),
+         [](int k) {
+             return QString::fromLatin1(k ? "139999 139999 139999" : "160000 160000 160000");
          }},
     };
     // The second to lock spends exactly what the first left spendable (refused, and logged) or

@@ -4,7 +4,7 @@
 // told. Prints one table and exits non-zero on any violation; see docs/benchmarks.md.
 //
 //   build/tools/kalinda_chaos [--seed N] [--seconds S] [--kiosks K] [--faults N] [--pause MS]
-//                             [--cluster]
+//                             [--cluster] [--long-outage]
 
 #include "chaos.h"
 
@@ -45,17 +45,37 @@ struct Options {
     int kiosks = 4;
     int faults = -1; // at most; -1: one per 3 s of the run
     bool cluster = false;
+    bool longOutage = false; // with --cluster always
     int pause = 500;
 };
 
 const char* const kFaultNames[] = {"cut before COMMIT", "cut after COMMIT", "KILL of a session",
                                    "held link",         "server SIGKILL",   "node stopped",
-                                   "node isolated"};
-enum Fault { CutBefore, CutAfter, Kill, Hold, ServerKill, NodeStop, NodeIsolate, kFaultKinds };
+                                   "node isolated",     "long outage"};
+enum Fault {
+    CutBefore,
+    CutAfter,
+    Kill,
+    Hold,
+    ServerKill,
+    NodeStop,
+    NodeIsolate,
+    LongOutage,
+    kFaultKinds
+};
+
+// A long outage keeps a kiosk from its server (on the cluster from every node) for longer than
+// one settlement of its posting in doubt can take (connect 3 s, read 10 s, the wait for the
+// lost session 5 s): the kiosk must keep it in doubt and try again, never give up on it.
+constexpr int kLongOutageMs[] = {30000, 45000};
 
 struct Window {
     qint64 from = 0;
     qint64 to = 0;
+    int kiosk = -1; // the kiosk whose link it met (0-based); -1: every kiosk's
+    // The accounts that kiosk's postings touched meanwhile: a session it left behind may hold
+    // their locks, so the other kiosks' postings of them may wait and fail too.
+    QSet<QString> touched;
 };
 
 // The servers of the run, one or a cluster, as the driver reaches them.
@@ -271,6 +291,8 @@ void Driver::inject(Fault f) {
     Window w;
     w.from = nowMs();
     const int kiosk = pick(0, o_.kiosks - 1);
+    if (f == CutBefore || f == CutAfter || f == Hold || f == LongOutage)
+        w.kiosk = kiosk;
     const auto& links = links_[std::size_t(kiosk)];
     const auto cuts = [&] {
         int n = 0;
@@ -280,18 +302,21 @@ void Driver::inject(Fault f) {
     };
     switch (f) {
     case CutBefore:
-    case CutAfter: {
+    case CutAfter:
+    case LongOutage: {
         const int before = cuts();
         // Half of them leave the link down for a while: the kiosk cannot ask at once (on the
-        // cluster it may move to another node and ask there).
-        const bool thenHold = pick(0, 1) == 1;
+        // cluster it may move to another node and ask there). A long outage holds all its links.
+        const bool thenHold = f == LongOutage || pick(0, 1) == 1;
+        // Long outages alternate, after the COMMIT reached the server first: a kiosk that
+        // gave up on its posting would tell a stored one not booked.
+        const bool sent = f == CutAfter || (f == LongOutage && faults_[LongOutage] % 2 == 0);
         using Cut = test::TcpProxy::Cut;
         for (const auto& link : links)
             link->cutAt(QByteArray("\x03"
                                    "COMMIT"),
-                        f == CutBefore
-                            ? (thenHold ? Cut::BeforeSendingThenHold : Cut::BeforeSending)
-                            : (thenHold ? Cut::AfterSendingThenHold : Cut::AfterSending));
+                        !sent ? (thenHold ? Cut::BeforeSendingThenHold : Cut::BeforeSending)
+                              : (thenHold ? Cut::AfterSendingThenHold : Cut::AfterSending));
         const qint64 giveUp = nowMs() + 8000;
         while (cuts() == before && nowMs() < giveUp)
             pause(50);
@@ -300,8 +325,12 @@ void Driver::inject(Fault f) {
             link->cutAt("\x01never sent", Cut::BeforeSending);
         if (cuts() == before)
             return; // no COMMIT came: no fault
+        if (f == LongOutage) {
+            for (const auto& link : links)
+                link->hold(true);
+        }
         if (thenHold) {
-            pause(pick(1000, 8000));
+            pause(f == LongOutage ? pick(kLongOutageMs[0], kLongOutageMs[1]) : pick(1000, 8000));
             for (const auto& link : links)
                 link->hold(false);
         }
@@ -455,9 +484,14 @@ int Driver::run(const QString& self) {
     kinds.push_back(o_.cluster ? NodeStop : ServerKill);
     if (o_.cluster)
         kinds.push_back(NodeIsolate);
+    // Long outages: the first 10 s in, then one per 150 s, each over before the faults end.
+    const int longOutages = o_.longOutage ? std::max(1, o_.seconds / 150) : 0;
     pause(2000);
     for (int made = 0; made < most && nowMs() < until - 15000; ++made) {
-        inject(kinds[std::size_t(pick(0, int(kinds.size()) - 1))]);
+        const bool longOne = faults_[LongOutage] < longOutages &&
+                             nowMs() >= start + 10000 + faults_[LongOutage] * 150000LL &&
+                             nowMs() + kLongOutageMs[1] + 9000 < until - 15000;
+        inject(longOne ? LongOutage : kinds[std::size_t(pick(0, int(kinds.size()) - 1))]);
         pause(pick(500, 3000));
     }
     while (nowMs() < until)
@@ -480,9 +514,10 @@ int Driver::run(const QString& self) {
         bool ended = false;
         for (const QByteArray& raw : f.readAll().split('\n')) {
             const QStringList fields = QString::fromUtf8(raw).split(u'\t');
-            if (fields[0] == QLatin1String("A"))
+            if (fields[0] == QLatin1String("A")) {
                 attempts_.push_back(parseAttempt(fields));
-            else if (fields[0] == QLatin1String("S") && fields.size() >= 3) {
+                attempts_.back().kiosk = k;
+            } else if (fields[0] == QLatin1String("S") && fields.size() >= 3) {
                 // A PIN change's id names its account: the latest settlement is the one asked.
                 settled_[fields[1]] = fields[2];
                 ++settlements_;
@@ -545,16 +580,23 @@ bool Driver::check(const QString& kioskSchema) {
                                        "LIKE '0197%'"));
          !rs.eof(); rs.moveNext())
         copies.insert(rs.value(0).toString());
-    std::map<QString, int> orderLines;
+    // Each order's lines: how many, what they add up to, and its price.
+    struct Order {
+        int lines = 0;
+        qint64 sum = 0, price = 0;
+    };
+    std::map<QString, Order> orderLines;
     QHash<QString, QString> orderPayer;
-    for (Recordset rs = admin.open(
-             Sql("SELECT o.order_kode, o.order_rekening, (SELECT COUNT(*) FROM `aio-kirna`."
-                 "data_barang_order_list l WHERE l.list_order = o.order_kode) "
-                 "FROM `aio-kirna`.data_barang_order o WHERE o.order_rekening "
-                 "LIKE '0197%'"));
+    for (Recordset rs =
+             admin.open(Sql("SELECT o.order_kode, o.order_rekening, COUNT(l.list_order), "
+                            "COALESCE(SUM(l.list_jumlah), 0), o.order_harga FROM `aio-kirna`."
+                            "data_barang_order o LEFT JOIN `aio-kirna`.data_barang_order_list l ON "
+                            "l.list_order = o.order_kode WHERE o.order_rekening LIKE '0197%' "
+                            "GROUP BY o.order_kode, o.order_rekening, o.order_harga"));
          !rs.eof(); rs.moveNext()) {
         orderPayer[rs.value(0).toString()] = rs.value(1).toString();
-        orderLines[rs.value(0).toString()] = rs.value(2).toInt();
+        orderLines[rs.value(0).toString()] = {rs.value(2).toInt(), rs.value(3).toLongLong(),
+                                              rs.value(4).toLongLong()};
     }
     QSet<QString> shopCopies;
     for (Recordset rs = admin.open(Sql("SELECT trans_order FROM `aio-kirna`.data_transaksi WHERE "
@@ -565,19 +607,45 @@ bool Driver::check(const QString& kioskSchema) {
     // The postings the students were told are stored, and what each moves.
     std::map<QString, qint64> expected = before_;
     QSet<QString> stored, orders;
+    // The balance each stored posting found under the payer's lock, by account.
+    struct Seen {
+        qint64 before = 0, t0 = 0, t1 = 0;
+        QString id;
+    };
+    std::map<QString, std::vector<Seen>> seen;
     int posted = 0, refused = 0, failed = 0, doubt = 0, design = 0;
     std::vector<qint64> calm, stormy;
     const auto money = [](const Attempt& a) {
         return a.kind != QLatin1String("pin") && a.kind != QLatin1String("block");
     };
+    const auto during = [](const Attempt& a, const Window& w) {
+        return a.t0 <= w.to + 1000 && a.t1 >= w.from;
+    };
+    for (Window& w : windows_) {
+        for (const Attempt& a : attempts_) {
+            if (a.kiosk == w.kiosk && during(a, w))
+                w.touched << a.account << a.other;
+        }
+    }
     for (const Attempt& a : attempts_) {
         const qint64 ms = a.t1 - a.t0;
+        // A fault on a kiosk's link meets that kiosk and whoever waits for the locks of its
+        // postings; one on a server (a KILL, whoever's session it ended) every kiosk.
         const bool inFault = std::any_of(windows_.begin(), windows_.end(), [&](const Window& w) {
-            return a.t0 <= w.to + 1000 && a.t1 >= w.from;
+            return during(a, w) && (w.kiosk < 0 || w.kiosk == a.kiosk ||
+                                    w.touched.contains(a.account) || w.touched.contains(a.other));
         });
         (inFault ? stormy : calm).push_back(ms);
         if (a.outcome == QLatin1String("refused") && a.reason.isEmpty())
             violation(QStringLiteral("refused without a reason"), a.kind + QLatin1Char(' ') + a.id);
+        // The kiosk checks every rule of the ledger's guard first: a row the guard refused is a
+        // kiosk that broke one. Nothing booked with no fault around it has no excuse either.
+        const QString what =
+            a.kind + QLatin1Char(' ') + a.account + QStringLiteral(": ") + a.reason;
+        if (a.reason.contains(QLatin1String("ditolak untuk pengguna kiosk")))
+            violation(QStringLiteral("refused by the ledger's guard"), what);
+        else if (a.outcome == QLatin1String("failed") && !inFault)
+            violation(QStringLiteral("nothing booked, and no fault explains it"), what);
         bool isStored = a.outcome == QLatin1String("posted");
         if (a.outcome == QLatin1String("refused")) {
             ++refused;
@@ -585,6 +653,16 @@ bool Driver::check(const QString& kioskSchema) {
                 a.reason == QLatin1String("payer refused"))
                 violation(QStringLiteral("PIN or card not as the kiosk holds it"),
                           a.kind + QLatin1Char(' ') + a.account);
+            // A refusal by a rule must be one: the spendable balance it found is at most the
+            // amount, the limit or quota left below it.
+            const QString rule = a.reason.section(u' ', 0, 0);
+            bool number = false;
+            const qint64 found = a.reason.section(u' ', 1, 1).toLongLong(&number);
+            if (number && (rule == QLatin1String("balance") ? a.amount < found
+                           : rule == QLatin1String("limit") || rule == QLatin1String("quota")
+                               ? a.amount <= found
+                               : false))
+                violation(QStringLiteral("refused, but its rule allowed it"), what);
         } else if (a.outcome == QLatin1String("failed"))
             ++failed;
         else if (a.outcome == QLatin1String("design"))
@@ -632,6 +710,7 @@ bool Driver::check(const QString& kioskSchema) {
             violation(QStringLiteral("stored posting missing or wrong in the ledger"), a.id);
             continue;
         }
+        seen[a.account].push_back({d->second.after + d->second.out, a.t0, a.t1, a.id});
         // A product payment's copy carries "#" after its id and its credit "##"; a transfer's
         // credit "#".
         const bool product = a.kind == QLatin1String("product");
@@ -647,8 +726,34 @@ bool Driver::check(const QString& kioskSchema) {
         }
         if (a.kind == QLatin1String("shop")) {
             const QString code = d->second.kuitansi;
-            if (orderLines[code] < 2 || !shopCopies.contains(code))
+            const Order& o = orderLines[code];
+            if (o.lines < 2 || !shopCopies.contains(code))
                 violation(QStringLiteral("paid order without its lines or the shop's copy"), code);
+            else if (o.sum != o.price || o.price != a.amount)
+                violation(QStringLiteral("paid order whose lines are not its price"),
+                          QStringLiteral("%1: lines %2, price %3, paid %4")
+                              .arg(code)
+                              .arg(o.sum)
+                              .arg(o.price)
+                              .arg(a.amount));
+        }
+    }
+    // Two postings of one account at the same time queue for its lock, so the second finds the
+    // balance the first left: both finding one balance means one read it without the lock.
+    for (auto& [account, postings] : seen) {
+        std::sort(postings.begin(), postings.end(),
+                  [](const Seen& x, const Seen& y) { return x.before < y.before; });
+        for (std::size_t i = 0; i < postings.size(); ++i) {
+            const Seen& x = postings[i];
+            for (std::size_t j = i + 1; j < postings.size() && postings[j].before == x.before;
+                 ++j) {
+                const Seen& y = postings[j];
+                if (x.t0 <= y.t1 && y.t0 <= x.t1)
+                    violation(QStringLiteral("two postings at once found one balance"),
+                              QStringLiteral("%1: %2 and %3 both found %4")
+                                  .arg(account, x.id, y.id)
+                                  .arg(x.before));
+            }
         }
     }
     for (const auto& [id, row] : debits) {
@@ -726,7 +831,8 @@ bool Driver::check(const QString& kioskSchema) {
     std::printf("  in doubt settled: %d\n", settlements_);
     std::printf("  faults:\n");
     for (int f = 0; f < kFaultKinds; ++f) {
-        if (faults_[f] > 0 || (f < ServerKill) || (o_.cluster ? f >= NodeStop : f == ServerKill))
+        if (faults_[f] > 0 || (f < ServerKill) || (o_.cluster ? f >= NodeStop : f == ServerKill) ||
+            (f == LongOutage && o_.longOutage))
             std::printf("    %-20s %d\n", kFaultNames[f], faults_[f]);
     }
     if (o_.cluster)
@@ -778,7 +884,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (args.contains(QStringLiteral("--help"))) {
         std::printf("kalinda_chaos [--seed N] [--seconds S] [--kiosks K] [--faults N] [--pause MS] "
-                    "[--cluster]\n");
+                    "[--cluster] [--long-outage]\n");
         return 0;
     }
     Options o;
@@ -787,6 +893,7 @@ int main(int argc, char* argv[]) {
     o.kiosks = std::clamp(value("--kiosks", QStringLiteral("4")).toInt(), 1, 99);
     o.faults = value("--faults", QStringLiteral("-1")).toInt();
     o.cluster = args.contains(QStringLiteral("--cluster"));
+    o.longOutage = o.cluster || args.contains(QStringLiteral("--long-outage"));
     o.pause = value("--pause", QStringLiteral("500")).toInt();
     std::printf("kalinda_chaos: seed %llu\n", static_cast<unsigned long long>(o.seed));
     std::fflush(stdout);

@@ -10,7 +10,7 @@
 namespace kalinda::chaos {
 
 // Accounts of the run: kiosk k (1-based) pays from its own kAccountsPerKiosk accounts, so that
-// it alone knows their PINs; any of them may receive a transfer.
+// it alone knows their PINs (but for the shared one, below); any of them may receive a transfer.
 inline constexpr int kAccountsPerKiosk = 4;
 
 struct RunAccount {
@@ -24,6 +24,13 @@ struct RunAccount {
 };
 
 RunAccount runAccount(int kiosk, int n);
+
+// The last account of each kiosk is also paid from by the kiosk before it (with more than one
+// kiosk), so that two kiosks meet on its balance. Neither changes its PIN nor blocks it: both
+// must always know its PIN.
+inline bool isShared(int n, int kiosks) {
+    return kiosks > 1 && n == kAccountsPerKiosk;
+}
 
 // The receivers of the postings other than transfers: canteen, infaq, shop.
 // Kiosk k's (1-based) own database account, as `scripts/db kiosk add` makes one.
@@ -57,6 +64,7 @@ struct Attempt {
     qint64 t0 = 0;
     qint64 t1 = 0;
     QString credit;
+    int kiosk = 0; // 0-based, set by the driver as it reads the kiosk's record
 };
 
 QString line(const Attempt& a);

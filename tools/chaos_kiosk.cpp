@@ -101,6 +101,7 @@ struct Held {
     RunAccount who;
     QString pin;
     bool blocked = false;
+    bool shared = false; // another kiosk pays from it too: no PIN change, no block
 };
 
 // What a posting in doubt changes on the kiosk's side once it is settled stored.
@@ -118,7 +119,11 @@ public:
         , out_(o.record) {
         for (int n = 1; n <= kAccountsPerKiosk; ++n) {
             const RunAccount a = runAccount(o.kiosk, n);
-            held_.push_back({a, a.firstPin, false});
+            held_.push_back({a, a.firstPin, false, isShared(n, o.kiosks)});
+        }
+        if (isShared(kAccountsPerKiosk, o.kiosks)) {
+            const RunAccount next = runAccount(o.kiosk % o.kiosks + 1, kAccountsPerKiosk);
+            held_.push_back({next, next.firstPin, false, true});
         }
         setDialogs(&student_);
     }
@@ -145,6 +150,12 @@ private:
     static void refusePin(Attempt& a, bool wrong) {
         a.outcome = QStringLiteral("refused");
         a.reason = wrong ? QStringLiteral("wrong PIN") : QStringLiteral("right PIN refused");
+    }
+    // A refusal by a rule, with what the kiosk found for it ("balance 12500": the spendable
+    // balance read under the payer's lock, or shown when refused before it), for the checker.
+    static void refuseBy(Attempt& a, const QString& rule, std::optional<Rupiah> found) {
+        a.outcome = QStringLiteral("refused");
+        a.reason = found ? rule + QLatin1Char(' ') + QString::number(*found) : rule;
     }
     bool settle();
     void refreshBlocked();
@@ -193,7 +204,8 @@ std::optional<Result> Kiosk::post(Attempt& a, const std::function<Result()>& pos
         dayShift_ = dayShift_ == 0 ? 1 : -1;
     } else {
         a.outcome = QStringLiteral("failed");
-        a.reason = student_.last.section(QLatin1Char('\n'), -1).left(60).simplified();
+        // The server's words, whole: the checker tells a refusal of the ledger's guard by them.
+        a.reason = student_.last.section(QLatin1Char('\n'), -1).simplified().left(200);
     }
     return std::nullopt;
 }
@@ -278,8 +290,7 @@ void Kiosk::productPayment(Attempt& a, int i) {
         a.outcome = QStringLiteral("posted");
         a.id = r->transId;
     } else {
-        a.outcome = QStringLiteral("refused");
-        a.reason = QStringLiteral("balance");
+        refuseBy(a, QStringLiteral("balance"), r->balanceBefore);
     }
 }
 
@@ -311,10 +322,12 @@ void Kiosk::transfer(Attempt& a, int i) {
     using O = TransferResult::Outcome;
     a.outcome = r->outcome == O::Posted ? QStringLiteral("posted") : QStringLiteral("refused");
     a.id = r->transId;
-    a.reason = r->outcome == O::InsufficientBalance ? QStringLiteral("balance")
-               : r->outcome == O::OverLimit         ? QStringLiteral("limit")
-               : r->outcome == O::TargetInvalid     ? QStringLiteral("target")
-                                                    : QString();
+    if (r->outcome == O::InsufficientBalance)
+        refuseBy(a, QStringLiteral("balance"), r->balanceBefore);
+    else if (r->outcome == O::OverLimit)
+        refuseBy(a, QStringLiteral("limit"), r->limit);
+    else if (r->outcome == O::TargetInvalid)
+        a.reason = QStringLiteral("target");
 }
 
 void Kiosk::fee(Attempt& a, int i) {
@@ -345,8 +358,7 @@ void Kiosk::fee(Attempt& a, int i) {
         a.id = r->debitId;
         a.credit = r->creditId;
     } else {
-        a.outcome = QStringLiteral("refused");
-        a.reason = QStringLiteral("balance");
+        refuseBy(a, QStringLiteral("balance"), r->balanceBefore);
     }
 }
 
@@ -385,9 +397,12 @@ void Kiosk::shopOrder(Attempt& a, int i) {
     form.pin = typedPin(h, wrong);
     form.shopAccount = kShop;
     if (const auto refusal = checkShopOrder(form)) {
-        a.outcome = QStringLiteral("refused");
-        a.reason = refusal->message == kShopMelebihiLimit ? QStringLiteral("quota")
-                                                          : QStringLiteral("balance");
+        if (refusal->message == kShopMelebihiLimit)
+            refuseBy(a, QStringLiteral("quota"), form.limit);
+        else if (form.balance < form.total)
+            refuseBy(a, QStringLiteral("balance"), form.balance);
+        else
+            refuseBy(a, refusal->message.simplified(), std::nullopt);
         return;
     }
     if (!transactionPinMatches(db_, h.who.account, form.pin)) {
@@ -403,10 +418,11 @@ void Kiosk::shopOrder(Attempt& a, int i) {
     a.id = r->transId;
     a.order = r->orderCode;
     a.credit = r->creditId;
-    a.reason = r->outcome == O::InsufficientBalance ? QStringLiteral("balance")
-               : r->outcome == O::OverQuota         ? QStringLiteral("quota")
-               : r->outcome == O::NoShopAccount     ? QStringLiteral("no shop account")
-                                                    : QString();
+    if (r->outcome == O::InsufficientBalance)
+        refuseBy(a, QStringLiteral("balance"), r->balanceBefore);
+    else if (r->outcome != O::Posted)
+        a.reason = r->outcome == O::OverQuota ? QStringLiteral("quota")
+                                              : QStringLiteral("no shop account");
 }
 
 void Kiosk::pinChange(Attempt& a, int i) {
@@ -468,7 +484,9 @@ void Kiosk::attempt() {
     Attempt a;
     a.account = held_[std::size_t(i)].who.account;
     a.t0 = nowMs();
-    const int kind = pick(1, 100);
+    int kind = pick(1, 100);
+    if (held_[std::size_t(i)].shared && kind > 80)
+        kind = pick(1, 80); // a posting that moves money instead of a PIN change or a block
     try {
         if (kind <= 30)
             productPayment(a, i);

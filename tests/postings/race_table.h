@@ -92,8 +92,9 @@ inline BlockInput blockFromIdle(const char* reg, const QString& pin) {
     return {QString::fromLatin1(reg), pin, {}, {}, {}, {}};
 }
 
-// Leaves exactly `amount` spendable on the account (its earlier rows are cancelled).
+// Leaves exactly `amount` on the account (its earlier rows are cancelled, its log rows gone).
 inline void setBalance(Connection& admin, const QString& account, Rupiah amount) {
+    admin.execute(Sql("DELETE FROM log_transaksi WHERE log_rekening = '") << esc(account) << "'");
     static int deposits = 0;
     const QString depositId = QStringLiteral("CLDEP%1").arg(++deposits);
     Sql cancel;
@@ -123,7 +124,7 @@ Attempt settle(Outcome got, Outcome refusal) {
 
 // Two kiosks posting against one account at the same moment.
 struct Race {
-    const char* name;
+    std::string name;
     int allowed; // postings per round that the account's rules let through
     std::function<void()> reset;
     std::function<Attempt(Connection&, int kiosk)> post;
@@ -152,6 +153,14 @@ inline Sql balanceAndOrders(int n) {
          "WHERE order_status = 1 AND order_rekening = '"
       << esc(student(n)) << "'";
     return s;
+}
+
+// balances() of student n and the refusals for its balance it logged, as "... / refusals".
+inline Sql balancesAndRefusals(int n) {
+    return Sql("SELECT CONCAT((")
+           << balances({n}) << "), ' / ', COUNT(*)) FROM log_transaksi "
+           << "WHERE log_keterangan = 'Saldo tidak mencukupi!' AND log_rekening = '"
+           << esc(student(n)) << "'";
 }
 
 inline Sql accountRow(SqlText columns, int n) {
@@ -191,9 +200,10 @@ inline std::vector<Race> postingRaces(Connection& admin) {
             return settle(r.outcome, PO::InsufficientBalance);
         };
     };
-    const auto sendTo = [](Rupiah amount, Rupiah shown, TO refusal) {
+    // Kiosk k sends `amount` + k * `step`.
+    const auto sendTo = [](Rupiah amount, Rupiah shown, TO refusal, Rupiah step = 0) {
         return [=](Connection& db, int k) {
-            const auto r = postTransfer(db, transfer(1, 2 + k, amount, shown));
+            const auto r = postTransfer(db, transfer(1, 2 + k, amount + k * step, shown));
             return settle(r.outcome, refusal);
         };
     };
@@ -209,8 +219,18 @@ inline std::vector<Race> postingRaces(Connection& admin) {
             return settle(r.outcome, refusal);
         };
     };
+    // Kiosk k spends 5.000 + k * 4.000 from student n (a shop order: 1 + k notebooks).
+    const auto spend = [](bool shop, int n, Rupiah shown) {
+        return [=](Connection& db, int k) {
+            if (shop)
+                return settle(postShopOrder(db, notebooks(n, 1 + k, shown)).outcome,
+                              SO::InsufficientBalance);
+            return settle(postProductPayment(db, canteenPayment(n, 5000 + 4000 * k, shown)).outcome,
+                          PO::InsufficientBalance);
+        };
+    };
     static const QString newPins[] = {QStringLiteral("202020"), QStringLiteral("303030")};
-    return {
+    std::vector<Race> races = {
         {"payment, balance for one", 1, funds(5, 15000), pay(10000, 15000), balances({5}),
          always("5000 5000 5000")},
         {"transfer, balance for one", 1, funds(1, 15000),
@@ -262,7 +282,31 @@ inline std::vector<Race> postingRaces(Connection& admin) {
              return Attempt{blockAccount(db, in).outcome == BlockResult::Outcome::Blocked};
          },
          accountRow("CONCAT(tab_rfid, ' ', tab_pin)", 4), always("#0004417004 582931")},
+        {"transfer, exactly the limit left", 2, funds(1, 200000),
+         sendTo(40000, 200000, TO::Posted, 20000), balances({1}), always("100000 100000 100000")},
+        {"transfer, one rupiah over the limit left", 1, funds(1, 200000),
+         sendTo(40000, 200000, TO::OverLimit, 20001), balances({1}),
+         [](int k) {
+             return QString::fromLatin1(k ? "139999 139999 139999" : "160000 160000 160000");
+         }},
     };
+    // The second to lock spends exactly what the first left spendable (refused, and logged) or
+    // one rupiah less (paid, 1 left), above a minimum balance of 0 and of 10.000.
+    for (const auto& [n, minimum] : {std::pair{5, 0}, {6, 10000}}) {
+        for (const int less : {0, 1}) {
+            const Rupiah book = minimum + 14000 + less;
+            const auto left = [=](int winner) {
+                const Rupiah rest = book - (winner < 0 ? 14000 : 5000 + 4000 * winner);
+                return QStringLiteral("%1 %2 %1 / %3").arg(rest).arg(rest - minimum).arg(1 - less);
+            };
+            for (const bool shop : {false, true})
+                races.push_back({(shop ? "shop, " : "payment, ") + student(n).toStdString() +
+                                     (less ? " all but 1" : " all"),
+                                 1 + less, funds(n, book), spend(shop, n, book - minimum),
+                                 balancesAndRefusals(n), left});
+        }
+    }
+    return races;
 }
 
 // Where the races run: two kiosks, and the connections on which every round's state must be

@@ -109,6 +109,7 @@ TEST_F(TransferFormTest, ProsesChecksInTheirOrderAndWritesOnlyTheBalanceRefusal)
         {"010100000007", nullptr, nullptr, "VALID", tujuan, onRek},       // the sender's own
         {"019999999999", nullptr, nullptr, "TIDAK VALID", "No. Rekening tidak valid!", onRek},
         {"010100000001", "0", nullptr, "VALID", "Nominal tidak valid!", onNominal},
+        {nullptr, "100000", "999999", "VALID", "PIN tidak valid!", onPin}, // the limit passes
         {nullptr, "100001", nullptr, "VALID", "Nominal Rp. melebihi limit transfer!", onNominal},
         {nullptr, "1000", "999999", "VALID", "PIN tidak valid!", onPin},
         {nullptr, "80000", "222222", "VALID", "Saldo tidak mencukupi!", nullptr},

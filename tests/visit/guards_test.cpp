@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <thread>
 
 using namespace kalinda;
@@ -39,6 +40,7 @@ protected:
         frmInputPin form(*screen, *db, screen.get());
         form.view = QStringLiteral("Bayar");
         form.txtRfid->setMaxLength(6);
+        form.ValidasiTransaksi = [this](frmInputPin& f) { payProduct(*screen, f, *db); };
         form.txtRfid->setText(pin);
     }
     // Fills the named boxes of a new `Form` and presses SIMPAN (PROSES).
@@ -305,6 +307,18 @@ TEST_F(IdleTest, InputKeepsTheVisitAndNoInputEndsIt) {
     QTest::keyClick(screen.get(), Qt::Key_Shift);
     EXPECT_EQ(guard->warning(), nullptr);
     EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    // A finger on FINISH: the warning goes, nothing is pressed (Qt turns a touch nobody took
+    // into a mouse press).
+    QSignalSpy pressed(screen->cmdFinish, &QPushButton::pressed);
+    QPointingDevice* finger = QTest::createTouchDevice();
+    const QPoint at = screen->cmdFinish->rect().center();
+    QTRY_VERIFY(guard->warning() != nullptr);
+    QTest::touchEvent(screen.get(), finger).press(0, at, screen->cmdFinish);
+    QTest::touchEvent(screen.get(), finger).release(0, at, screen->cmdFinish);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(guard->warning(), nullptr);
+    EXPECT_EQ(pressed.count(), 0);
+    EXPECT_EQ(screen->txtNorek->text(), kAccount);
     QTRY_VERIFY_WITH_TIMEOUT(visitEnded(), 5000);
     EXPECT_FALSE(guard->armed());
 }
@@ -334,6 +348,26 @@ TEST_F(IdleTest, ARunningPostingIsNotCut) {
         EXPECT_EQ(screen->txtNorek->text(), kAccount);
         EXPECT_EQ(guard->warning(), nullptr);
     }
+    // The countdown runs out while a payment waits for the row the office holds; the message
+    // after it runs the clock (a message box has its own loop).
+    guard->setCountdown(1);
+    screen->cboJenis->setCurrentIndex(screen->cboJenis->findText("003 : Jajan Kantin"));
+    screen->CekProduk();
+    screen->visit().set(VisitState::txtNominal, QStringLiteral("1000"));
+    dialogs.onMessage = [](const auto&) { QTest::qWait(100); };
+    QTRY_VERIFY(guard->warning() != nullptr);
+    Transaction office(*admin);
+    admin->open(Sql("SELECT tab_pin FROM `cashless-adm`.data_tabungan_master WHERE tab_rekening = "
+                    "'010100000001' FOR UPDATE"));
+    std::thread later([&] {
+        QThread::msleep(1500);
+        office.commit();
+    });
+    payWithPin(kPin);
+    later.join();
+    EXPECT_EQ(count(Sql("SELECT COUNT(*) FROM data_transaksi")), 1);
+    EXPECT_EQ(screen->txtNorek->text(), kAccount);
+    EXPECT_EQ(guard->warning(), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(visitEnded(), 5000);
 }
 

@@ -349,15 +349,19 @@ TEST_F(ProductPaymentFormTest, APaymentInDoubtOutlivesACrashAndIsSettledAtStart)
     EXPECT_TRUE(lastReceipt().contains(QStringLiteral("TransID   : ") + id));
     QJsonObject aged = QJsonDocument::fromJson(written).object();
     aged.insert(QStringLiteral("made"), 0); // its mark may have been cleared
-    for (const auto& [text, mode] : {std::pair{written, 0644},
-                                     {QByteArray("{\"version\":1"), 0600},
-                                     {QJsonDocument(aged).toJson(), 0600}}) {
+    for (const auto& [text, mode, folder] : {std::tuple{written, 0644, 0700},
+                                             {written, 0600, 0770}, // others may write the folder
+                                             {written, 0600, 0703},
+                                             {QByteArray("{\"version\":1"), 0600, 0700},
+                                             {QJsonDocument(aged).toJson(), 0600, 0700}}) {
         QFile left(intentFilePath());
         ASSERT_TRUE(left.open(QIODevice::WriteOnly));
         left.write(text);
         left.close();
         ::chmod(QFile::encodeName(intentFilePath()).constData(), mode);
-        EXPECT_EQ(settleLeftPosting(*db), Settlement::NothingPending) << mode;
+        ::chmod(QFile::encodeName(stateFolder()).constData(), folder);
+        QFile::remove(intentFilePath() + QStringLiteral(".untrusted"));
+        EXPECT_EQ(settleLeftPosting(*db), Settlement::NothingPending) << mode << ' ' << folder;
         EXPECT_TRUE(QFile::exists(intentFilePath() + QStringLiteral(".untrusted")));
     }
     EXPECT_EQ(count(logged), 1);

@@ -2,6 +2,8 @@
 
 #include "connection.h"
 
+#include <QCommandLineParser>
+
 namespace kalinda {
 
 bool isProfileCode(const QString& code) {
@@ -10,6 +12,15 @@ bool isProfileCode(const QString& code) {
             return true;
     }
     return false;
+}
+
+QString takeProfileOption(const QCommandLineParser& parser, QString& profile) {
+    if (parser.isSet(QStringLiteral("profile")))
+        profile = parser.value(QStringLiteral("profile"));
+    if (!isProfileCode(profile))
+        return QStringLiteral("--profile: there is no connection profile \"%1\" (1 to 4).")
+            .arg(profile);
+    return {};
 }
 
 bool ApplyProfile(const QString& code, const EncodedSettings& stored) {

@@ -4,10 +4,15 @@
 
 #include <QString>
 
+class QCommandLineParser;
+
 namespace kalinda {
 
 // True for the code of one of the four profiles.
 bool isProfileCode(const QString& code);
+
+// The profile given with --profile, if it was, into `profile`; why it cannot be used, or "".
+QString takeProfileOption(const QCommandLineParser& parser, QString& profile);
 
 // Puts the server address and port of the profile with `code` ("1".."4") into the connection
 // settings. An unknown code leaves the previous settings and gives false.

@@ -40,12 +40,7 @@ QString readAuditJob(const QCommandLineParser& parser, AuditJob& job, QDate toda
         return QStringLiteral("The period is reversed: --from %1 comes after --to %2.")
             .arg(from, to);
     job.csv = parser.value(QStringLiteral("csv"));
-    if (parser.isSet(QStringLiteral("profile")))
-        job.profile = parser.value(QStringLiteral("profile"));
-    if (!isProfileCode(job.profile))
-        return QStringLiteral("--profile: there is no connection profile \"%1\" (1 to 4).")
-            .arg(job.profile);
-    return {};
+    return takeProfileOption(parser, job.profile);
 }
 
 int runAuditJob(const AuditJob& job, QTextStream& out, QTextStream& err,

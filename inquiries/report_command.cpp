@@ -95,12 +95,7 @@ QString readReportJob(const QCommandLineParser& parser, ReportJob& job) {
     if (outputs != 1)
         return QStringLiteral("Give exactly one of --pdf FILE, --csv FILE or --printer NAME.");
     job.operatorName = reportOperatorName(parser.value(QStringLiteral("operator")));
-    if (parser.isSet(QStringLiteral("profile")))
-        job.profile = parser.value(QStringLiteral("profile"));
-    if (!isProfileCode(job.profile))
-        return QStringLiteral("--profile: there is no connection profile \"%1\" (1 to 4).")
-            .arg(job.profile);
-    return {};
+    return takeProfileOption(parser, job.profile);
 }
 
 int runReportJob(const ReportJob& job, QTextStream& err, const EncodedSettings& stored) {

@@ -124,6 +124,20 @@ private:
     QHash<QString, QString> file_;
 };
 
+// A database password kept in a file of its own. One that every user of the PC may read is no
+// secret any more: anyone there could log in with it.
+enum class SecretFile { Read, ReadByOthers, Unreadable };
+SecretFile readSecretFile(const QString& path, QByteArray& secret) {
+    const QFileInfo info(path);
+    if (info.isFile() && (info.permissions() & QFileDevice::ReadOther))
+        return SecretFile::ReadByOthers;
+    QFile f(path);
+    if (!info.isFile() || !f.open(QIODevice::ReadOnly))
+        return SecretFile::Unreadable;
+    secret = f.readAll();
+    return SecretFile::Read;
+}
+
 } // namespace
 
 TlsFiles tlsSettings(const QString& settingsFile) {
@@ -146,16 +160,17 @@ OfficeAccount officeAccount(const QString& settingsFile) {
                           settingsFile;
         return account;
     }
-    // A password every user of the PC may read is no office's secret any more.
-    const QFileInfo info(path);
-    QFile f(path);
-    if (info.isFile() && (info.permissions() & QFileDevice::ReadOther))
+    QByteArray bytes;
+    switch (readSecretFile(path, bytes)) {
+    case SecretFile::ReadByOthers:
         account.problem = path + QStringLiteral(" may be read by every user (chmod o-r)");
-    else if (!info.isFile() || !f.open(QIODevice::ReadOnly))
-        account.problem = QStringLiteral("cannot read the office's password from ") + path;
-    if (!account.problem.isEmpty())
         return account;
-    QByteArray bytes = f.readAll();
+    case SecretFile::Unreadable:
+        account.problem = QStringLiteral("cannot read the office's password from ") + path;
+        return account;
+    case SecretFile::Read:
+        break;
+    }
     if (bytes.endsWith('\n'))
         bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
     account.password = QString::fromUtf8(bytes);
@@ -179,18 +194,19 @@ std::optional<DbAccount> accountSettings(const QString& settingsFile) {
         account.error = QStringLiteral("KALINDA_DB_PASSWORD_FILE tidak diisi");
         return account;
     }
-    QFile f(passwordFile);
-    // Any user of the PC could log in as the kiosk with it.
-    if (f.exists() && (f.permissions() & QFileDevice::ReadOther)) {
+    QByteArray secret;
+    switch (readSecretFile(passwordFile, secret)) {
+    case SecretFile::ReadByOthers:
         account.error =
             QStringLiteral("file kata sandi %1 dapat dibaca semua pengguna").arg(passwordFile);
         return account;
-    }
-    if (!f.open(QIODevice::ReadOnly)) {
+    case SecretFile::Unreadable:
         account.error = QStringLiteral("file kata sandi %1 tidak terbaca").arg(passwordFile);
         return account;
+    case SecretFile::Read:
+        break;
     }
-    account.password = QString::fromLatin1(f.readAll()).trimmed();
+    account.password = QString::fromLatin1(secret).trimmed();
     if (account.password.isEmpty() || DecodeSetting(account.password).isEmpty())
         account.error =
             QStringLiteral("file kata sandi %1 kosong atau tidak tersandi").arg(passwordFile);

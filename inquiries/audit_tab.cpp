@@ -16,7 +16,14 @@
 #include <QVBoxLayout>
 
 namespace kalinda {
-namespace {
+namespace {} // namespace
+
+QColor rowColour(StatusColour colour) {
+    return colour == StatusColour::Red     ? QColor(0xf4, 0xb6, 0xb6)
+           : colour == StatusColour::Amber ? QColor(0xfb, 0xdc, 0x9a)
+           : colour == StatusColour::Grey  ? QColor(0xd9, 0xd9, 0xd9)
+                                           : QColor(0xbf, 0xe8, 0xbf);
+}
 
 QDateEdit* datePicker(const QDate& date, const char* name, QWidget* parent) {
     auto* edit = new QDateEdit(date, parent);
@@ -26,13 +33,15 @@ QDateEdit* datePicker(const QDate& date, const char* name, QWidget* parent) {
     return edit;
 }
 
-} // namespace
-
-QColor rowColour(StatusColour colour) {
-    return colour == StatusColour::Red     ? QColor(0xf4, 0xb6, 0xb6)
-           : colour == StatusColour::Amber ? QColor(0xfb, 0xdc, 0x9a)
-           : colour == StatusColour::Grey  ? QColor(0xd9, 0xd9, 0xd9)
-                                           : QColor(0xbf, 0xe8, 0xbf);
+QTableWidget* readOnlyTable(const QStringList& headers, const QString& accessibleName,
+                            const char* name, QWidget* parent) {
+    auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+    table->setObjectName(QString::fromLatin1(name));
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setAccessibleName(accessibleName);
+    return table;
 }
 
 AuditTab::AuditTab(Connection& db, QDate today, QWidget* parent)
@@ -53,15 +62,11 @@ AuditTab::AuditTab(Connection& db, QDate today, QWidget* parent)
     cmdCsv->setObjectName(QStringLiteral("cmdAuditCsv"));
     cmdCsv->setEnabled(false); // until there is something read to save
 
-    tblAudit = new QTableWidget(0, 9, this);
-    tblAudit->setObjectName(QStringLiteral("tblAudit"));
-    tblAudit->setHorizontalHeaderLabels(
+    tblAudit = readOnlyTable(
         {QStringLiteral("Jenis"), QStringLiteral("Tanggal"), QStringLiteral("Rekening"),
          QStringLiteral("Jumlah Rp"), QStringLiteral("Banyak"), QStringLiteral("Trans ID"),
-         QStringLiteral("Penulis"), QStringLiteral("Waktu"), QStringLiteral("Keterangan")});
-    tblAudit->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblAudit->horizontalHeader()->setStretchLastSection(true);
-    tblAudit->setAccessibleName(QStringLiteral("Temuan audit"));
+         QStringLiteral("Penulis"), QStringLiteral("Waktu"), QStringLiteral("Keterangan")},
+        QStringLiteral("Temuan audit"), "tblAudit", this);
     lblAudit = new QLabel(this);
     lblAudit->setObjectName(QStringLiteral("lblAudit"));
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QDateEdit;
+class QDateEdit;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -17,6 +18,12 @@ namespace kalinda {
 
 // A table row's background in the office's colours.
 QColor rowColour(StatusColour colour);
+
+// The operator window's pieces, shared by its tabs: a date with its calendar, and a table of
+// rows to read (not to edit) whose last column takes the width left.
+QDateEdit* datePicker(const QDate& date, const char* name, QWidget* parent);
+QTableWidget* readOnlyTable(const QStringList& headers, const QString& accessibleName,
+                            const char* name, QWidget* parent);
 
 // The Audit tab of the operator's window: the audit of a chosen period as the office's account
 // runs it, one row per finding in its colour, and saved as CSV.

@@ -33,13 +33,6 @@ namespace {
 
 const QString kAllUsers = QStringLiteral("(semua)");
 
-QDateEdit* datePicker(const QDate& date, QWidget* parent) {
-    auto* edit = new QDateEdit(date, parent);
-    edit->setCalendarPopup(true);
-    edit->setDisplayFormat(QStringLiteral("dd-MM-yyyy"));
-    return edit;
-}
-
 QPushButton* button(const QString& caption, const char* name, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QString::fromLatin1(name));
@@ -76,11 +69,9 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     setWindowTitle(QStringLiteral("Laporan Transaksi - ") + kAppTitle);
 
     lblDari = new QLabel(QStringLiteral("&Dari tanggal"), this);
-    dtpDari = datePicker(QDate(today.year(), today.month(), 1), this);
-    dtpDari->setObjectName(QStringLiteral("dtpDari"));
+    dtpDari = datePicker(QDate(today.year(), today.month(), 1), "dtpDari", this);
     lblSampai = new QLabel(QStringLiteral("&Sampai tanggal"), this);
-    dtpSampai = datePicker(today, this);
-    dtpSampai->setObjectName(QStringLiteral("dtpSampai"));
+    dtpSampai = datePicker(today, "dtpSampai", this);
     lblPengguna = new QLabel(QStringLiteral("&User"), this);
     cboUser = new QComboBox(this);
     cboUser->setObjectName(QStringLiteral("cboUser"));
@@ -116,15 +107,11 @@ frmLaporan::frmLaporan(Connection& db, QString operatorName, QDate today, QWidge
     layout->addStretch(1); // a maximised window keeps its controls together at the top
 
     auto* statusPage = new QWidget(this);
-    tblStatus = new QTableWidget(0, 9, statusPage);
-    tblStatus->setObjectName(QStringLiteral("tblStatus"));
-    tblStatus->setHorizontalHeaderLabels(
+    tblStatus = readOnlyTable(
         {QStringLiteral("Status"), QStringLiteral("Kiosk"), QStringLiteral("Keterangan"),
          QStringLiteral("Terakhir"), QStringLiteral("Printer"), QStringLiteral("Tertunda"),
-         QStringLiteral("Server"), QStringLiteral("Versi"), QStringLiteral("Akun")});
-    tblStatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblStatus->horizontalHeader()->setStretchLastSection(true);
-    tblStatus->setAccessibleName(QStringLiteral("Status kiosk"));
+         QStringLiteral("Server"), QStringLiteral("Versi"), QStringLiteral("Akun")},
+        QStringLiteral("Status kiosk"), "tblStatus", statusPage);
     lblStatus = new QLabel(statusPage);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     auto* statusLayout = new QVBoxLayout(statusPage);
@@ -202,7 +189,7 @@ void frmLaporan::refreshStatus() {
             accountName(k),
         };
         const QColor colour = rowColour(k.colour);
-        for (int column = 0; column < 9; ++column) {
+        for (int column = 0; column < tblStatus->columnCount(); ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
             item->setBackground(colour);
             tblStatus->setItem(row, column, item);

@@ -52,22 +52,14 @@ Sql shopOrderLog(const ShopOrderInput& in, const QString& keterangan,
                              in.cart.orderTotal(), keterangan, transId);
 }
 
-// The refused payment's log row, with its own fixed title and spacing.
-Sql shopBalanceRefusedLog(const ShopOrderInput& in) {
+// The refused payment's log row, with its own fixed title and spacing. The order stays unpaid,
+// for the balance or for the quota another kiosk spent meanwhile, and the audit finds its reason
+// here.
+Sql shopRefusedLog(const ShopOrderInput& in, const QString& reason) {
     Sql s = logTransaksiHead(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas);
     s << "', log_transaksi = 'ORDER KIRNA', "
-      << "   log_nominal = '" << esc(plainDigits(in.cart.orderTotal()))
-      << "', log_keterangan = 'SALDO TIDAK MENCUKUPI!'";
-    return s;
-}
-
-// The quota another kiosk spent meanwhile refuses the payment under the lock: the order stays
-// unpaid as after a refused balance, and the audit finds its reason here.
-Sql shopQuotaRefusedLog(const ShopOrderInput& in) {
-    Sql s = logTransaksiHead(in.txtNorek, in.txtRfid, in.txtNama, in.txtKelas);
-    s << "', log_transaksi = 'ORDER KIRNA', log_nominal = '"
-      << esc(plainDigits(in.cart.orderTotal())) << "', log_keterangan = '"
-      << esc(kShopMelebihiLimit) << "'";
+      << "   log_nominal = '" << esc(plainDigits(in.cart.orderTotal())) << "', log_keterangan = '"
+      << esc(reason) << "'";
     return s;
 }
 
@@ -109,12 +101,6 @@ QString storeOrder(Connection& db, const ShopOrderInput& in, const QDate& today)
     return code;
 }
 
-Rupiah remainingQuota(Connection& db, const QString& account) {
-    Sql s;
-    s << "SELECT `cashless-adm`.GetJajanKuotaSisa('" << esc(account) << "') as KuotaSisa";
-    return toRupiah(db.open(s).value(QStringLiteral("KuotaSisa")));
-}
-
 void writePayment(Connection& db, const ShopOrderInput& in, LedgerMove& move, ShopOrderResult& r,
                   const QDate& today) {
     r.transId = insertWithSequenceId(
@@ -131,6 +117,12 @@ void writePayment(Connection& db, const ShopOrderInput& in, LedgerMove& move, Sh
 }
 
 } // namespace
+
+Rupiah remainingQuota(Connection& db, const QString& account) {
+    Sql s;
+    s << "SELECT `cashless-adm`.GetJajanKuotaSisa('" << esc(account) << "') as KuotaSisa";
+    return toRupiah(db.open(s).value(QStringLiteral("KuotaSisa")));
+}
 
 void logShopPinRefused(Connection& db, const ShopOrderInput& input) {
     db.execute(shopOrderLog(input, kShopPinTidakSesuai));
@@ -170,9 +162,9 @@ ShopOrderResult postShopOrder(Connection& db, const ShopOrderInput& in, const QD
             writePayment(db, in, move, r, today);
         } else {
             r.balanceAfter = r.balanceBefore;
-            db.execute(r.outcome == ShopOrderResult::Outcome::InsufficientBalance
-                           ? shopBalanceRefusedLog(in)
-                           : shopQuotaRefusedLog(in));
+            db.execute(shopRefusedLog(in, r.outcome == ShopOrderResult::Outcome::InsufficientBalance
+                                              ? QStringLiteral("SALDO TIDAK MENCUKUPI!")
+                                              : kShopMelebihiLimit));
         }
         // A refused order stored after a lost COMMIT never counts as paid.
         if (r.outcome == ShopOrderResult::Outcome::Posted)

@@ -79,6 +79,9 @@ QString shopOrderDescription(const ShopOrderInput& input);
 // The log row of a PIN that did not match.
 void logShopPinRefused(Connection& db, const ShopOrderInput& input);
 
+// The account's remaining spending quota of today (GetJajanKuotaSisa). Throws DbError.
+Rupiah remainingQuota(Connection& db, const QString& account);
+
 // Stores the order (header, a line per cart line, the delivery fee line) and pays it from the
 // visit's account to the shop's: the debit row, the kiosk's and the shop's copies and the log
 // row under one daily sequence id, the credit row under the next, and the payer's balance

@@ -32,7 +32,7 @@ int main(int argc, char* argv[]) {
     Connection db;
     if (!bench::connectOrSay(db, params))
         return 1;
-    const bench::DailyNumbersUnlimited unlimited(bench::adminParams(options, params));
+    const bench::KioskLimitsLifted unlimited(bench::adminParams(options, params));
 
     FeePaymentInput in;
     in.NoRekening = in.txtNorek = QStringLiteral("010100000010"); // Budi Santoso

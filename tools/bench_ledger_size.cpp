@@ -373,9 +373,9 @@ int main(int argc, char* argv[]) {
         !bench::connectAdminOrSay(admin[0], bench::adminParams(options, params)) ||
         !bench::connectOrSay(db[1], largeParams) || !bench::connectAdminOrSay(admin[1], largeAdmin))
         return 1;
-    const bench::DailyNumbersUnlimited unlimited[] = {
-        bench::DailyNumbersUnlimited(bench::adminParams(options, params)),
-        bench::DailyNumbersUnlimited(largeAdmin)};
+    const bench::KioskLimitsLifted unlimited[] = {
+        bench::KioskLimitsLifted(bench::adminParams(options, params)),
+        bench::KioskLimitsLifted(largeAdmin)};
     try {
         std::vector<Side> sides = {side(1, QStringLiteral("small"), number("small")),
                                    side(2, QStringLiteral("large"), number("large"))};

@@ -95,9 +95,9 @@ inline bool connectAdminOrSay(Connection& db, const ConnectParams& params) {
 // daily numbers a writer may take a minute is lifted for every kiosk account on its server, and
 // afterwards put back as it was (36-guard-kiosk.sql, data_kiosk_akun). So is the watchdog's
 // bound (41-kiosk-accounts.sql): a benchmark's reads over a large ledger may run longer.
-class DailyNumbersUnlimited {
+class KioskLimitsLifted {
 public:
-    explicit DailyNumbersUnlimited(const ConnectParams& admin) {
+    explicit KioskLimitsLifted(const ConnectParams& admin) {
         db_.connect(admin);
         if (db_.status() != 0)
             return; // the benchmark says so when it needs the administrator itself
@@ -109,7 +109,7 @@ public:
         db_.execute(Sql("UPDATE `cashless-adm`.data_kiosk_akun SET akun_nomor_per_menit = "
                         "1000000000, akun_batas_detik = 86400"));
     }
-    ~DailyNumbersUnlimited() {
+    ~KioskLimitsLifted() {
         try {
             for (const auto& [name, limit, bound] : was_) {
                 Sql back("UPDATE `cashless-adm`.data_kiosk_akun SET akun_nomor_per_menit = ");
@@ -118,11 +118,11 @@ public:
                 db_.execute(back);
             }
         } catch (const DbError& e) {
-            std::cerr << "the limit of daily numbers was not put back: " << e.what() << '\n';
+            std::cerr << "the kiosk accounts' limits were not put back: " << e.what() << '\n';
         }
     }
-    DailyNumbersUnlimited(const DailyNumbersUnlimited&) = delete;
-    DailyNumbersUnlimited& operator=(const DailyNumbersUnlimited&) = delete;
+    KioskLimitsLifted(const KioskLimitsLifted&) = delete;
+    KioskLimitsLifted& operator=(const KioskLimitsLifted&) = delete;
 
 private:
     Connection db_;

@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     const int kiosks = std::max(1, options.value(QStringLiteral("kiosks")).toInt());
 
     const ConnectParams params = bench::serverParams(options);
-    const bench::DailyNumbersUnlimited unlimited(bench::adminParams(options, params));
+    const bench::KioskLimitsLifted unlimited(bench::adminParams(options, params));
 
     {
         // The demo account's daily limit and balance would soon refuse the orders.

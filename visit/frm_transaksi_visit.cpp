@@ -3,6 +3,8 @@
 #include "frm_transaksi.h"
 #include "photo.h"
 #include "postings/posting_outcome.h"
+#include "postings/shop_order.h"
+#include "postings/transfer.h"
 #include "printing/print.h"
 #include "printing/receipt.h"
 
@@ -65,12 +67,7 @@ void frmTransaksi::CekSaldoReal() {
 void frmTransaksi::cekLimitTransfer() {
     // Failures leave the limit shown as it was.
     try {
-        Sql s;
-        s << "SELECT `cashless-adm`.GetTabTransferLimit('" << esc(visit_[VisitState::txtNorek])
-          << "', CURDATE()) as tranferLimit ";
-        Recordset rs = db_.open(s);
-        if (!rs.eof())
-            visit_.set(VisitState::txtQuota2, rs.text(QStringLiteral("tranferLimit")));
+        visit_.set(VisitState::txtQuota2, transferLimitText(db_, visit_[VisitState::txtNorek]));
     } catch (const DbError&) {
     }
 }
@@ -78,13 +75,8 @@ void frmTransaksi::cekLimitTransfer() {
 void frmTransaksi::cekKuotaSisa() {
     // The posting is stored whatever happens here; a failure leaves the quota as it was.
     try {
-        Sql s;
-        s << "SELECT `cashless-adm`.GetJajanKuotaSisa('" << esc(visit_[VisitState::txtNorek])
-          << "') as KuotaSisa";
-        Recordset rs = db_.open(s);
-        if (!rs.eof())
-            visit_.set(VisitState::txtQuota1,
-                       formatRupiah(toRupiah(rs.value(QStringLiteral("KuotaSisa")))));
+        visit_.set(VisitState::txtQuota1,
+                   formatRupiah(remainingQuota(db_, visit_[VisitState::txtNorek])));
     } catch (const DbError&) {
     }
 }

@@ -414,12 +414,7 @@ TEST_F(ClusterTest, PostingsLostWithTheirLeavingNodeAreSettledByTheirMark) {
                                "COMMIT"),
                     TcpProxy::Cut::BeforeSendingThenHold);
         const long long handedOut = scalarInt(*cluster->adminConnection(1), counter);
-        std::optional<PostingOutcomeUnknown> lost;
-        try {
-            post(kiosk);
-        } catch (const PostingOutcomeUnknown& e) {
-            lost = e;
-        }
+        const auto lost = lostPosting([&] { post(kiosk); });
         ASSERT_TRUE(lost && lost->proof());
         const long long next = scalarInt(*cluster->adminConnection(1), counter);
         ASSERT_LT(handedOut, next);

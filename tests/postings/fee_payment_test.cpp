@@ -234,12 +234,9 @@ TEST_F(FeePaymentTest, APostingInDoubtIsSettledByItsMarkAlone) {
                                    "COMMIT"),
                         run == 0 ? TcpProxy::Cut::AfterSending
                                  : TcpProxy::Cut::BeforeSendingThenHold);
-            std::optional<PostingProof> proof;
-            try {
-                c.post(kiosk, run); // run 0: looked up at once, and found
-            } catch (const PostingOutcomeUnknown& e) {
-                proof = e.proof();
-            }
+            // run 0: looked up at once, and found
+            const auto lost = lostPosting([&] { c.post(kiosk, run); });
+            const std::optional<PostingProof> proof = lost ? lost->proof() : std::nullopt;
             EXPECT_EQ(proxy.cuts(), 1);
             if (run == 0) {
                 EXPECT_FALSE(proof.has_value());

@@ -135,12 +135,7 @@ TEST_F(PinBlockTest, ALostCommitIsFoundStoredAfterTheAccountChangedAgain) {
         proxy.cutAt(QByteArray("\x03"
                                "COMMIT"),
                     TcpProxy::Cut::AfterSendingThenHold);
-        std::optional<PostingOutcomeUnknown> lost;
-        try {
-            post(kiosk);
-        } catch (const PostingOutcomeUnknown& e) {
-            lost = e;
-        }
+        const auto lost = lostPosting([&] { post(kiosk); });
         ASSERT_TRUE(lost && lost->proof());
         admin->execute(Sql("UPDATE `cashless-adm`.data_tabungan_master SET tab_rfid = "
                            "'0004417002', tab_pin = '234567' WHERE tab_rekening = '010100000002'"));

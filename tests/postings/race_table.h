@@ -87,6 +87,16 @@ inline ShopOrderInput notebooks(int payer, int count, Rupiah shownBalance) {
     return in;
 }
 
+// What a posting whose COMMIT was cut threw, if it did: its outcome unknown, its proof inside.
+inline std::optional<PostingOutcomeUnknown> lostPosting(const std::function<void()>& post) {
+    try {
+        post();
+    } catch (const PostingOutcomeUnknown& e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
 // A block typed on the idle screen: no visit's customer.
 inline BlockInput blockFromIdle(const char* reg, const QString& pin) {
     return {QString::fromLatin1(reg), pin, {}, {}, {}, {}};
